@@ -1,0 +1,85 @@
+#include "platform/url/Url.hpp"
+
+#include "platform/url/PercentEncoding.hpp"
+
+#include <boost/url/parse.hpp>
+
+namespace kestrava::url {
+namespace {
+
+// Boost.URL 1.81 lets a path follow the authority without its leading "/" ("https://a:8x/",
+// "https://a@b@c/"); RFC 3986 allows only an empty path or one that starts with "/" there.
+bool isStrictReference(std::string_view text) {
+    const auto view = boost::urls::parse_uri_reference(text);
+    if (!view) {
+        return false;
+    }
+    const auto path = view->encoded_path();
+    return !view->has_authority() || path.empty() || path.front() == '/';
+}
+
+// Only called on text that parseReference accepted, so the parse cannot fail.
+boost::urls::url_view viewOf(const std::string& text) {
+    return boost::urls::parse_uri_reference(text).value();
+}
+
+} // namespace
+
+std::optional<Url> Url::parseReference(std::string_view text) {
+    if (!isStrictReference(text)) {
+        return std::nullopt;
+    }
+    return Url(std::string(text));
+}
+
+std::optional<std::string> Url::scheme() const {
+    const auto view = viewOf(text_);
+    if (!view.has_scheme()) {
+        return std::nullopt;
+    }
+    return std::string(view.scheme());
+}
+
+std::optional<std::string> Url::host() const {
+    const auto view = viewOf(text_);
+    if (!view.has_authority()) {
+        return std::nullopt;
+    }
+    return percentDecode(view.encoded_host_address());
+}
+
+std::optional<std::string> Url::percentEncodedQuery() const {
+    const auto view = viewOf(text_);
+    if (!view.has_query()) {
+        return std::nullopt;
+    }
+    return std::string(view.encoded_query());
+}
+
+std::optional<std::vector<Url::QueryItem>> Url::percentEncodedQueryItems() const {
+    const auto query = percentEncodedQuery();
+    if (!query) {
+        return std::nullopt;
+    }
+    std::vector<QueryItem> items;
+    if (query->empty()) {
+        return items;
+    }
+    std::string_view rest = *query;
+    while (true) {
+        const auto end = rest.find('&');
+        const std::string_view item = rest.substr(0, end);
+        const auto equals = item.find('=');
+        if (equals == std::string_view::npos) {
+            items.push_back({std::string(item), std::nullopt});
+        } else {
+            items.push_back({std::string(item.substr(0, equals)), std::string(item.substr(equals + 1))});
+        }
+        if (end == std::string_view::npos) {
+            return items;
+        }
+        rest.remove_prefix(end + 1);
+    }
+}
+
+} // namespace kestrava::url

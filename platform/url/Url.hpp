@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kestrava::url {
+
+// A URL reference parsed strictly by RFC 3986 (no automatic escaping, no normalisation). The text it
+// was parsed from is kept unchanged as its absolute string, and equality compares that text.
+class Url {
+public:
+    struct QueryItem {
+        std::string name;
+        std::optional<std::string> value; // absent when the item has no "="
+    };
+
+    // Any URL reference (relative ones included); nothing when the text breaks RFC 3986.
+    static std::optional<Url> parseReference(std::string_view text);
+
+    const std::string& absoluteString() const noexcept { return text_; }
+    std::optional<std::string> scheme() const;
+    // Percent-decoded, without IPv6 brackets; nothing without an authority or when the decoded host
+    // is not valid UTF-8. An empty authority ("file:///p") has an empty host.
+    std::optional<std::string> host() const;
+    std::optional<std::string> percentEncodedQuery() const;
+    // The query split at "&" and each item at its first "=", in their percent-encoded form. An empty
+    // query ("x:?") is present and has no items; an empty piece between two "&" is an item with an
+    // empty name and no value.
+    std::optional<std::vector<QueryItem>> percentEncodedQueryItems() const;
+
+    bool operator==(const Url& other) const { return text_ == other.text_; }
+
+private:
+    explicit Url(std::string text) : text_(std::move(text)) {}
+    std::string text_;
+};
+
+} // namespace kestrava::url
