@@ -6,9 +6,13 @@
 
 namespace kestrava::json {
 
-Object& Object::add(std::string key, Value value) {
+Object& Object::add(std::string key, Value value) & {
     members_.push_back(Member{std::move(key), std::move(value)});
     return *this;
+}
+
+Object&& Object::add(std::string key, Value value) && {
+    return std::move(add(std::move(key), std::move(value)));
 }
 
 const Value* Object::find(std::string_view key) const {

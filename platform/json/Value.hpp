@@ -33,7 +33,9 @@ public:
     Object& operator=(Object&&) noexcept;
     ~Object();
 
-    Object& add(std::string key, Value value);
+    Object& add(std::string key, Value value) &;
+    // On a temporary, so that a chain of adds moves its result out rather than copying it.
+    Object&& add(std::string key, Value value) &&;
     const Value* find(std::string_view key) const;
     const std::vector<Member>& members() const noexcept { return members_; }
     bool operator==(const Object&) const;

@@ -1,9 +1,27 @@
 #include "platform/json/Writer.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace kestrava::json {
 namespace {
+
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet bytesToEscape(bool slash) {
+    ByteSet set{};
+    for (int byte = 0; byte < 0x20; ++byte) {
+        set[byte] = true;
+    }
+    set['"'] = set['\\'] = true;
+    set['/'] = slash;
+    return set;
+}
+
+constexpr ByteSet escapedWithSlash = bytesToEscape(true);
+constexpr ByteSet escapedWithoutSlash = bytesToEscape(false);
 
 class Writer {
 public:
@@ -72,46 +90,77 @@ private:
         out_ += bracket;
     }
 
+    // Runs of characters that need no escape are copied whole.
     void string(const std::string& text) {
-        static constexpr char hex[] = "0123456789abcdef";
+        const auto& escaped = options_.escapeSlash ? escapedWithSlash : escapedWithoutSlash;
+        out_.reserve(out_.size() + text.size() + 2);
         out_ += '"';
-        for (const char c : text) {
-            switch (c) {
-            case '"':
-                out_ += "\\\"";
-                break;
-            case '\\':
-                out_ += "\\\\";
-                break;
-            case '/':
-                out_ += options_.escapeSlash ? "\\/" : "/";
-                break;
-            case '\b':
-                out_ += "\\b";
-                break;
-            case '\f':
-                out_ += "\\f";
-                break;
-            case '\n':
-                out_ += "\\n";
-                break;
-            case '\r':
-                out_ += "\\r";
-                break;
-            case '\t':
-                out_ += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    out_ += "\\u00";
-                    out_ += hex[static_cast<unsigned char>(c) >> 4];
-                    out_ += hex[static_cast<unsigned char>(c) & 0x0F];
-                } else {
-                    out_ += c;
-                }
+        std::size_t runStart = 0;
+        for (std::size_t i = skipPlainWords(text, 0); i < text.size(); i = skipPlainWords(text, i + 1)) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            if (escaped[byte]) {
+                out_.append(text, runStart, i - runStart);
+                escape(byte);
+                runStart = i + 1;
             }
         }
+        out_.append(text, runStart, text.size() - runStart);
         out_ += '"';
+    }
+
+    // The index of the first 8-byte word from `from` on that may hold a byte to escape (or of the
+    // tail shorter than a word): long output chunks are mostly plain text.
+    std::size_t skipPlainWords(const std::string& text, std::size_t from) const {
+        constexpr std::uint64_t ones = 0x0101010101010101;
+        constexpr std::uint64_t highs = 0x8080808080808080;
+        const auto hasZeroByte = [](std::uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
+        while (from + 8 <= text.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + from, sizeof word);
+            const bool mayNeedEscape = ((word - ones * 0x20) & ~word & highs) != 0 ||
+                                       hasZeroByte(word ^ (ones * '"')) ||
+                                       hasZeroByte(word ^ (ones * '\\')) ||
+                                       (options_.escapeSlash && hasZeroByte(word ^ (ones * '/')));
+            if (mayNeedEscape) {
+                break;
+            }
+            from += 8;
+        }
+        return from;
+    }
+
+    void escape(unsigned char byte) {
+        static constexpr char hex[] = "0123456789abcdef";
+        switch (byte) {
+        case '"':
+            out_ += "\\\"";
+            break;
+        case '\\':
+            out_ += "\\\\";
+            break;
+        case '/':
+            out_ += "\\/";
+            break;
+        case '\b':
+            out_ += "\\b";
+            break;
+        case '\f':
+            out_ += "\\f";
+            break;
+        case '\n':
+            out_ += "\\n";
+            break;
+        case '\r':
+            out_ += "\\r";
+            break;
+        case '\t':
+            out_ += "\\t";
+            break;
+        default:
+            out_ += "\\u00";
+            out_ += hex[byte >> 4];
+            out_ += hex[byte & 0x0F];
+        }
     }
 
     const WriteOptions& options_;

@@ -50,6 +50,23 @@ TEST(JsonWriter, EscapesControlBytesOnlyAndCopiesTheRest) {
     EXPECT_EQ(write(Value(text), {}), "\"\\\"\\\\\\b\\f\\n\\r\\t\\u0000\\u001b\x7f\u2028é\"");
 }
 
+TEST(JsonWriter, FindsEveryByteToEscapeInLongText) {
+    const std::pair<char, std::string> escapes[] = {{'"', "\\\""}, {'\\', "\\\\"},      {'/', "\\/"},
+                                                    {'\n', "\\n"}, {'\x01', "\\u0001"}, {'\x1f', "\\u001f"}};
+    const std::string plain = "abcdefgh\x7f\xc3\xa9 ~!@#$%^&*()_+=-{}[]|:;'<>,.?";
+    for (const auto& [byte, escaped] : escapes) {
+        for (std::size_t at = 0; at <= plain.size(); ++at) {
+            std::string text = plain;
+            text.insert(at, 1, byte);
+            std::string expected = plain;
+            expected.insert(at, escaped);
+            EXPECT_EQ(write(Value(text), {}), '"' + expected + '"') << at;
+        }
+    }
+    EXPECT_EQ(write(Value(plain + "/"), {.sortedKeys = false, .pretty = false, .escapeSlash = false}),
+              '"' + plain + "/\"");
+}
+
 TEST(JsonWriter, NumbersInShortestFixedNotation) {
     EXPECT_EQ(write(Value::integer(INT64_MIN), {}), "-9223372036854775808");
     EXPECT_EQ(write(Value::real(1e12), {}), "1000000000000");
