@@ -1,7 +1,9 @@
-#include <cstdio>
+#include "agent-core/runtime/Agent.hpp"
 
-// Until the runtime exists the agent only reports its version.
-int main() {
-    std::printf("kestrava-agent %s\n", KESTRAVA_VERSION);
-    return 0;
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    kestrava::Agent::run(arguments);
 }

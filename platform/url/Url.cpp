@@ -3,6 +3,7 @@
 #include "platform/url/PercentEncoding.hpp"
 
 #include <boost/url/parse.hpp>
+#include <boost/url/url.hpp>
 
 namespace kestrava::url {
 namespace {
@@ -46,6 +47,36 @@ std::optional<std::string> Url::host() const {
         return std::nullopt;
     }
     return percentDecode(view.encoded_host_address());
+}
+
+std::optional<std::string> Url::encodedHost() const {
+    const auto view = viewOf(text_);
+    if (!view.has_authority()) {
+        return std::nullopt;
+    }
+    return std::string(view.encoded_host());
+}
+
+std::string Url::encodedPath() const {
+    return std::string(viewOf(text_).encoded_path());
+}
+
+Url Url::withScheme(std::string_view scheme) const {
+    boost::urls::url copy(viewOf(text_));
+    copy.set_scheme(scheme);
+    return Url(std::string(copy.buffer()));
+}
+
+Url Url::withEncodedHost(std::string_view host) const {
+    boost::urls::url copy(viewOf(text_));
+    copy.set_encoded_host(host);
+    return Url(std::string(copy.buffer()));
+}
+
+Url Url::withEncodedPath(std::string_view path) const {
+    boost::urls::url copy(viewOf(text_));
+    copy.set_encoded_path(path);
+    return Url(std::string(copy.buffer()));
 }
 
 std::optional<std::string> Url::percentEncodedQuery() const {

@@ -31,6 +31,16 @@ public:
     // empty name and no value.
     std::optional<std::vector<QueryItem>> percentEncodedQueryItems() const;
 
+    // Components as written, still percent-encoded; the host without IPv6 brackets removed.
+    std::optional<std::string> encodedHost() const;
+    std::string encodedPath() const;
+
+    // A copy with one component replaced; every other component keeps its text. The new texts must be
+    // valid for their component (a scheme, an encoded host, an encoded path).
+    Url withScheme(std::string_view scheme) const;
+    Url withEncodedHost(std::string_view host) const;
+    Url withEncodedPath(std::string_view path) const;
+
     bool operator==(const Url& other) const { return text_ == other.text_; }
 
 private:

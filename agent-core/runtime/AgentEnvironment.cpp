@@ -1,0 +1,67 @@
+#include "agent-core/runtime/AgentEnvironment.hpp"
+
+#include "platform/files/Files.hpp"
+#include "platform/json/DecodeError.hpp"
+#include "platform/json/Reader.hpp"
+#include "platform/process/Process.hpp"
+
+namespace kestrava {
+namespace {
+
+std::string chosen(const std::optional<json::Object>& info, const char* key, const std::string& fallback) {
+    if (!info) {
+        return fallback;
+    }
+    const json::Value* value = info->find(key);
+    const std::string* text = value ? value->asString() : nullptr;
+    // "$(" is an unexpanded build variable, never a real name.
+    if (!text || text->empty() || text->find("$(") != std::string::npos) {
+        return fallback;
+    }
+    return *text;
+}
+
+std::optional<json::Object> readInfo() {
+    const auto folder = process::executableDirectory();
+    if (!folder) {
+        return std::nullopt;
+    }
+    try {
+        const Bytes bytes = files::readAll(*folder / "Info.json");
+        json::Value value = json::parse(textOf(bytes));
+        if (const json::Object* object = value.asObject()) {
+            return *object;
+        }
+    } catch (const std::exception&) {
+        // Missing or unreadable: no dictionary.
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+const AgentEnvironment& AgentEnvironment::defaults() {
+    static const AgentEnvironment values{"com.veltmoran.kestrava.agent.xpc", "Kestrava",
+                                         "com.veltmoran.kestrava.agent", "com.veltmoran.kestrava.agent"};
+    return values;
+}
+
+const AgentEnvironment& AgentEnvironment::current() {
+    static const AgentEnvironment values = fromInfo(mainBundleInfo());
+    return values;
+}
+
+AgentEnvironment AgentEnvironment::fromInfo(const std::optional<json::Object>& info) {
+    const AgentEnvironment& fallback = defaults();
+    return {chosen(info, "KVMachServiceName", fallback.machServiceName),
+            chosen(info, "KVDataDirName", fallback.dataDirName),
+            chosen(info, "KVKeychainService", fallback.keychainService),
+            chosen(info, "KVNotificationPrefix", fallback.notificationPrefix)};
+}
+
+const std::optional<json::Object>& mainBundleInfo() {
+    static const std::optional<json::Object> info = readInfo();
+    return info;
+}
+
+} // namespace kestrava

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/json/Value.hpp"
+
+#include <optional>
+#include <string>
+
+namespace kestrava {
+
+// The four names that differ from one packaging of the agent to another, read from "Info.json" beside
+// the executable with built-in defaults.
+struct AgentEnvironment {
+    std::string machServiceName;
+    std::string dataDirName;
+    std::string keychainService;
+    std::string notificationPrefix;
+
+    static const AgentEnvironment& defaults();
+    static const AgentEnvironment& current();
+
+    // Each field from its key when that holds a non-empty text without "$("; else the default.
+    static AgentEnvironment fromInfo(const std::optional<json::Object>& info);
+
+    bool operator==(const AgentEnvironment&) const = default;
+};
+
+// The dictionary of "Info.json" beside the executable; nothing when it is missing, unreadable or not
+// a JSON object. Read once.
+const std::optional<json::Object>& mainBundleInfo();
+
+} // namespace kestrava

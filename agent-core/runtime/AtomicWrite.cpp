@@ -1,0 +1,27 @@
+#include "agent-core/runtime/AtomicWrite.hpp"
+
+#include "agent-core/runtime/DataLocations.hpp"
+#include "agent-core/runtime/TestHarness.hpp"
+#include "platform/files/Files.hpp"
+#include "platform/uuid/Uuid.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace kestrava {
+
+void atomicWrite(ByteView data, const std::filesystem::path& target) {
+    if (isRunningUnderTests() && isInsideRealDataDirectory(target)) {
+        std::fprintf(stderr, "test tried to write into the real data folder: %s\n", target.c_str());
+        std::abort();
+    }
+    const std::filesystem::path folder = target.parent_path();
+    if (!folder.empty()) {
+        files::createDirectories(folder, 0700);
+    }
+    const std::string temporaryName =
+        "." + target.filename().string() + "." + uuid::randomUppercase() + ".tmp";
+    files::replaceDurably(target, temporaryName, data, 0600);
+}
+
+} // namespace kestrava

@@ -1,0 +1,144 @@
+#include "agent-core/runtime/Log.hpp"
+
+#include "agent-core/runtime/AgentEnvironment.hpp"
+#include "platform/files/FileError.hpp"
+#include "platform/files/Files.hpp"
+#include "platform/files/UserFolders.hpp"
+#include "platform/time/Iso8601.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrava {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The log's process-wide state; every member is guarded by `lock`.
+struct LogState {
+    std::mutex lock;
+    std::optional<fs::path> fileURL;
+    int handle = -1;
+};
+
+LogState& state() {
+    static LogState shared;
+    return shared;
+}
+
+fs::path generation(const fs::path& fileURL, const char* suffix) {
+    return fs::path(fileURL).concat(suffix);
+}
+
+// Writes all of `bytes`, through short writes and interrupted calls.
+bool writeAll(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+void closeFile(LogState& log) {
+    if (log.handle >= 0) {
+        ::close(log.handle);
+        log.handle = -1;
+    }
+}
+
+// Opens the file for appending, so another process's lines are never overwritten; only a file this
+// call creates gets 0600, an existing one keeps its permissions.
+void openFile(LogState& log) {
+    if (!log.fileURL) {
+        return;
+    }
+    closeFile(log);
+    const char* path = log.fileURL->c_str();
+    int handle = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (handle >= 0) {
+        ::fchmod(handle, 0600);
+    } else {
+        handle = ::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    }
+    log.handle = handle;
+}
+
+void moveIgnoringFailure(const fs::path& from, const fs::path& to) {
+    try {
+        files::moveNoReplace(from, to);
+    } catch (const files::FileError&) {
+        // A step that fails leaves its file in place; the next line that crosses the threshold retries.
+    }
+}
+
+void rotate(LogState& log) {
+    closeFile(log);
+    const fs::path& current = *log.fileURL;
+    ::unlink(generation(current, ".2").c_str());
+    moveIgnoringFailure(generation(current, ".1"), generation(current, ".2"));
+    moveIgnoringFailure(current, generation(current, ".1"));
+    openFile(log);
+}
+
+void writeLine(LogState& log, std::string_view line) {
+    writeAll(STDERR_FILENO, line);
+    if (log.handle < 0 || !log.fileURL || !writeAll(log.handle, line)) {
+        return;
+    }
+    // In append mode the position after a write is the end of the file.
+    const off_t position = ::lseek(log.handle, 0, SEEK_CUR);
+    if (position >= Log::rotationThreshold) {
+        rotate(log);
+    }
+}
+
+} // namespace
+
+void log(LogLevel level, std::string_view message) {
+    try {
+        std::string line = iso8601::format(wallClockNow());
+        line += level == LogLevel::info ? " INFO " : " ERROR ";
+        line += message;
+        line += '\n';
+        LogState& shared = state();
+        const std::lock_guard guard(shared.lock);
+        writeLine(shared, line);
+    } catch (...) {
+        // Logging never fails its caller, not even when memory runs out.
+    }
+}
+
+void logError(std::string_view message) {
+    log(LogLevel::error, message);
+}
+
+namespace Log {
+
+const fs::path& defaultURL() {
+    static const fs::path url = files::stateHome() / AgentEnvironment::current().dataDirName / "agent.log";
+    return url;
+}
+
+// May be called again with another file: the previous one is closed.
+void configure(const fs::path& fileURL) {
+    LogState& log = state();
+    const std::lock_guard guard(log.lock);
+    std::error_code ignored;
+    fs::create_directories(fileURL.parent_path(), ignored);
+    log.fileURL = fileURL;
+    openFile(log);
+}
+
+} // namespace Log
+} // namespace kestrava

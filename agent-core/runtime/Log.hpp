@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace kestrava {
+
+enum class LogLevel { info, error };
+
+// One line, "<UTC time> <INFO|ERROR> <message>\n", to standard error and then to the log file. Never
+// fails; safe from any thread. Untrusted parts of `message` must have gone through sanitize first.
+void log(LogLevel level, std::string_view message);
+void logError(std::string_view message);
+
+namespace Log {
+
+// The log file: "agent.log" in the agent's folder of the user's state folder.
+const std::filesystem::path& defaultURL();
+
+// Creates the file's folder and opens the file (creating it with 0600); until then lines go to
+// standard error only, and if opening fails they keep doing so.
+void configure(const std::filesystem::path& fileURL);
+
+// Lines that bring the file to this size or more move it aside to ".1" (and ".1" to ".2").
+inline constexpr long long rotationThreshold = 5 * 1024 * 1024;
+
+} // namespace Log
+} // namespace kestrava

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/bytes/Bytes.hpp"
+#include "platform/json/ObjectReader.hpp"
+#include "platform/time/Timestamp.hpp"
+
+#include <optional>
+#include <string_view>
+
+namespace kestrava {
+
+// Readers of the state file's member forms. A date is ISO 8601 text in whole seconds (a fraction of a
+// second is refused); bytes are standard Base64 with "=" fill. Text of another form fails as corrupted
+// data at `key`.
+Timestamp readDateMember(const json::ObjectReader& reader, std::string_view key);
+std::optional<Timestamp> readOptionalDateMember(const json::ObjectReader& reader, std::string_view key);
+Bytes readBase64Member(const json::ObjectReader& reader, std::string_view key);
+
+} // namespace kestrava

@@ -1,0 +1,16 @@
+#include "platform/files/FileError.hpp"
+
+#include <cstring>
+
+namespace kestrava::files {
+
+std::string errorText(int errorNumber) {
+    // strerrordesc_np ignores the locale; unknown numbers have no description.
+    const char* text = strerrordesc_np(errorNumber);
+    return text ? text : "Unknown error " + std::to_string(errorNumber);
+}
+
+FileError::FileError(const std::string& operation, const std::string& path, int errorNumber)
+    : std::runtime_error(operation + " " + path + ": " + errorText(errorNumber)), errorNumber_(errorNumber) {}
+
+} // namespace kestrava::files

@@ -1,0 +1,44 @@
+#include "platform/files/UserFolders.hpp"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrava::files {
+namespace {
+
+std::filesystem::path absoluteVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value && value[0] == '/') {
+        return value;
+    }
+    return {};
+}
+
+} // namespace
+
+std::filesystem::path homeDirectory() {
+    if (auto home = absoluteVariable("HOME"); !home.empty()) {
+        return home;
+    }
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir) {
+        return found->pw_dir;
+    }
+    return "/";
+}
+
+std::filesystem::path dataHome() {
+    auto folder = absoluteVariable("XDG_DATA_HOME");
+    return folder.empty() ? homeDirectory() / ".local" / "share" : folder;
+}
+
+std::filesystem::path stateHome() {
+    auto folder = absoluteVariable("XDG_STATE_HOME");
+    return folder.empty() ? homeDirectory() / ".local" / "state" : folder;
+}
+
+} // namespace kestrava::files

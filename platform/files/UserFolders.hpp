@@ -1,0 +1,14 @@
+#pragma once
+
+#include <filesystem>
+
+namespace kestrava::files {
+
+// $HOME when it is an absolute path, else the user database's home folder of the effective user.
+std::filesystem::path homeDirectory();
+
+// The XDG base folders: the variable when it holds an absolute path, else the default under home.
+std::filesystem::path dataHome();  // $XDG_DATA_HOME or ~/.local/share
+std::filesystem::path stateHome(); // $XDG_STATE_HOME or ~/.local/state
+
+} // namespace kestrava::files

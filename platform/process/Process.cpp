@@ -1,0 +1,39 @@
+#include "platform/process/Process.hpp"
+
+#include <cerrno>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kestrava::process {
+
+Environment environment() {
+    Environment variables;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const std::string text = *entry;
+        const auto equals = text.find('=');
+        if (equals != std::string::npos) {
+            variables.emplace(text.substr(0, equals), text.substr(equals + 1));
+        }
+    }
+    return variables;
+}
+
+std::string name() {
+    return program_invocation_short_name;
+}
+
+std::optional<std::filesystem::path> executableDirectory() {
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return std::nullopt;
+    }
+    return executable.parent_path();
+}
+
+void terminate(int status) {
+    ::_exit(status);
+}
+
+} // namespace kestrava::process

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace kestrava::process {
+
+using Environment = std::map<std::string, std::string>;
+
+// The process environment as it is now.
+Environment environment();
+
+// The program's name as it was invoked, without its folder (not cut to 15 bytes).
+std::string name();
+
+// The folder that holds the running executable; nothing when it cannot be found.
+std::optional<std::filesystem::path> executableDirectory();
+
+// Ends the process at once with `status`: no destructors run while other threads may still use what
+// they would destroy. Log lines are written synchronously, so nothing is lost.
+[[noreturn]] void terminate(int status);
+
+} // namespace kestrava::process

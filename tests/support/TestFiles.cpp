@@ -1,0 +1,25 @@
+#include "tests/support/TestFiles.hpp"
+
+#include "platform/files/Files.hpp"
+
+#include <fstream>
+
+namespace kestrava::test {
+
+std::string fileText(const std::filesystem::path& path) {
+    return textOf(files::readAll(path));
+}
+
+void writeText(const std::filesystem::path& path, std::string_view text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::size_t occurrences(std::string_view text, std::string_view part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+} // namespace kestrava::test
