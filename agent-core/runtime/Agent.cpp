@@ -92,13 +92,23 @@ void Agent::run(const std::vector<std::string>& arguments) {
 Agent::Agent(boost::asio::io_context& mainContext, Config config, crypto::P256PrivateKey macKey,
              std::shared_ptr<StateStore> state, std::optional<std::string> initialToken,
              std::filesystem::path configURL)
-    : config_(std::move(config)), monitoringPaused_(config_.monitoringPaused), macKey_(std::move(macKey)),
-      state_(std::move(state)), initialToken_(std::move(initialToken)), configURL_(std::move(configURL)),
+    : mainContext_(mainContext), config_(std::move(config)), monitoringPaused_(config_.monitoringPaused),
+      macKey_(std::move(macKey)), state_(std::move(state)), initialToken_(std::move(initialToken)),
+      configURL_(std::move(configURL)), power_(std::make_shared<SystemPowerSource>()),
+      powerGuard_(power_, PowerGuard::createSystemAssertion, PowerGuard::releaseSystemAssertion),
       signalSources_(mainContext) {}
 
 void Agent::start() {
     log(LogLevel::info, "kestrava-agent " + agentVersion() + " starting");
     installSignalHandlers();
+    // The power policy applies before anything else can change it.
+    powerGuard_.update();
+    powerMonitor_.emplace([weak = weak_from_this()] {
+        if (const auto agent = weak.lock()) {
+            agent->powerSourceChanged();
+        }
+    });
+    powerMonitor_->start(mainContext_);
 }
 
 void Agent::installSignalHandlers() {
@@ -115,9 +125,19 @@ void Agent::installSignalHandlers() {
         });
 }
 
+void Agent::powerSourceChanged() {
+    powerGuard_.update();
+    log(LogLevel::info,
+        std::string("power source changed; holding=") + (powerGuard_.isHolding() ? "true" : "false"));
+}
+
 void Agent::shutdown(int signalNumber) {
     log(LogLevel::info, "signal " + std::to_string(signalNumber) + ": shutting down");
-    // Nothing else is running yet that would need stopping: no jobs, no assertions, no relay link.
+    {
+        const std::lock_guard held(powerGuard_.lock());
+        powerGuard_.releaseAll();
+    }
+    // No jobs run and no relay link exists yet, so nothing else needs stopping.
     process::terminate(0);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "agent-core/runtime/Config.hpp"
+#include "agent-core/runtime/PowerGuard.hpp"
+#include "agent-core/runtime/PowerSourceMonitor.hpp"
 #include "platform/crypto/P256.hpp"
 #include "platform/process/Process.hpp"
 
@@ -44,7 +46,8 @@ public:
           std::shared_ptr<StateStore> state, std::optional<std::string> initialToken,
           std::filesystem::path configURL);
 
-    // On the main loop, once: the start line and the signal handlers.
+    // On the main loop, once: the start line, the signal handlers and the keep-awake guard with its
+    // power-source watch.
     void start();
 
     // On the main loop, at SIGTERM or SIGINT.
@@ -53,6 +56,10 @@ public:
 private:
     void installSignalHandlers();
 
+    // On the main loop, whenever the power supplies change.
+    void powerSourceChanged();
+
+    boost::asio::io_context& mainContext_;
     std::mutex lock_;
     Config config_;         // guarded by lock_
     bool monitoringPaused_; // guarded by lock_
@@ -60,6 +67,9 @@ private:
     const std::shared_ptr<StateStore> state_;
     const std::optional<std::string> initialToken_;
     const std::filesystem::path configURL_;
+    const std::shared_ptr<SystemPowerSource> power_;
+    PowerGuard powerGuard_;                          // has its own lock
+    std::optional<PowerSourceMonitor> powerMonitor_; // set once by start()
     boost::asio::signal_set signalSources_;
 };
 

@@ -10,6 +10,11 @@ bool isUnreserved(unsigned char byte) {
            byte == '-' || byte == '.' || byte == '_' || byte == '~';
 }
 
+bool isQueryItemCharacter(unsigned char byte) {
+    return isUnreserved(byte) ||
+           std::string_view("!$'()*+,;:@/?").find(static_cast<char>(byte)) != std::string_view::npos;
+}
+
 std::optional<std::string> percentDecode(std::string_view text) {
     std::string out;
     out.reserve(text.size());

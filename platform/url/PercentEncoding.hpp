@@ -9,6 +9,10 @@ namespace kestrava::url {
 // True for the 66 unreserved characters of RFC 3986: A-Z a-z 0-9 - . _ ~
 bool isUnreserved(unsigned char byte);
 
+// What a query item's name or value keeps unescaped: the query characters of RFC 3986 (unreserved,
+// !$'()*+,; : @ / ?) except "&" and "=", which separate the items.
+bool isQueryItemCharacter(unsigned char byte);
+
 // Every UTF-8 byte for which `allowed` is false becomes "%" and two upper-case hexadecimal digits.
 template<class Allowed>
 std::string percentEncode(std::string_view text, Allowed allowed) {

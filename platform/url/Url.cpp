@@ -79,6 +79,21 @@ Url Url::withEncodedPath(std::string_view path) const {
     return Url(std::string(copy.buffer()));
 }
 
+Url Url::withEncodedQuery(std::string_view query) const {
+    boost::urls::url copy(viewOf(text_));
+    copy.set_encoded_query(query);
+    return Url(std::string(copy.buffer()));
+}
+
+Url Url::appendingPathComponent(std::string_view component) const {
+    std::string path = encodedPath();
+    if (!path.ends_with('/')) {
+        path.push_back('/');
+    }
+    path += component;
+    return withEncodedPath(path);
+}
+
 std::optional<std::string> Url::percentEncodedQuery() const {
     const auto view = viewOf(text_);
     if (!view.has_query()) {

@@ -40,6 +40,11 @@ public:
     Url withScheme(std::string_view scheme) const;
     Url withEncodedHost(std::string_view host) const;
     Url withEncodedPath(std::string_view path) const;
+    // The query (the text after "?", which is added when there was none).
+    Url withEncodedQuery(std::string_view query) const;
+    // The path with an encoded relative component appended after exactly one "/", whether or not the
+    // path already ended in one; the query and fragment stay.
+    Url appendingPathComponent(std::string_view component) const;
 
     bool operator==(const Url& other) const { return text_ == other.text_; }
 

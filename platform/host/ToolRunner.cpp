@@ -1,0 +1,143 @@
+#include "platform/host/ToolRunner.hpp"
+
+#include "platform/process/Pipe.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kestrava::host {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a program has to end after SIGTERM before it is killed.
+constexpr auto terminateGrace = std::chrono::seconds(1);
+
+std::optional<pid_t> spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                           int outputFd) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+
+    // The agent ignores SIGPIPE and its threads may block signals; the program starts clean.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigfillset(&signals);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<std::string> texts{program.string()};
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& text : texts) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int result = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return result == 0 ? std::optional(pid) : std::nullopt;
+}
+
+// Appends what the non-blocking pipe holds; closes it at its end or on an error.
+void readAvailable(process::Descriptor& pipe, std::string& output) {
+    char buffer[4096];
+    while (pipe.isOpen()) {
+        const ssize_t count = ::read(pipe.get(), buffer, sizeof buffer);
+        if (count > 0) {
+            output.append(buffer, static_cast<std::size_t>(count));
+        } else if (count < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (count == 0 || errno != EAGAIN) {
+                pipe.reset();
+            }
+            return;
+        }
+    }
+}
+
+// Reads the program's output until it exits or the deadline passes; true when it exited.
+bool waitForExit(int exitNotice, process::Descriptor& pipe, std::string& output, Clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd watched[2] = {{exitNotice, POLLIN, 0}, {pipe.get(), POLLIN, 0}}; // -1 is not watched
+        const int ready = ::poll(watched, 2, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+        if (watched[1].revents != 0) {
+            readAvailable(pipe, output);
+        }
+        if (watched[0].revents != 0) {
+            return true;
+        }
+        if (left.count() <= 0) {
+            return false;
+        }
+    }
+}
+
+std::optional<int> reap(pid_t pid) {
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(pid, &status, 0);
+    } while (result < 0 && errno == EINTR);
+    return result == pid ? std::optional(status) : std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> runTool(const std::filesystem::path& program,
+                                   const std::vector<std::string>& arguments,
+                                   std::chrono::milliseconds limit) {
+    auto pipe = process::openPipe();
+    if (!pipe) {
+        return std::nullopt;
+    }
+    const std::optional<pid_t> pid = spawn(program, arguments, pipe->writeEnd.get());
+    pipe->writeEnd.reset(); // the output ends when the program's copy closes
+    if (!pid) {
+        return std::nullopt;
+    }
+    process::Descriptor& output = pipe->readEnd;
+    ::fcntl(output.get(), F_SETFL, O_NONBLOCK);
+    // Readable when the child exits; no SIGCHLD handler is involved, and other children are left alone.
+    const process::Descriptor exitNotice(static_cast<int>(::syscall(SYS_pidfd_open, *pid, 0)));
+
+    std::string text;
+    if (!exitNotice.isOpen() || !waitForExit(exitNotice.get(), output, text, Clock::now() + limit)) {
+        ::kill(*pid, SIGTERM);
+        if (!exitNotice.isOpen() ||
+            !waitForExit(exitNotice.get(), output, text, Clock::now() + terminateGrace)) {
+            ::kill(*pid, SIGKILL); // never leave a zombie behind
+        }
+        reap(*pid);
+        return std::nullopt;
+    }
+    readAvailable(output, text);
+    const auto status = reap(*pid);
+    if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+} // namespace kestrava::host
