@@ -2,14 +2,19 @@
 
 #include "agent-core/runtime/GlobalQueue.hpp"
 #include "agent-core/sessions/ShellJob.hpp"
+#include "platform/files/UserFolders.hpp"
+#include "platform/process/GroupLeaderSpawn.hpp"
+#include "platform/process/Pipe.hpp"
 
 #include <benchmark/benchmark.h>
 #include <boost/asio/use_future.hpp>
 
+#include <array>
 #include <atomic>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -47,6 +52,32 @@ void executorRunsTrue(benchmark::State& state) {
     }
 }
 BENCHMARK(executorRunsTrue)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 1 MiB through a bare pipe read in blocking 16 KiB reads: what the system itself costs.
+void plainReadOfOneMebibyte(benchmark::State& state) {
+    const std::string shell = ShellJob::shellPath();
+    std::array<char, ShellJob::readSize> buffer;
+    std::int64_t received = 0;
+    for (auto _ : state) {
+        auto pipe = process::openPipe();
+        const auto pid =
+            pipe ? process::spawnGroupLeader(shell, {shell, "-lc", "head -c 1048576 /dev/zero"},
+                                             files::homeDirectory(), pipe->writeEnd.get(), STDERR_FILENO)
+                 : std::nullopt;
+        if (!pid) {
+            state.SkipWithError("the shell cannot be started");
+            return;
+        }
+        pipe->writeEnd.reset();
+        for (ssize_t count; (count = ::read(pipe->readEnd.get(), buffer.data(), buffer.size())) > 0;) {
+            received += count;
+        }
+        int status = 0;
+        ::waitpid(*pid, &status, 0);
+    }
+    state.SetBytesProcessed(received);
+}
+BENCHMARK(plainReadOfOneMebibyte)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 1 MiB of output through the readers, the UTF-8 check and the chunking, up to the cap exactly.
 void streamOneMebibyte(benchmark::State& state) {

@@ -98,10 +98,10 @@ Connection::~Connection() {
 }
 
 void Connection::setCallbacks(Callbacks callbacks) {
-    boost::asio::post(*context_,
-                      onConnection(weak_from_this(), [callbacks = std::move(callbacks)](Connection& self) {
-                          self.callbacks_ = callbacks;
-                      }));
+    boost::asio::post(*context_, onConnection(weak_from_this(),
+                                              [callbacks = std::move(callbacks)](Connection& self) mutable {
+                                                  self.callbacks_ = std::move(callbacks);
+                                              }));
 }
 
 void Connection::start() {

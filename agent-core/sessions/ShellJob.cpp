@@ -44,10 +44,8 @@ bool isContinuation(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
+// Every ill-formed sequence as U+FFFD.
 std::string repairedUtf8(std::string_view bytes) {
-    if (utf8::isValid(bytes)) {
-        return std::string(bytes);
-    }
     std::string text;
     for (const char32_t scalar : unicode::scalarsOf(bytes)) {
         unicode::appendUtf8(text, scalar);
@@ -323,7 +321,12 @@ void ShellJob::deliver(std::string_view stream, std::string_view bytes) {
     if (bytes.empty()) {
         return;
     }
-    const std::string text = repairedUtf8(bytes);
+    std::string repaired;
+    std::string_view text = bytes;
+    if (!utf8::isValid(bytes)) {
+        repaired = repairedUtf8(bytes);
+        text = repaired;
+    }
     const std::size_t total = text.size();
     std::size_t offset = 0;
     while (offset < total) {
@@ -353,7 +356,7 @@ void ShellJob::deliver(std::string_view stream, std::string_view bytes) {
             }
         }
         if (take >= 1) {
-            onOutput_(stream, std::string_view(text).substr(offset, take));
+            onOutput_(stream, text.substr(offset, take));
         }
         if (last || take == 0) {
             return;

@@ -25,7 +25,8 @@ using Action = Connection::AuthRejectedAction;
 
 constexpr auto patience = 10s;
 
-// What the connection reported through its callbacks, readable from the test's thread.
+// What the connection reported through its callbacks, readable from the test's thread. The callbacks
+// share the record: one may still be running on the connection's thread when the test lets go.
 class Observer {
 public:
     explicit Observer(std::optional<Action> answer = Action::hold) : answer_(answer) {}
@@ -33,78 +34,88 @@ public:
     // Binds this observer; `connection` is used only to check that isConnected refuses its own thread.
     Connection::Callbacks callbacks(const std::shared_ptr<Connection>& connection) {
         Connection::Callbacks callbacks;
-        callbacks.onMessage = [this](const AgentIn& message) {
-            record([&] { messages_.push_back(message); });
+        callbacks.onMessage = [record = record_](const AgentIn& message) {
+            record->change([&](Reports& reports) { reports.messages.push_back(message); });
         };
         // A plain pointer: the connection exists while its callbacks run, and a strong one taken here
         // could make this callback its last owner.
-        callbacks.onConnected = [this, connection = connection.get()] {
+        callbacks.onConnected = [record = record_, connection = connection.get()] {
             bool refused = false;
             try {
                 connection->isConnected();
             } catch (const std::logic_error&) {
                 refused = true;
             }
-            record([&] {
-                ++connectedCalls_;
-                isConnectedRefusedOnThread_ = refused;
+            record->change([&](Reports& reports) {
+                ++reports.connectedCalls;
+                reports.isConnectedRefusedOnThread = refused;
             });
         };
         if (answer_) {
-            callbacks.onAuthRejected = [this] {
-                record([&] { ++authQuestions_; });
-                return *answer_;
+            callbacks.onAuthRejected = [record = record_, answer = *answer_] {
+                record->change([](Reports& reports) { ++reports.authQuestions; });
+                return answer;
             };
         }
-        callbacks.onStateChange = [this](const State& state) { record([&] { states_.push_back(state); }); };
+        callbacks.onStateChange = [record = record_](const State& state) {
+            record->change([&](Reports& reports) { reports.states.push_back(state); });
+        };
         return callbacks;
     }
 
     // True once `count` states equal to `state` were reported.
-    bool waitForState(const State& state, std::size_t count = 1) {
-        return waitUntil([&] { return std::ranges::count(states_, state) >= static_cast<long>(count); });
+    bool waitForState(const State& state, std::size_t count = 1) const {
+        return record_->waitUntil([&](const Reports& reports) {
+            return std::ranges::count(reports.states, state) >= static_cast<long>(count);
+        });
     }
-    bool waitForMessages(std::size_t count) {
-        return waitUntil([&] { return messages_.size() >= count; });
-    }
-    bool waitForConnectedCalls(int count) {
-        return waitUntil([&] { return connectedCalls_ >= count; });
+    bool waitForMessages(std::size_t count) const {
+        return record_->waitUntil([&](const Reports& reports) { return reports.messages.size() >= count; });
     }
 
-    std::vector<State> states() const { return read(states_); }
-    std::vector<AgentIn> messages() const { return read(messages_); }
-    int connectedCalls() const { return read(connectedCalls_); }
-    int authQuestions() const { return read(authQuestions_); }
-    bool isConnectedRefusedOnThread() const { return read(isConnectedRefusedOnThread_); }
+    std::vector<State> states() const { return record_->read().states; }
+    std::vector<AgentIn> messages() const { return record_->read().messages; }
+    int connectedCalls() const { return record_->read().connectedCalls; }
+    int authQuestions() const { return record_->read().authQuestions; }
+    bool isConnectedRefusedOnThread() const { return record_->read().isConnectedRefusedOnThread; }
 
 private:
-    template<class Change>
-    void record(Change change) {
-        {
-            const std::lock_guard guard(lock_);
-            change();
+    struct Reports {
+        std::vector<State> states;
+        std::vector<AgentIn> messages;
+        int connectedCalls = 0;
+        int authQuestions = 0;
+        bool isConnectedRefusedOnThread = false;
+    };
+
+    class Record {
+    public:
+        template<class Change>
+        void change(Change change) {
+            {
+                const std::lock_guard guard(lock_);
+                change(reports_);
+            }
+            changed_.notify_all();
         }
-        changed_.notify_all();
-    }
-    template<class Condition>
-    bool waitUntil(Condition condition) {
-        std::unique_lock guard(lock_);
-        return changed_.wait_for(guard, patience, condition);
-    }
-    template<class T>
-    T read(const T& field) const {
-        const std::lock_guard guard(lock_);
-        return field;
-    }
+        template<class Condition>
+        bool waitUntil(Condition condition) {
+            std::unique_lock guard(lock_);
+            return changed_.wait_for(guard, patience, [&] { return condition(reports_); });
+        }
+        Reports read() {
+            const std::lock_guard guard(lock_);
+            return reports_;
+        }
+
+    private:
+        std::mutex lock_;
+        std::condition_variable changed_;
+        Reports reports_;
+    };
 
     const std::optional<Action> answer_;
-    mutable std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<State> states_;
-    std::vector<AgentIn> messages_;
-    int connectedCalls_ = 0;
-    int authQuestions_ = 0;
-    bool isConnectedRefusedOnThread_ = false;
+    const std::shared_ptr<Record> record_ = std::make_shared<Record>();
 };
 
 // Short timings and delays, without spread: the first retry waits 0.05 s, the cap is 0.3 s.

@@ -10,11 +10,11 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrava {
 namespace {
