@@ -5,6 +5,8 @@
 #include "platform/files/UserFolders.hpp"
 #include "platform/process/GroupLeaderSpawn.hpp"
 #include "platform/process/Pipe.hpp"
+#include "tests/support/EnvironmentOverride.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
 
 #include <benchmark/benchmark.h>
 #include <boost/asio/use_future.hpp>
@@ -25,8 +27,16 @@ constexpr std::int64_t mebibyte = 1048576;
 
 void ignoreOutput(std::string_view, std::string_view) {}
 
+// Every login shell here starts in an empty home: the user's own profile can take far longer than
+// everything measured here and would hide it.
+void useEmptyHome() {
+    static const test::TemporaryDirectory home;
+    static const test::EnvironmentOverride variable("HOME", home.path().string());
+}
+
 // The shell alone: what every command costs before the agent adds anything.
 void plainSpawnOfTheShell(benchmark::State& state) {
+    useEmptyHome();
     std::string shell = ShellJob::shellPath();
     std::string flags = "-lc";
     std::string command = "true";
@@ -45,6 +55,7 @@ BENCHMARK(plainSpawnOfTheShell)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same shell through the executor: strand hops, pipes, the job and reader threads, the waiting loop.
 void executorRunsTrue(benchmark::State& state) {
+    useEmptyHome();
     const auto executor = std::make_shared<Executor>(globalQueue().get_executor(), [] { return true; });
     for (auto _ : state) {
         benchmark::DoNotOptimize(
@@ -55,6 +66,7 @@ BENCHMARK(executorRunsTrue)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 1 MiB through a bare pipe read in blocking 16 KiB reads: what the system itself costs.
 void plainReadOfOneMebibyte(benchmark::State& state) {
+    useEmptyHome();
     const std::string shell = ShellJob::shellPath();
     std::array<char, ShellJob::readSize> buffer;
     std::int64_t received = 0;
@@ -81,6 +93,7 @@ BENCHMARK(plainReadOfOneMebibyte)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 1 MiB of output through the readers, the UTF-8 check and the chunking, up to the cap exactly.
 void streamOneMebibyte(benchmark::State& state) {
+    useEmptyHome();
     std::atomic<std::int64_t> received = 0;
     const auto count = [&](std::string_view, std::string_view text) {
         received += static_cast<std::int64_t>(text.size());

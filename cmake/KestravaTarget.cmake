@@ -13,10 +13,14 @@ if(KESTRAVA_FUZZ)
     target_link_options(kestrava_options INTERFACE -fsanitize=address,undefined)
 endif()
 
-# kestrava_library(NAME FOLDER [DEPENDS ...]): a static library of every source below FOLDER.
+# kestrava_library(NAME FOLDER [DEPENDS ...] [EXCLUDE REGEX]): a static library of every source below
+# FOLDER, less those whose path matches REGEX.
 function(kestrava_library name folder)
-    cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "" "EXCLUDE" "DEPENDS" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+    if(ARG_EXCLUDE)
+        list(FILTER sources EXCLUDE REGEX ${ARG_EXCLUDE})
+    endif()
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC kestrava_options ${ARG_DEPENDS})

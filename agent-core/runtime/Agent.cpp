@@ -4,16 +4,20 @@
 #include "agent-core/runtime/AgentVersion.hpp"
 #include "agent-core/runtime/BackendURL.hpp"
 #include "agent-core/runtime/DataLocations.hpp"
+#include "agent-core/runtime/GlobalQueue.hpp"
 #include "agent-core/runtime/IdentityError.hpp"
 #include "agent-core/runtime/KeychainIdentity.hpp"
 #include "agent-core/runtime/Log.hpp"
 #include "agent-core/runtime/SingleInstanceLock.hpp"
 #include "agent-core/runtime/SystemKeychain.hpp"
+#include "agent-core/sessions/HostFacts.hpp"
 #include "agent-core/sessions/StateStore.hpp"
 #include "platform/process/HostName.hpp"
 
 #include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/use_future.hpp>
 
+#include <chrono>
 #include <csignal>
 
 namespace kestrava {
@@ -93,8 +97,10 @@ Agent::Agent(boost::asio::io_context& mainContext, Config config, crypto::P256Pr
              std::shared_ptr<StateStore> state, std::optional<std::string> initialToken,
              std::filesystem::path configURL)
     : mainContext_(mainContext), config_(std::move(config)), monitoringPaused_(config_.monitoringPaused),
-      macKey_(std::move(macKey)), state_(std::move(state)), initialToken_(std::move(initialToken)),
-      configURL_(std::move(configURL)), power_(std::make_shared<SystemPowerSource>()),
+      macKey_(std::move(macKey)), state_(std::move(state)),
+      executor_(std::make_shared<Executor>(globalQueue().get_executor(), hasFullDiskAccess)),
+      initialToken_(std::move(initialToken)), configURL_(std::move(configURL)),
+      power_(std::make_shared<SystemPowerSource>()),
       powerGuard_(power_, PowerGuard::createSystemAssertion, PowerGuard::releaseSystemAssertion),
       signalSources_(mainContext) {}
 
@@ -133,12 +139,17 @@ void Agent::powerSourceChanged() {
 
 void Agent::shutdown(int signalNumber) {
     log(LogLevel::info, "signal " + std::to_string(signalNumber) + ": shutting down");
+    cancelJobsAndWait();
     {
         const std::lock_guard held(powerGuard_.lock());
         powerGuard_.releaseAll();
     }
-    // No jobs run and no relay link exists yet, so nothing else needs stopping.
+    // No relay link exists yet, so nothing else needs stopping.
     process::terminate(0);
+}
+
+void Agent::cancelJobsAndWait() {
+    executor_->cancelAll(boost::asio::use_future).wait_for(std::chrono::milliseconds(200));
 }
 
 } // namespace kestrava

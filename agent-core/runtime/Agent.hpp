@@ -3,6 +3,7 @@
 #include "agent-core/runtime/Config.hpp"
 #include "agent-core/runtime/PowerGuard.hpp"
 #include "agent-core/runtime/PowerSourceMonitor.hpp"
+#include "agent-core/sessions/Executor.hpp"
 #include "platform/crypto/P256.hpp"
 #include "platform/process/Process.hpp"
 
@@ -59,12 +60,16 @@ private:
     // On the main loop, whenever the power supplies change.
     void powerSourceChanged();
 
+    // Tells running commands to end and gives them a moment to report before the process exits.
+    void cancelJobsAndWait();
+
     boost::asio::io_context& mainContext_;
     std::mutex lock_;
     Config config_;         // guarded by lock_
     bool monitoringPaused_; // guarded by lock_
     const crypto::P256PrivateKey macKey_;
     const std::shared_ptr<StateStore> state_;
+    const std::shared_ptr<Executor> executor_;
     const std::optional<std::string> initialToken_;
     const std::filesystem::path configURL_;
     const std::shared_ptr<SystemPowerSource> power_;

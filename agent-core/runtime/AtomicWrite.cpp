@@ -3,7 +3,6 @@
 #include "agent-core/runtime/DataLocations.hpp"
 #include "agent-core/runtime/TestHarness.hpp"
 #include "platform/files/Files.hpp"
-#include "platform/uuid/Uuid.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +18,7 @@ void atomicWrite(ByteView data, const std::filesystem::path& target) {
     if (!folder.empty()) {
         files::createDirectories(folder, 0700);
     }
-    const std::string temporaryName =
-        "." + target.filename().string() + "." + uuid::randomUppercase() + ".tmp";
-    files::replaceDurably(target, temporaryName, data, 0600);
+    files::replaceDurably(target, data, 0600);
 }
 
 } // namespace kestrava

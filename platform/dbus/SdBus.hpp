@@ -29,7 +29,7 @@ public:
     sd_bus_error* get() noexcept { return &error_; }
 
 private:
-    sd_bus_error error_ = SD_BUS_ERROR_NULL;
+    sd_bus_error error_{nullptr, nullptr, 0};
 };
 
 // A private connection to the system or the session bus; null when there is none.

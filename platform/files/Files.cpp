@@ -1,6 +1,8 @@
 #include "platform/files/Files.hpp"
 
 #include "platform/files/FileError.hpp"
+#include "platform/process/Descriptor.hpp"
+#include "platform/uuid/Uuid.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,25 +14,7 @@
 namespace kestrava::files {
 namespace {
 
-// Closes a descriptor on every path out of a function.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const noexcept { return fd_; }
-    // Closes now, reporting the result: a failed close after writing can mean lost data.
-    int close() { return ::close(std::exchange(fd_, -1)); }
-
-private:
-    int fd_;
-};
+using process::Descriptor;
 
 [[noreturn]] void fail(const char* operation, const std::filesystem::path& path) {
     throw FileError(operation, path.string(), errno);
@@ -109,9 +93,13 @@ void createDirectories(const std::filesystem::path& path, mode_t mode) {
     }
 }
 
-void replaceDurably(const std::filesystem::path& target, const std::string& temporaryName, ByteView contents,
-                    mode_t mode) {
+void replaceDurably(const std::filesystem::path& target, ByteView contents, mode_t mode) {
     const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
+    std::string temporaryName = ".";
+    temporaryName.append(target.filename().string())
+        .append(".")
+        .append(uuid::randomUppercase())
+        .append(".tmp");
     const std::filesystem::path temporary = folder / temporaryName;
     Descriptor fd(openRetrying(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (fd.get() < 0) {

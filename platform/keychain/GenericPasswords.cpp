@@ -3,7 +3,6 @@
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
 #include "platform/files/UserFolders.hpp"
-#include "platform/uuid/Uuid.hpp"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -125,9 +124,8 @@ std::int32_t GenericPasswords::checkItemExists(std::string_view account) const {
 }
 
 std::int32_t GenericPasswords::store(std::string_view account, ByteView data) const {
-    const std::string temporaryName = "." + std::string(account) + "." + uuid::randomUppercase() + ".tmp";
     try {
-        files::replaceDurably(folder_ / account, temporaryName, data, itemMode);
+        files::replaceDurably(folder_ / account, data, itemMode);
         return status::success;
     } catch (const files::FileError& error) {
         return statusForErrno(error.errorNumber());

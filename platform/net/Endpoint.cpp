@@ -43,14 +43,14 @@ std::optional<Endpoint> Endpoint::of(const url::Url& url) {
     }
     endpoint.port = std::to_string(port);
     const std::string writtenHost(view.encoded_host_address());
-    endpoint.hostHeader = hostType == boost::urls::host_type::ipv6 ? "[" + writtenHost + "]" : writtenHost;
+    endpoint.hostHeader = hostType == boost::urls::host_type::ipv6 ? '[' + writtenHost + ']' : writtenHost;
     if (port != defaultPort) {
-        endpoint.hostHeader += ":" + endpoint.port;
+        endpoint.hostHeader.append(":").append(endpoint.port);
     }
 
     endpoint.target = view.encoded_path().empty() ? "/" : std::string(view.encoded_path());
     if (view.has_query()) {
-        endpoint.target += "?" + std::string(view.encoded_query());
+        endpoint.target.append("?").append(view.encoded_query());
     }
     return endpoint;
 }

@@ -186,6 +186,9 @@ private:
             fail(error.message());
             return;
         }
+        // Frames are small and each one is awaited by the other side; Nagle's delay would hold them.
+        error_code ignored;
+        beast::get_lowest_layer(socket_).socket().set_option(tcp::no_delay(true), ignored);
         if constexpr (isSecure) {
             auto& tls = socket_.next_layer();
             if (const auto failure =

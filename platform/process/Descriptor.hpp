@@ -24,6 +24,8 @@ public:
 
     int get() const noexcept { return fd_; }
     bool isOpen() const noexcept { return fd_ >= 0; }
+    // Closes now and reports the result: a failed close after writing can mean lost data.
+    int close() noexcept { return ::close(std::exchange(fd_, -1)); }
     void reset() noexcept {
         if (fd_ >= 0) {
             ::close(std::exchange(fd_, -1));

@@ -174,6 +174,8 @@ private:
             if (error) {
                 co_return;
             }
+            boost::system::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
             asio::co_spawn(context, serve(std::make_shared<Link>(std::move(socket), tls)), reportFailure);
         }
     }
@@ -345,9 +347,10 @@ url::Url FakeRelay::baseUrl() const {
 }
 
 url::Url FakeRelay::socketUrl(std::string_view query) const {
-    std::string text = "wss://127.0.0.1:" + std::to_string(port()) + "/v1/agent";
+    std::string text = "wss://127.0.0.1:";
+    text.append(std::to_string(port())).append("/v1/agent");
     if (!query.empty()) {
-        text += "?" + std::string(query);
+        text.append("?").append(query);
     }
     return url::Url::parseReference(text).value();
 }

@@ -1,9 +1,12 @@
 #include "agent-core/runtime/AgentEnvironment.hpp"
 #include "agent-core/runtime/AgentVersion.hpp"
 #include "agent-core/runtime/TestHarness.hpp"
+#include "platform/files/UserFolders.hpp"
 #include "platform/json/Reader.hpp"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace kestrava {
 namespace {
@@ -45,8 +48,12 @@ TEST(AgentVersion, ComesFromTheAgentsOwnInfoOnly) {
     EXPECT_EQ(agentVersion(std::nullopt), "0.1.1");
 }
 
-TEST(TestHarness, TestProgramsKnowTheyAreTests) {
+TEST(TestHarness, TestProgramsKnowTheyAreTestsAndKeepToAHomeOfTheirOwn) {
     EXPECT_TRUE(isRunningUnderTests());
+    const std::filesystem::path home = files::homeDirectory();
+    EXPECT_TRUE(home.filename().string().starts_with("kestrava-test-")) << home;
+    EXPECT_EQ(files::dataHome(), home / "data");
+    EXPECT_EQ(files::stateHome(), home / "state");
 }
 
 } // namespace

@@ -163,6 +163,20 @@ std::optional<RelayFrame> waitForClose(const FakeRelay& relay, std::size_t conne
 
 const State connected{State::Connected{}};
 
+// A relay and a connection to it that has come up.
+class ConnectedLink : public testing::Test {
+protected:
+    void SetUp() override {
+        connection->start();
+        ASSERT_TRUE(observer.waitForState(connected));
+    }
+
+    test::CapturedLog log;
+    FakeRelay relay;
+    Observer observer;
+    const std::shared_ptr<Connection> connection = connectionTo(relay, observer);
+};
+
 TEST(Connection, OpensWithCredentialsThenHelloAndPingAndAPongConnects) {
     test::CapturedLog log;
     FakeRelay relay;
@@ -191,13 +205,7 @@ TEST(Connection, OpensWithCredentialsThenHelloAndPingAndAPongConnects) {
     EXPECT_EQ(log.lines().at(1), "INFO connected");
 }
 
-TEST(Connection, DeliversMessagesInOrderAndIgnoresUndecodableOnes) {
-    test::CapturedLog log;
-    FakeRelay relay;
-    Observer observer;
-    const auto connection = connectionTo(relay, observer);
-    connection->start();
-    ASSERT_TRUE(observer.waitForState(connected));
+TEST_F(ConnectedLink, DeliversMessagesInOrderAndIgnoresUndecodableOnes) {
 
     const AgentIn phones{AgentIn::Phones{{"p1", "p2"}}};
     const AgentIn removed{AgentIn::PhoneRemoved{"p1"}};
@@ -304,13 +312,7 @@ TEST(Connection, RejectedCredentialsAskTheOwner) {
     }
 }
 
-TEST(Connection, PauseSaysGoodbyeAndResumeReconnects) {
-    test::CapturedLog log;
-    FakeRelay relay;
-    Observer observer;
-    const auto connection = connectionTo(relay, observer);
-    connection->start();
-    ASSERT_TRUE(observer.waitForState(connected));
+TEST_F(ConnectedLink, PauseSaysGoodbyeAndResumeReconnects) {
 
     connection->pause();
     EXPECT_TRUE(waitForText(relay, relayJson(AgentOut{AgentOut::Goodbye{"pause"}})));
@@ -330,13 +332,7 @@ TEST(Connection, PauseSaysGoodbyeAndResumeReconnects) {
     EXPECT_EQ(observer.states(), (std::vector<State>{connected, connected}));
 }
 
-TEST(Connection, KickReplacesTheSocketAndTheOldOneChangesNothing) {
-    test::CapturedLog log;
-    FakeRelay relay;
-    Observer observer;
-    const auto connection = connectionTo(relay, observer);
-    connection->start();
-    ASSERT_TRUE(observer.waitForState(connected));
+TEST_F(ConnectedLink, KickReplacesTheSocketAndTheOldOneChangesNothing) {
 
     connection->kick("wake");
     ASSERT_TRUE(observer.waitForState(connected, 2));
@@ -395,12 +391,7 @@ TEST(Connection, CloseCallsItsCompletionExactlyOnce) {
     EXPECT_EQ(relay.upgrades().size(), 2u); // the connection closed before it started opened nothing
 }
 
-TEST(Connection, StopEndsForGoodWithoutCallbacks) {
-    FakeRelay relay;
-    Observer observer;
-    const auto connection = connectionTo(relay, observer);
-    connection->start();
-    ASSERT_TRUE(observer.waitForState(connected));
+TEST_F(ConnectedLink, StopEndsForGoodWithoutCallbacks) {
     connection->stop();
     EXPECT_EQ(waitForClose(relay, 1).value().closeCode, 1001);
     connection->start();

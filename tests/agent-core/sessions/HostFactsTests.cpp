@@ -1,11 +1,11 @@
 #include "agent-core/runtime/AgentVersion.hpp"
 #include "agent-core/sessions/HostFacts.hpp"
+#include "tests/support/EnvironmentOverride.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <limits>
 
 namespace kestrava {
@@ -22,24 +22,6 @@ public:
 private:
     bool onAC_;
     bool laptop_;
-};
-
-// Sets $HOME for the length of a test.
-class HomeOverride {
-public:
-    explicit HomeOverride(const std::filesystem::path& home) : saved_(std::getenv("HOME")) {
-        ::setenv("HOME", home.c_str(), 1);
-    }
-    ~HomeOverride() {
-        if (saved_) {
-            ::setenv("HOME", saved_->c_str(), 1);
-        } else {
-            ::unsetenv("HOME");
-        }
-    }
-
-private:
-    std::optional<std::string> saved_;
 };
 
 TEST(PmsetSleepOutput, TakesTheFirstSleepLineWithANumber) {
@@ -103,16 +85,16 @@ TEST(HostFacts, BootTimeIsStableAndUptimeNeverNegative) {
 TEST(HostFacts, FullDiskAccessIsAReadableHomeFolder) {
     test::TemporaryDirectory folder;
     {
-        const HomeOverride home(folder.path());
+        const test::EnvironmentOverride home("HOME", folder.path().string());
         EXPECT_TRUE(hasFullDiskAccess());
     }
     {
-        const HomeOverride home(folder / "missing");
+        const test::EnvironmentOverride home("HOME", (folder / "missing").string());
         EXPECT_FALSE(hasFullDiskAccess());
     }
     test::writeText(folder / "file", "");
     {
-        const HomeOverride home(folder / "file");
+        const test::EnvironmentOverride home("HOME", (folder / "file").string());
         EXPECT_FALSE(hasFullDiskAccess());
     }
 }

@@ -1,0 +1,15 @@
+// The entry of every test program. Tests run with a home and data folders of their own, so nothing a
+// test does reaches the real user's files, however the program is started.
+#include "tests/support/EnvironmentOverride.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    const kestrava::test::TemporaryDirectory home;
+    const kestrava::test::EnvironmentOverride homeVariable("HOME", home.path().string());
+    const kestrava::test::EnvironmentOverride dataHome("XDG_DATA_HOME", (home / "data").string());
+    const kestrava::test::EnvironmentOverride stateHome("XDG_STATE_HOME", (home / "state").string());
+    return RUN_ALL_TESTS();
+}
