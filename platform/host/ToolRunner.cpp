@@ -1,5 +1,6 @@
 #include "platform/host/ToolRunner.hpp"
 
+#include "platform/process/GroupLeaderSpawn.hpp"
 #include "platform/process/Pipe.hpp"
 
 #include <algorithm>
@@ -7,12 +8,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace kestrava::host {
 namespace {
@@ -21,39 +19,6 @@ using Clock = std::chrono::steady_clock;
 
 // How long a program has to end after SIGTERM before it is killed.
 constexpr auto terminateGrace = std::chrono::seconds(1);
-
-std::optional<pid_t> spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-                           int outputFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-
-    // The agent ignores SIGPIPE and its threads may block signals; the program starts clean.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    std::vector<std::string> texts{program.string()};
-    texts.insert(texts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& text : texts) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
-
-    pid_t pid = 0;
-    const int result = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return result == 0 ? std::optional(pid) : std::nullopt;
-}
 
 // Appends what the non-blocking pipe holds; closes it at its end or on an error.
 void readAvailable(process::Descriptor& pipe, std::string& output) {
@@ -109,10 +74,14 @@ std::optional<std::string> runTool(const std::filesystem::path& program,
                                    const std::vector<std::string>& arguments,
                                    std::chrono::milliseconds limit) {
     auto pipe = process::openPipe();
-    if (!pipe) {
+    const process::Descriptor discarded(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (!pipe || !discarded.isOpen()) {
         return std::nullopt;
     }
-    const std::optional<pid_t> pid = spawn(program, arguments, pipe->writeEnd.get());
+    std::vector<std::string> argv{program.string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const std::optional<pid_t> pid =
+        process::spawnGroupLeader(program, argv, ".", pipe->writeEnd.get(), discarded.get());
     pipe->writeEnd.reset(); // the output ends when the program's copy closes
     if (!pid) {
         return std::nullopt;
