@@ -1,6 +1,5 @@
 #include "protocol-kit/SignedCommand.hpp"
 
-#include "platform/crypto/Random.hpp"
 #include "platform/encoding/Base64.hpp"
 #include "protocol-kit/Base64URL.hpp"
 #include "protocol-kit/Base64URLMember.hpp"
@@ -10,12 +9,6 @@
 #include <utility>
 
 namespace kestrava {
-
-namespace {
-
-constexpr std::size_t nonceByteCount = 16;
-
-} // namespace
 
 Bytes SignedCommand::signingBytes(std::string_view deviceId, std::string_view phoneId) const {
     std::string text = "KV1\n";
@@ -31,8 +24,8 @@ Bytes SignedCommand::signingBytes(std::string_view deviceId, std::string_view ph
 }
 
 SignedCommand SignedCommand::make(std::string id, CommandKind kind, std::string cmd, std::int64_t timeoutSec,
-                                  Timestamp now, std::string_view deviceId, std::string_view phoneId,
-                                  const Signer& sign) {
+                                  Timestamp now, const NonceBytes& nonceBytes, std::string_view deviceId,
+                                  std::string_view phoneId, const Signer& sign) {
     if (!CommandVerifier::isValidToken(id)) {
         throw std::invalid_argument("command id breaks the token rule");
     }
@@ -41,7 +34,7 @@ SignedCommand SignedCommand::make(std::string id, CommandKind kind, std::string 
                           .cmd = std::move(cmd),
                           .timeoutSec = timeoutSec,
                           .issuedAt = wholeSecondsSince1970(now),
-                          .nonce = Base64URL::encode(crypto::randomBytes(nonceByteCount)),
+                          .nonce = Base64URL::encode(nonceBytes),
                           .signature = {}};
     command.signature = sign(command.signingBytes(deviceId, phoneId));
     return command;

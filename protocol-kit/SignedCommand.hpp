@@ -6,6 +6,7 @@
 #include "platform/time/Timestamp.hpp"
 #include "protocol-kit/CommandKind.hpp"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,11 +30,15 @@ struct SignedCommand {
     // The UTF-8 signing text: nine lines joined by "\n", the command line in standard Base64 last.
     Bytes signingBytes(std::string_view deviceId, std::string_view phoneId) const;
 
-    // The phone's side: a fresh random nonce, `now` in whole seconds, signed by `sign`. Throws
-    // std::invalid_argument, and makes no command, when `id` breaks the token rule.
+    // The random bytes a builder's nonce is made of.
+    using NonceBytes = std::array<std::uint8_t, 16>;
+
+    // The phone's side: the nonce from `nonceBytes`, which the caller draws fresh from a secure source,
+    // `now` in whole seconds, signed by `sign`. Throws std::invalid_argument, and makes no command, when
+    // `id` breaks the token rule.
     static SignedCommand make(std::string id, CommandKind kind, std::string cmd, std::int64_t timeoutSec,
-                              Timestamp now, std::string_view deviceId, std::string_view phoneId,
-                              const Signer& sign);
+                              Timestamp now, const NonceBytes& nonceBytes, std::string_view deviceId,
+                              std::string_view phoneId, const Signer& sign);
 
     json::Object encode() const;
     static SignedCommand decode(const json::ObjectReader& reader);

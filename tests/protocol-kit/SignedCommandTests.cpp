@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <stdexcept>
 
 namespace kestrava {
@@ -54,12 +55,19 @@ TEST(SignedCommand, MakeSignsTheTextWithAFreshNonce) {
         phone.command("c2", CommandKind::cancel, "", 0, timestampFromMilliseconds(-500), "d", "p").issuedAt,
         -1);
 
+    SignedCommand::NonceBytes counting;
+    std::iota(counting.begin(), counting.end(), std::uint8_t{0});
+    EXPECT_EQ(SignedCommand::make("c1", CommandKind::exec, "", 1, now, counting, "d", "p",
+                                  [](ByteView) { return Bytes{}; })
+                  .nonce,
+              "AAECAwQFBgcICQoLDA0ODw");
+
     struct SignerDown {};
     bool signed_ = false;
-    EXPECT_THROW(SignedCommand::make("c1", CommandKind::exec, "", 1, now, "d", "p",
+    EXPECT_THROW(SignedCommand::make("c1", CommandKind::exec, "", 1, now, counting, "d", "p",
                                      [](ByteView) -> Bytes { throw SignerDown{}; }),
                  SignerDown);
-    EXPECT_THROW(SignedCommand::make("bad\nid", CommandKind::exec, "", 1, now, "d", "p",
+    EXPECT_THROW(SignedCommand::make("bad\nid", CommandKind::exec, "", 1, now, counting, "d", "p",
                                      [&](ByteView) {
                                          signed_ = true;
                                          return Bytes{};

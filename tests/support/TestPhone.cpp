@@ -1,5 +1,6 @@
 #include "tests/support/TestPhone.hpp"
 
+#include "platform/crypto/Random.hpp"
 #include "protocol-kit/E2E.hpp"
 #include "protocol-kit/Pairing.hpp"
 #include "tests/support/FixedKeys.hpp"
@@ -31,8 +32,10 @@ PairingRequest TestPhone::pairingRequest(ByteView secret, std::string_view devic
 
 SignedCommand TestPhone::command(std::string id, CommandKind kind, std::string cmd, std::int64_t timeoutSec,
                                  Timestamp now, std::string_view deviceId, std::string_view phoneId) const {
-    return SignedCommand::make(std::move(id), kind, std::move(cmd), timeoutSec, now, deviceId, phoneId,
-                               [this](ByteView bytes) { return signingKey_.signatureDer(bytes); });
+    SignedCommand::NonceBytes nonceBytes;
+    crypto::fillRandom(nonceBytes);
+    return SignedCommand::make(std::move(id), kind, std::move(cmd), timeoutSec, now, nonceBytes, deviceId,
+                               phoneId, [this](ByteView bytes) { return signingKey_.signatureDer(bytes); });
 }
 
 crypto::SymmetricKey TestPhone::sessionKey(const crypto::P256PublicKey& macAgreePub,
