@@ -1,4 +1,4 @@
-#include "agent-core/runtime/Agent.hpp"
+#include "agent-core/Agent.hpp"
 
 #include <string>
 #include <vector>

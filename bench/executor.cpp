@@ -1,7 +1,7 @@
-#include "agent-core/sessions/Executor.hpp"
+#include "agent-core/exec/Executor.hpp"
 
+#include "agent-core/exec/ShellJob.hpp"
 #include "agent-core/runtime/GlobalQueue.hpp"
-#include "agent-core/sessions/ShellJob.hpp"
 #include "platform/files/UserFolders.hpp"
 #include "platform/process/GroupLeaderSpawn.hpp"
 #include "platform/process/Pipe.hpp"

@@ -1,5 +1,5 @@
-#include "agent-core/runtime/Connection.hpp"
-#include "agent-core/runtime/RelayURL.hpp"
+#include "agent-core/relay/Connection.hpp"
+#include "agent-core/relay/RelayURL.hpp"
 #include "platform/json/Writer.hpp"
 #include "tests/support/FakeRelay.hpp"
 

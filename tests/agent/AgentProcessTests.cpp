@@ -1,5 +1,5 @@
-#include "agent-core/runtime/Config.hpp"
-#include "agent-core/sessions/StateStore.hpp"
+#include "agent-core/state/Config.hpp"
+#include "agent-core/state/StateStore.hpp"
 #include "platform/files/Files.hpp"
 #include "tests/support/AgentProcess.hpp"
 #include "tests/support/TemporaryDirectory.hpp"

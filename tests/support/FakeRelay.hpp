@@ -15,6 +15,9 @@
 #include <vector>
 
 namespace kestrava::test {
+namespace relay {
+class Server;
+} // namespace relay
 
 // One HTTP request as the relay received it.
 struct RelayRequest {
@@ -133,8 +136,7 @@ public:
     void drop();
 
 private:
-    class Server;
-    std::shared_ptr<Server> server_;
+    std::shared_ptr<relay::Server> server_;
 };
 
 } // namespace kestrava::test

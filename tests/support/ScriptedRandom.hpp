@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent-core/runtime/Backoff.hpp"
+#include "agent-core/relay/Backoff.hpp"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,404 @@
+#include "agent-core/exec/ShellJob.hpp"
+
+#include "platform/encoding/Utf8.hpp"
+#include "platform/files/UserFolders.hpp"
+#include "platform/process/ChildWatch.hpp"
+#include "platform/process/GroupLeaderSpawn.hpp"
+#include "platform/process/LoginShell.hpp"
+#include "platform/process/Pipe.hpp"
+#include "platform/thread/DetachedThread.hpp"
+#include "platform/unicode/Unicode.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <latch>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrava {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr std::size_t threadStackSize = 1 << 20;
+constexpr auto passInterval = 10ms;
+constexpr int idlePollMilliseconds = 100;
+// How long a shell has between SIGTERM and SIGKILL.
+constexpr auto killGrace = 5s;
+// How long the group may take to vanish after SIGKILL once the shell itself is gone.
+constexpr auto killedGroupLimit = 2s;
+// How long what the shell left behind may keep its output open after the shell exited.
+constexpr auto outputAfterExitLimit = 1s;
+
+constexpr std::string_view stdoutStream = "stdout";
+constexpr std::string_view stderrStream = "stderr";
+
+// How far the wait for one shell has come; it only moves forward.
+enum class WaitPhase {
+    beforeHint,  // running; the permission hint not yet considered
+    running,     // running; the hint considered
+    terminating, // SIGTERM sent to the group
+    killing,     // SIGKILL sent to the group
+};
+
+bool isSignalled(WaitPhase phase) {
+    return phase == WaitPhase::terminating || phase == WaitPhase::killing;
+}
+
+const ExecResult notStarted{.exitCode = 127, .durationMs = 0, .truncated = false, .timedOut = false};
+
+bool isContinuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// Every ill-formed sequence as U+FFFD.
+std::string repairedUtf8(std::string_view bytes) {
+    std::string text;
+    for (const char32_t scalar : unicode::scalarsOf(bytes)) {
+        unicode::appendUtf8(text, scalar);
+    }
+    return text;
+}
+
+// Signals go to the whole group, so that pipelines and background children end with the shell.
+void signalGroup(pid_t pgid, int signal) {
+    ::kill(-pgid, signal);
+}
+
+} // namespace
+
+// What the job thread and the two readers of one run share.
+struct ShellJob::RunState {
+    explicit RunState(pid_t shell) : watch(shell) {}
+
+    void readerLeft() {
+        readers.count_down();
+        watch.wake();
+    }
+
+    ExitFlag exited;
+    ExitFlag stop;
+    std::latch readers{2};
+    process::ChildWatch watch;
+};
+
+ShellJob::ShellJob(std::string cmd, int timeoutSec, std::int64_t maxOutput, OutputHandler onOutput,
+                   std::chrono::milliseconds hintDelay, std::function<bool()> fdaProbe)
+    : cmd_(std::move(cmd)), timeoutSec_(timeoutSec), maxOutput_(maxOutput), onOutput_(std::move(onOutput)),
+      hintDelay_(hintDelay), fdaProbe_(std::move(fdaProbe)) {}
+
+void ShellJob::start(std::function<void(ExecResult)> done) {
+    if (!thread::startDetachedThread(threadStackSize,
+                                     [self = shared_from_this(), done] { done(self->run()); })) {
+        done(notStarted);
+    }
+}
+
+ExecResult ShellJob::run() {
+    const auto t0 = Clock::now();
+    std::optional<pid_t> shell;
+    process::Descriptor stdoutReadEnd;
+    process::Descriptor stderrReadEnd;
+    {
+        // Held until the agent's copies of the write ends are closed, so that no other job's shell can
+        // inherit them and keep this job's output open.
+        const std::lock_guard spawning(spawnLock());
+        auto stdoutPipe = process::openPipe();
+        if (!stdoutPipe) {
+            return notStarted;
+        }
+        auto stderrPipe = process::openPipe();
+        if (!stderrPipe) {
+            return notStarted;
+        }
+        const std::string shellProgram = shellPath();
+        shell = process::spawnGroupLeader(shellProgram, {shellProgram, "-lc", cmd_}, files::homeDirectory(),
+                                          stdoutPipe->writeEnd.get(), stderrPipe->writeEnd.get());
+        stdoutReadEnd = std::move(stdoutPipe->readEnd);
+        stderrReadEnd = std::move(stderrPipe->readEnd);
+    }
+    if (!shell) {
+        return notStarted;
+    }
+
+    const pid_t pgid = *shell;
+    bool terminated = false;
+    {
+        const std::lock_guard held(lock_);
+        pgid_ = pgid;
+        terminated = terminated_;
+    }
+    if (terminated) {
+        signalGroup(pgid, SIGTERM);
+    }
+
+    const auto state = std::make_shared<RunState>(pgid);
+    startReader(state, std::move(stdoutReadEnd), stdoutStream);
+    startReader(state, std::move(stderrReadEnd), stderrStream);
+    const auto started = Clock::now();
+    const WaitOutcome outcome =
+        waitForShell(pgid, *state, started + std::chrono::seconds(timeoutSec_), started + hintDelay_);
+    state->readers.wait();
+
+    ExecResult result;
+    {
+        const std::lock_guard held(lock_);
+        result.truncated = truncated_;
+    }
+    if (outcome.status && WIFEXITED(*outcome.status)) {
+        result.exitCode = WEXITSTATUS(*outcome.status);
+    }
+    result.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+    result.timedOut = outcome.timedOut;
+    return result;
+}
+
+void ShellJob::startReader(const std::shared_ptr<RunState>& state, process::Descriptor readEnd,
+                           std::string_view stream) {
+    auto fd = std::make_shared<process::Descriptor>(std::move(readEnd));
+    const bool started =
+        thread::startDetachedThread(threadStackSize, [self = shared_from_this(), state, fd, stream] {
+            self->pump(fd->get(), stream, state->exited, state->stop);
+            fd->reset();
+            state->readerLeft();
+        });
+    if (!started) {
+        // Closing the pipe unread makes the shell's writes to it fail rather than block.
+        fd->reset();
+        state->readerLeft();
+    }
+}
+
+ShellJob::WaitOutcome ShellJob::waitForShell(pid_t pgid, RunState& state, Clock::time_point deadline,
+                                             Clock::time_point hintAt) {
+    WaitOutcome outcome;
+    std::optional<Clock::time_point> reapedAt;
+    WaitPhase phase = WaitPhase::beforeHint;
+    Clock::time_point phaseSince;
+    const auto enter = [&](WaitPhase next, Clock::time_point now) {
+        phase = next;
+        phaseSince = now;
+    };
+    for (bool firstPass = true;; firstPass = false) {
+        if (!firstPass) {
+            state.watch.sleep(passInterval);
+        }
+        if (!reapedAt) {
+            int status = 0;
+            const pid_t waited = ::waitpid(pgid, &status, WNOHANG);
+            if (waited == pgid || (waited < 0 && errno != EINTR)) {
+                // A failed wait tells nothing of how the shell ended: no exit status is made up for it.
+                if (waited == pgid) {
+                    outcome.status = status;
+                }
+                state.exited.set();
+                state.watch.childReaped();
+                reapedAt = Clock::now();
+            }
+        }
+        const auto now = Clock::now();
+        const bool readersBusy = !state.readers.try_wait();
+        const bool finished = reapedAt && !readersBusy;
+
+        if (phase == WaitPhase::beforeHint && !reapedAt && now >= hintAt) {
+            offerFullDiskAccessHint();
+            enter(WaitPhase::running, now);
+        }
+
+        if (!isSignalled(phase) && !finished) {
+            const bool cancelled = isCancelled();
+            if (now >= deadline || cancelled) {
+                outcome.timedOut = !cancelled;
+                signalGroup(pgid, SIGTERM);
+                enter(WaitPhase::terminating, now);
+            }
+        }
+
+        // Something the shell left behind still holds its output open and writes: it does not hold the job.
+        if (reapedAt && readersBusy && !state.stop.isSet() && now - *reapedAt >= outputAfterExitLimit) {
+            state.stop.set();
+            signalGroup(pgid, SIGKILL);
+            if (phase != WaitPhase::killing) {
+                enter(WaitPhase::killing, now);
+            }
+        }
+
+        if (phase == WaitPhase::terminating && now - phaseSince >= killGrace) {
+            signalGroup(pgid, SIGKILL);
+            enter(WaitPhase::killing, now);
+        }
+        if (!finished) {
+            continue;
+        }
+        // Unsignalled, members of the group still alive now (background commands) are left running.
+        if (!isSignalled(phase) || ::kill(-pgid, 0) != 0 ||
+            (phase == WaitPhase::killing && now - phaseSince >= killedGroupLimit)) {
+            return outcome;
+        }
+    }
+}
+
+void ShellJob::pump(int fd, std::string_view stream, const ExitFlag& exited, const ExitFlag& stop) {
+    std::array<char, readSize> buffer;
+    std::string pending;
+    for (;;) {
+        pollfd watched{fd, POLLIN, 0};
+        const int ready = ::poll(&watched, 1, idlePollMilliseconds);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (stop.isSet()) {
+            break;
+        }
+        if (ready == 0) {
+            // A silent background process that keeps the pipe open does not hold the job.
+            if (exited.isSet()) {
+                break;
+            }
+            continue;
+        }
+        const ssize_t count = ::read(fd, buffer.data(), buffer.size());
+        if (count < 0) {
+            if (errno == EINTR || errno == EAGAIN) {
+                continue;
+            }
+            break;
+        }
+        if (count == 0) {
+            break;
+        }
+        {
+            const std::lock_guard held(lock_);
+            sawOutput_ = true;
+        }
+        pending.append(buffer.data(), static_cast<std::size_t>(count));
+        const std::size_t complete = completePrefixLength(pending);
+        if (complete >= 1) {
+            deliver(stream, std::string_view(pending).substr(0, complete));
+            pending.erase(0, complete);
+        }
+    }
+    if (!pending.empty()) {
+        deliver(stream, pending);
+    }
+}
+
+std::size_t ShellJob::completePrefixLength(std::string_view bytes) {
+    const std::size_t n = bytes.size();
+    if (n == 0) {
+        return 0;
+    }
+    std::optional<std::size_t> lead;
+    for (std::size_t back = 1; back <= 3 && back <= n; ++back) {
+        if (!isContinuation(bytes[n - back])) {
+            lead = n - back;
+            break;
+        }
+    }
+    if (!lead) {
+        if (n < 4) {
+            return n;
+        }
+        lead = n - 4;
+    }
+    const auto byte = static_cast<unsigned char>(bytes[*lead]);
+    if (byte < 0xC0) {
+        return n;
+    }
+    const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    return n - *lead < needed ? *lead : n;
+}
+
+void ShellJob::deliver(std::string_view stream, std::string_view bytes) {
+    if (bytes.empty()) {
+        return;
+    }
+    std::string repaired;
+    std::string_view text = bytes;
+    if (!utf8::isValid(bytes)) {
+        repaired = repairedUtf8(bytes);
+        text = repaired;
+    }
+    const std::size_t total = text.size();
+    std::size_t offset = 0;
+    while (offset < total) {
+        const std::size_t remaining = total - offset;
+        std::size_t take = 0;
+        bool last = false;
+        {
+            const std::lock_guard held(lock_);
+            const std::int64_t room = maxOutput_ - delivered_;
+            if (room > 0) {
+                take = std::min({remaining, chunkLimit, static_cast<std::size_t>(room)});
+            }
+            if (take > 0 && take < remaining) {
+                // Every chunk ends on a character boundary.
+                while (take > 0 && isContinuation(text[offset + take])) {
+                    --take;
+                }
+            }
+            last =
+                room < static_cast<std::int64_t>(remaining) && room <= static_cast<std::int64_t>(chunkLimit);
+            if (last) {
+                // Whatever comes after this chunk, on either stream, is dropped.
+                truncated_ = true;
+                delivered_ = maxOutput_;
+            } else {
+                delivered_ += static_cast<std::int64_t>(take);
+            }
+        }
+        if (take >= 1) {
+            onOutput_(stream, text.substr(offset, take));
+        }
+        if (last || take == 0) {
+            return;
+        }
+        offset += take;
+    }
+}
+
+void ShellJob::offerFullDiskAccessHint() {
+    bool sawOutput = false;
+    {
+        const std::lock_guard held(lock_);
+        sawOutput = sawOutput_;
+    }
+    if (!sawOutput && !fdaProbe_()) {
+        onOutput_(stderrStream, fullDiskAccessHint);
+    }
+}
+
+bool ShellJob::isCancelled() {
+    const std::lock_guard held(lock_);
+    return cancelled_;
+}
+
+void ShellJob::cancel() {
+    const std::lock_guard held(lock_);
+    cancelled_ = true;
+}
+
+pid_t ShellJob::terminate() {
+    const std::lock_guard held(lock_);
+    terminated_ = true;
+    return pgid_;
+}
+
+std::string ShellJob::shellPath() {
+    return process::loginShellPath(std::getenv("SHELL"));
+}
+
+std::mutex& ShellJob::spawnLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+} // namespace kestrava

@@ -1,0 +1,33 @@
+#include "agent-core/state/Config.hpp"
+
+#include "agent-core/state/AtomicWrite.hpp"
+#include "platform/json/Writer.hpp"
+
+namespace kestrava {
+
+void Config::save(const std::filesystem::path& file) const {
+    const std::string text = json::write(encode(), {.sortedKeys = true, .pretty = true, .escapeSlash = true});
+    atomicWrite(bytesOf(text), file);
+}
+
+json::Object Config::encode() const {
+    json::Object object;
+    object.add("backendURL", backendURL.absoluteString());
+    if (deviceId) {
+        object.add("deviceId", *deviceId);
+    }
+    object.add("macName", macName).add("monitoringPaused", monitoringPaused);
+    return object;
+}
+
+Config Config::decode(const json::ObjectReader& reader) {
+    const std::string backend = reader.string("backendURL");
+    const auto url = url::Url::parseReference(backend);
+    if (!url) {
+        reader.dataCorrupted("backendURL", "Invalid URL string.");
+    }
+    return Config{*url, reader.optionalString("deviceId"), reader.string("macName"),
+                  reader.optionalBoolean("monitoringPaused").value_or(false)};
+}
+
+} // namespace kestrava

@@ -1,0 +1,47 @@
+#include "agent-core/state/SystemKeychain.hpp"
+
+#include "agent-core/runtime/AgentEnvironment.hpp"
+#include "agent-core/runtime/Log.hpp"
+#include "agent-core/runtime/TestHarness.hpp"
+
+namespace kestrava {
+
+SystemKeychain::SystemKeychain() : items_(AgentEnvironment::current().keychainService) {}
+
+SecretReadOutcome SystemKeychain::read(std::string_view account) {
+    if (isRunningUnderTests()) {
+        return {SecretReadOutcome::Failed{keychain::status::interactionNotAllowed}};
+    }
+    auto item = items_.copyItem(account);
+    switch (item.status) {
+    case keychain::status::success:
+        return {SecretReadOutcome::Found{std::move(item.data)}};
+    case keychain::status::itemNotFound:
+        return {SecretReadOutcome::NotFound{}};
+    default:
+        return {SecretReadOutcome::Failed{item.status}};
+    }
+}
+
+bool SystemKeychain::write(std::string_view account, ByteView data) {
+    if (isRunningUnderTests()) {
+        return false;
+    }
+    const auto updated = items_.updateItem(account, data);
+    if (updated != keychain::status::itemNotFound) {
+        return updated == keychain::status::success;
+    }
+    return items_.addItem(account, data) == keychain::status::success;
+}
+
+void SystemKeychain::deleteAgentToken() {
+    if (!isRunningUnderTests()) {
+        const auto deleted = items_.deleteItem(agentTokenAccount);
+        if (deleted == keychain::status::success || deleted == keychain::status::itemNotFound) {
+            return;
+        }
+    }
+    logError("could not delete stale agentToken from Keychain");
+}
+
+} // namespace kestrava

@@ -1,0 +1,186 @@
+#include "agent-core/state/StateStore.hpp"
+#include "platform/files/FileError.hpp"
+#include "platform/files/Files.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/TestFiles.hpp"
+#include "tests/support/Thrown.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <latch>
+#include <thread>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+
+// 2026-01-31T12:00:00Z
+const Timestamp noon = std::chrono::sys_days{std::chrono::year{2026} / 1 / 31} + 12h;
+
+PairedPhone phone(std::string id, std::optional<Timestamp> lastUsed = std::nullopt) {
+    return {std::move(id), "Anna's phone", {0xfb, 0xff}, {0x04, 0x01}, noon - 1h, lastUsed};
+}
+
+// A store whose clock the test moves.
+struct ClockedStore {
+    explicit ClockedStore(std::filesystem::path url, Timestamp start = noon)
+        : now(start), store(std::move(url), [this] { return now; }) {}
+    Timestamp now;
+    StateStore store;
+};
+
+TEST(StateStore, PhonesAndNoncesSurviveARestartInTheExactFileForm) {
+    test::TemporaryDirectory folder;
+    const auto url = folder / "state.json";
+    testing::internal::CaptureStderr();
+    {
+        StateStore first(url, [] { return noon; });
+        EXPECT_FALSE(first.loadFailed());
+        EXPECT_TRUE(first.phones().empty());
+        first.upsert(phone("p2"));
+        first.upsert(phone("p1"));
+        EXPECT_TRUE(first.touch("p2", noon + 700ms));
+        EXPECT_FALSE(first.touch("nobody", noon));
+        first.save();
+        EXPECT_TRUE(first.checkAndRecord("n/1", noon));
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a first start is silent";
+    EXPECT_EQ(test::fileText(url),
+              R"({"nonces":{"n\/1":"2026-01-31T12:00:00Z"},"phones":[)"
+              R"({"agreePub":"BAE=","lastUsed":"2026-01-31T12:00:00Z","name":"Anna's phone",)"
+              R"("pairedAt":"2026-01-31T11:00:00Z","phoneId":"p2","signPub":"+\/8="},)"
+              R"({"agreePub":"BAE=","name":"Anna's phone","pairedAt":"2026-01-31T11:00:00Z",)"
+              R"("phoneId":"p1","signPub":"+\/8="}]})");
+
+    StateStore second(url, [] { return noon + 1s; });
+    EXPECT_FALSE(second.loadFailed());
+    EXPECT_EQ(second.phones(), (std::vector{phone("p2", noon), phone("p1")}));
+    EXPECT_FALSE(second.checkAndRecord("n/1", noon + 1s));
+    EXPECT_TRUE(second.checkAndRecord("n/2", noon + 1s));
+}
+
+TEST(StateStore, UpsertReplacesAtTheEndAndDuplicateIdsInTheFileAreAllDropped) {
+    test::TemporaryDirectory folder;
+    StateStore store(folder / "state.json");
+    store.upsert(phone("a"));
+    store.upsert(phone("b"));
+    PairedPhone renamed = phone("a");
+    renamed.name = "Work phone";
+    store.upsert(renamed);
+    EXPECT_EQ(store.phones(), (std::vector{phone("b"), renamed}));
+
+    const std::string entry =
+        R"({"agreePub":"BAE=","name":"N","pairedAt":"2026-01-31T11:00:00Z","signPub":"",)";
+    test::writeText(folder / "twice.json", R"({"nonces":{},"phones":[)" + entry + R"("phoneId":"d"},)" +
+                                               entry + R"("phoneId":"d"},)" + entry + R"("phoneId":"e"}]})");
+    StateStore twice(folder / "twice.json");
+    ASSERT_EQ(twice.phones().size(), 3u);
+    EXPECT_TRUE(twice.touch("d", noon));
+    EXPECT_EQ(twice.phones()[0].lastUsed, noon);
+    EXPECT_EQ(twice.phones()[1].lastUsed, std::nullopt);
+    twice.remove("d");
+    ASSERT_EQ(twice.phones().size(), 1u);
+    EXPECT_EQ(twice.phones()[0].phoneId, "e");
+}
+
+TEST(StateStore, BadFilesAreMovedAsideAndALaterStartWithoutAFileKnowsIt) {
+    test::TemporaryDirectory folder;
+    const auto url = folder / "state.json";
+    const auto copy = folder / ("state.json.corrupt-" + std::to_string(wholeSecondsSince1970(noon)));
+    const std::string phoneWithoutPairedAt =
+        R"({"nonces":{},"phones":[{"agreePub":"","name":"N","phoneId":"p","signPub":""}]})";
+    const std::string fractionalDate = R"({"nonces":{"n":"2026-01-31T12:00:00.5Z"},"phones":[]})";
+    for (const std::string bad :
+         {"", "not json", R"({"phones":[]})", phoneWithoutPairedAt.c_str(), fractionalDate.c_str()}) {
+        test::writeText(url, bad);
+        testing::internal::CaptureStderr();
+        const ClockedStore clocked(url, noon + 300ms);
+        const std::string line = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(clocked.store.loadFailed()) << bad;
+        EXPECT_TRUE(clocked.store.phones().empty());
+        EXPECT_TRUE(line.starts_with("kestrava: state file unreadable (")) << line;
+        EXPECT_TRUE(line.ends_with("); moved to " + copy.string() + ", starting empty\n")) << line;
+        EXPECT_FALSE(std::filesystem::exists(url));
+        // A copy from the same second is replaced.
+        EXPECT_EQ(test::fileText(copy), bad);
+    }
+
+    testing::internal::CaptureStderr();
+    const StateStore afterwards(url);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "kestrava: no state file but a corrupt copy was moved aside earlier; phone list unknown\n");
+    EXPECT_TRUE(afterwards.loadFailed());
+    EXPECT_TRUE(afterwards.phones().empty());
+}
+
+TEST(StateStore, NoncesExpireAfterSixHundredSecondsInMemoryAndAtLoad) {
+    test::TemporaryDirectory folder;
+    const auto url = folder / "state.json";
+    StateStore store(url);
+    EXPECT_TRUE(store.checkAndRecord("n", noon));
+    EXPECT_FALSE(store.checkAndRecord("n", noon + 599'900ms));
+    EXPECT_TRUE(store.checkAndRecord("n", noon + 600s));
+    EXPECT_FALSE(store.checkAndRecord("n", noon + 1199s));
+    EXPECT_TRUE(store.checkAndRecord("future", noon + 10'000s));
+    EXPECT_FALSE(store.checkAndRecord("future", noon + 1300s));
+
+    const std::string stale = R"({"nonces":{"old":"2026-01-31T11:50:00Z","young":"2026-01-31T11:50:01Z"},)"
+                              R"("phones":[]})";
+    test::writeText(url, stale);
+    StateStore restarted(url, [] { return noon; });
+    EXPECT_EQ(test::fileText(url), stale) << "loading does not write";
+    restarted.save();
+    EXPECT_EQ(test::fileText(url), R"({"nonces":{"young":"2026-01-31T11:50:01Z"},"phones":[]})");
+    EXPECT_FALSE(restarted.checkAndRecord("young", noon));
+    EXPECT_TRUE(restarted.checkAndRecord("old", noon));
+}
+
+TEST(StateStore, AFailedNonceSaveStillAcceptsAndLogsOnceAMinute) {
+    test::TemporaryDirectory folder;
+    test::writeText(folder / "blocker", "a file, not a folder");
+    const auto url = folder / "blocker" / "state.json";
+
+    testing::internal::CaptureStderr();
+    ClockedStore clocked(url);
+    EXPECT_TRUE(
+        testing::internal::GetCapturedStderr().starts_with("kestrava: could not move corrupt state aside: "));
+    EXPECT_TRUE(clocked.store.loadFailed());
+
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(clocked.store.checkAndRecord("a", noon));
+    EXPECT_TRUE(clocked.store.checkAndRecord("b", noon));
+    clocked.now += 59s;
+    EXPECT_TRUE(clocked.store.checkAndRecord("c", noon));
+    EXPECT_EQ(test::occurrences(testing::internal::GetCapturedStderr(), "ERROR state save failed: "), 1u);
+
+    testing::internal::CaptureStderr();
+    clocked.now += 1s;
+    EXPECT_TRUE(clocked.store.checkAndRecord("d", noon));
+    EXPECT_FALSE(clocked.store.checkAndRecord("a", noon)) << "the nonce stays recorded in memory";
+    EXPECT_EQ(test::occurrences(testing::internal::GetCapturedStderr(), "ERROR state save failed: "), 1u);
+
+    EXPECT_EQ(test::thrownBy<files::FileError>([&] { clocked.store.save(); }).value().errorNumber(), ENOTDIR);
+}
+
+TEST(StateStore, ConcurrentChecksOfOneNonceGetExactlyOneTrue) {
+    test::TemporaryDirectory folder;
+    StateStore store(folder / "state.json");
+    std::atomic<int> fresh = 0;
+    std::latch start(8);
+    {
+        std::vector<std::jthread> callers;
+        for (int i = 0; i < 8; ++i) {
+            callers.emplace_back([&] {
+                start.arrive_and_wait();
+                fresh += store.checkAndRecord("shared", noon) ? 1 : 0;
+            });
+        }
+    }
+    EXPECT_EQ(fresh, 1);
+}
+
+} // namespace
+} // namespace kestrava
