@@ -38,4 +38,10 @@ StatusSnapshot StatusSnapshot::decode(const json::ObjectReader& reader) {
     return snapshot;
 }
 
+bool StatusSnapshot::sameForPush(const StatusSnapshot& a, const StatusSnapshot& b) {
+    return a.sleepSafe == b.sleepSafe && a.pmsetSleep == b.pmsetSleep && a.onACPower == b.onACPower &&
+           a.isLaptop == b.isLaptop && a.hasFullDiskAccess == b.hasFullDiskAccess &&
+           a.agentVersion == b.agentVersion && a.bootTime == b.bootTime;
+}
+
 } // namespace kestrava

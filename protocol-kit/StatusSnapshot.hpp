@@ -26,6 +26,10 @@ struct StatusSnapshot {
     json::Object encode() const;
     static StatusSnapshot decode(const json::ObjectReader& reader);
 
+    // Whether a phone that saw `a` needs to be told `b`: every field but uptimeSec and freeMemPct, which
+    // change all the time, is equal.
+    static bool sameForPush(const StatusSnapshot& a, const StatusSnapshot& b);
+
     bool operator==(const StatusSnapshot&) const = default;
 };
 

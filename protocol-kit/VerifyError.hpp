@@ -18,6 +18,9 @@ public:
     static VerifyError malformed() { return VerifyError(Kind::malformed, 0); }
 
     Kind kind() const noexcept { return kind_; }
+    // The text the agent logs and sends back to the phone: the case name, "clockSkew(" + seconds + ")".
+    std::string reason() const { return what(); }
+
     // The magnitude of the skew for clockSkew; 0 for every other case.
     std::int64_t seconds() const noexcept { return seconds_; }
 

@@ -40,6 +40,14 @@ bool isControl(char32_t scalar) {
     return type == U_CONTROL_CHAR || type == U_FORMAT_CHAR;
 }
 
+bool isWhitespaceOrNewline(char32_t scalar) {
+    if ((scalar >= U'\t' && scalar <= U'\r') || scalar == U'\u0085') {
+        return true;
+    }
+    const auto type = u_charType(static_cast<UChar32>(scalar));
+    return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
+}
+
 bool isUnassigned(char32_t scalar) {
     return u_charType(static_cast<UChar32>(scalar)) == U_UNASSIGNED;
 }

@@ -10,6 +10,9 @@ namespace kestrava::unicode {
 // Control characters: general categories Cc and Cf.
 bool isControl(char32_t scalar);
 
+// White space and line breaks: general categories Zs, Zl and Zp, the controls TAB to CR, and NEL.
+bool isWhitespaceOrNewline(char32_t scalar);
+
 // Code points not assigned in the Unicode data the system carries (general category Cn).
 bool isUnassigned(char32_t scalar);
 
