@@ -1,8 +1,10 @@
 #include "agent-core/Agent.hpp"
 
 #include "agent-core/AgentStartupError.hpp"
+#include "agent-core/DegradedAgent.hpp"
+#include "agent-core/control/ChangeNotifications.hpp"
 #include "agent-core/host/HostFacts.hpp"
-#include "agent-core/relay/BackendURL.hpp"
+#include "agent-core/runtime/AgentEnvironment.hpp"
 #include "agent-core/runtime/AgentVersion.hpp"
 #include "agent-core/runtime/GlobalQueue.hpp"
 #include "agent-core/runtime/Log.hpp"
@@ -12,6 +14,8 @@
 #include "agent-core/state/SingleInstanceLock.hpp"
 #include "agent-core/state/StateStore.hpp"
 #include "agent-core/state/SystemKeychain.hpp"
+#include "platform/encoding/Utf8.hpp"
+#include "platform/net/TlsThread.hpp"
 #include "platform/process/HostName.hpp"
 
 #include <boost/asio/executor_work_guard.hpp>
@@ -19,6 +23,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <unistd.h>
 
 namespace kestrava {
 namespace {
@@ -29,12 +34,24 @@ constexpr bool isDebug = true;
 constexpr bool isDebug = false;
 #endif
 
-// Resolves the configuration or ends the process with the status the failure calls for.
+std::int64_t pairedPhoneCount(const StateStore& state) {
+    return static_cast<std::int64_t>(state.phones().size());
+}
+
+std::string degradedLine(std::int64_t phones) {
+    return "config.json lost or corrupt with " + std::to_string(phones) +
+           " paired iPhone(s): degraded mode (no relay connection) until the config is restored or the "
+           "iPhones "
+           "are unpaired";
+}
+
+// Resolves the configuration, or ends the process with the status the failure calls for, or serves the
+// control surface in degraded mode when the configuration was lost while phones are paired.
 Config resolvedConfigOrExit(const std::vector<std::string>& arguments, const std::string& macName,
-                            std::int64_t phones) {
+                            const std::shared_ptr<StateStore>& state) {
     try {
         return Agent::resolveConfig(arguments, process::environment(), isDebug, macName, configFileURL(),
-                                    phones);
+                                    pairedPhoneCount(*state));
     } catch (const AgentStartupError& error) {
         logError(error.what());
         switch (error.kind()) {
@@ -43,9 +60,7 @@ Config resolvedConfigOrExit(const std::vector<std::string>& arguments, const std
         case AgentStartupError::Kind::backendChangeRefused:
             process::terminate(Agent::exitBackendChangeRefused);
         case AgentStartupError::Kind::configLostWithPhones:
-            // Degraded mode, which keeps the local control surface up without a relay, is not built
-            // yet; until it is, the agent stops here.
-            process::terminate(1);
+            DegradedAgent::run(state, macName, degradedLine(pairedPhoneCount(*state)));
         }
     } catch (const std::exception& error) {
         logError(error.what());
@@ -53,8 +68,14 @@ Config resolvedConfigOrExit(const std::vector<std::string>& arguments, const std
     process::terminate(Agent::exitBadConfiguration);
 }
 
-std::int64_t pairedPhoneCount(const StateStore& state) {
-    return static_cast<std::int64_t>(state.phones().size());
+// A new device must never be registered while phones are paired: its new identity would orphan them. Such
+// an agent serves the control surface in degraded mode instead, naming the cause.
+void refuseRegistrationWithPhones(const std::shared_ptr<StateStore>& state, const std::string& macName,
+                                  const std::string& cause) {
+    const std::int64_t phones = pairedPhoneCount(*state);
+    DegradedAgent::run(state, macName,
+                       cause + " but this device has " + std::to_string(phones) +
+                           " paired phone(s); refusing to register a new device");
 }
 
 } // namespace
@@ -70,13 +91,25 @@ void Agent::run(const std::vector<std::string>& arguments) {
     }
     auto state = std::make_shared<StateStore>(stateFileURL());
     const std::string macName = process::localizedHostName().value_or("Mac");
-    Config config = resolvedConfigOrExit(arguments, macName, pairedPhoneCount(*state));
+    Config config = resolvedConfigOrExit(arguments, macName, state);
 
     const KeychainIdentity identity{.store = std::make_shared<SystemKeychain>()};
     const bool deviceExists = config.deviceId.has_value();
     std::optional<crypto::P256PrivateKey> macKey;
     std::optional<std::string> token;
     try {
+        if (pairedPhoneCount(*state) > 0) {
+            if (!deviceExists) {
+                refuseRegistrationWithPhones(state, macName, "config.json has no deviceId");
+            }
+            const std::optional<Bytes> stored = identity.readStoredAgentToken();
+            if (!stored) {
+                refuseRegistrationWithPhones(state, macName, "agentToken missing from Keychain");
+            }
+            if (!utf8::isValid(textOf(*stored))) {
+                refuseRegistrationWithPhones(state, macName, "agentToken in Keychain is not UTF-8");
+            }
+        }
         macKey = identity.loadOrCreateMacKey(deviceExists, static_cast<int>(pairedPhoneCount(*state)));
         token = identity.readAgentToken(deviceExists);
     } catch (const IdentityError& error) {
@@ -85,8 +118,9 @@ void Agent::run(const std::vector<std::string>& arguments) {
     }
 
     boost::asio::io_context mainContext;
-    const auto agent = std::make_shared<Agent>(mainContext, std::move(config), std::move(*macKey), state,
-                                               std::move(token), configFileURL());
+    const auto agent =
+        std::make_shared<Agent>(mainContext, std::move(config), std::move(*macKey), state, std::move(token),
+                                configFileURL(), ReregistrationEffects::live());
     agent->start();
     const auto keepRunning = boost::asio::make_work_guard(mainContext);
     mainContext.run();
@@ -95,14 +129,14 @@ void Agent::run(const std::vector<std::string>& arguments) {
 
 Agent::Agent(boost::asio::io_context& mainContext, Config config, crypto::P256PrivateKey macKey,
              std::shared_ptr<StateStore> state, std::optional<std::string> initialToken,
-             std::filesystem::path configPath)
-    : mainContext_(mainContext), config_(std::move(config)), monitoringPaused_(config_.monitoringPaused),
-      macKey_(std::move(macKey)), state_(std::move(state)),
+             std::filesystem::path configPath, ReregistrationEffects effects)
+    : mainContext_(mainContext), macKey_(std::move(macKey)), state_(std::move(state)),
       executor_(std::make_shared<Executor>(globalQueue().get_executor(), hasFullDiskAccess)),
       initialToken_(std::move(initialToken)), configPath_(std::move(configPath)),
-      power_(std::make_shared<SystemPowerSource>()),
+      effects_(std::move(effects)), power_(std::make_shared<SystemPowerSource>()),
       powerGuard_(power_, PowerGuard::createSystemAssertion, PowerGuard::releaseSystemAssertion),
-      signalSources_(mainContext) {}
+      signalSources_(mainContext), config_(std::move(config)), monitoringPaused_(config_.monitoringPaused),
+      linkState_(ConnectionState::Reconnecting{0}) {}
 
 void Agent::start() {
     log(LogLevel::info, "kestrava-agent " + agentVersion() + " starting");
@@ -115,6 +149,14 @@ void Agent::start() {
         }
     });
     powerMonitor_->start(mainContext_);
+
+    xpc_ = std::make_unique<AgentXPCListener>(
+        weak_from_this(), AgentXPCListener::Settings{.serviceMode = process::isStartedByServiceManager(),
+                                                     .peerExecutable = applicationExecutable(),
+                                                     .fullDiskAccess = hasFullDiskAccess});
+    xpc_->start();
+
+    net::startTlsThread([self = shared_from_this()] { self->bootstrap(self->initialToken_); }).detach();
 }
 
 void Agent::installSignalHandlers() {
@@ -131,25 +173,95 @@ void Agent::installSignalHandlers() {
         });
 }
 
-void Agent::powerSourceChanged() {
-    powerGuard_.update();
-    log(LogLevel::info,
-        std::string("power source changed; holding=") + (powerGuard_.isHolding() ? "true" : "false"));
-}
-
 void Agent::shutdown(int signalNumber) {
     log(LogLevel::info, "signal " + std::to_string(signalNumber) + ": shutting down");
+    // A second signal runs the shutdown again.
+    installSignalHandlers();
+    if (xpc_) {
+        xpc_->invalidate();
+    }
     cancelJobsAndWait();
     {
         const std::lock_guard held(powerGuard_.lock());
         powerGuard_.releaseAll();
     }
-    // No relay link exists yet, so nothing else needs stopping.
-    process::terminate(0);
+    std::shared_ptr<Connection> connection;
+    {
+        const std::lock_guard held(lock_);
+        connection = connection_;
+    }
+    if (!connection) {
+        process::terminate(0);
+    }
+    connection->close([] { process::terminate(0); }, goodbyeLimit);
 }
 
 void Agent::cancelJobsAndWait() {
     executor_->cancelAll(boost::asio::use_future).wait_for(std::chrono::milliseconds(200));
+}
+
+void Agent::powerSourceChanged() {
+    powerGuard_.update();
+    log(LogLevel::info,
+        std::string("power source changed; holding=") + (isHoldingKeepAwake() ? "true" : "false"));
+    postChanged();
+    std::shared_ptr<Connection> connection;
+    std::shared_ptr<Session> session;
+    {
+        const std::lock_guard held(lock_);
+        connection = connection_;
+        session = session_;
+    }
+    if (connection && session) {
+        runLater(std::chrono::nanoseconds(0),
+                 [connection, session] { refreshStatusIfConnected(connection, session); });
+    }
+}
+
+void Agent::saveConfig() {
+    const std::lock_guard saving(configSaveLock_);
+    liveConfig().save(configPath_);
+}
+
+Config Agent::liveConfig() {
+    const std::lock_guard held(lock_);
+    return config_;
+}
+
+void Agent::wipeIdentity() {
+    {
+        const std::lock_guard held(lock_);
+        config_.deviceId.reset();
+    }
+    try {
+        saveConfig();
+    } catch (const std::exception& error) {
+        logError(std::string("cannot save config: ") + error.what());
+        process::terminate(1);
+    }
+    SystemKeychain().deleteAgentToken();
+}
+
+bool Agent::isHoldingKeepAwake() {
+    return powerGuard_.isHolding();
+}
+
+StatusSnapshot Agent::statusSnapshot() {
+    return makeStatusSnapshot(isHoldingKeepAwake(), *power_);
+}
+
+void Agent::runLater(std::chrono::nanoseconds delay, std::function<void()> work) {
+    const auto timer = std::make_shared<boost::asio::steady_timer>(globalQueue(), delay);
+    timer->async_wait([timer, work = std::move(work)](const boost::system::error_code& error) {
+        if (error) {
+            return;
+        }
+        try {
+            work();
+        } catch (const std::exception& failure) {
+            logError(std::string("scheduled work failed: ") + failure.what());
+        }
+    });
 }
 
 } // namespace kestrava

@@ -5,6 +5,8 @@
 #include "platform/json/Reader.hpp"
 #include "platform/json/Writer.hpp"
 
+#include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,16 @@ std::string encode(const T& value) {
 
 // A list of phones is a JSON array.
 std::string encode(const std::vector<PhoneInfo>& phones);
+
+// As encode, with none where encode throws: the control surface answers none then.
+template<class T>
+std::optional<std::string> encodeOrNone(const T& value) {
+    try {
+        return encode(value);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
 
 template<class T>
 T decode(std::string_view bytes) {

@@ -41,6 +41,19 @@ void logCaughtFailure() noexcept {
     }
 }
 
+// Calls one of the owner's callbacks: a failure in it is logged and ends nothing of the connection's.
+template<class Callback, class... Args>
+void callOwner(const Callback& callback, const Args&... args) {
+    if (!callback) {
+        return;
+    }
+    try {
+        callback(args...);
+    } catch (...) {
+        logCaughtFailure();
+    }
+}
+
 // A handler that runs `work` on the connection if it still exists, and never lets a failure escape into
 // the event loop.
 template<class Work>
@@ -317,9 +330,7 @@ void Connection::handleReceive(std::int64_t generation, net::WebSocket::Received
         policy_.onOpen(now);
         log(LogLevel::info, "connected");
         reportState(ConnectionState{ConnectionState::Connected{}});
-        if (callbacks_.onConnected) {
-            callbacks_.onConnected();
-        }
+        callOwner(callbacks_.onConnected);
     }
     const net::WebSocket::Message& message = *result.message;
     if (!message.isText || message.data != "pong") {
@@ -340,7 +351,7 @@ void Connection::handleMessage(const std::string& bytes) {
         log(LogLevel::info, "ignored undecodable message (" + std::to_string(bytes.size()) + " bytes)");
         return;
     }
-    callbacks_.onMessage(*message);
+    callOwner(callbacks_.onMessage, *message);
 }
 
 void Connection::fail(std::int64_t generation, const std::string& reason, std::optional<int> httpStatus,
@@ -367,8 +378,16 @@ void Connection::fail(std::int64_t generation, const std::string& reason, std::o
         return;
     }
 
-    const AuthRejectedAction action =
-        callbacks_.onAuthRejected ? callbacks_.onAuthRejected() : AuthRejectedAction::stop;
+    AuthRejectedAction action = AuthRejectedAction::stop;
+    if (callbacks_.onAuthRejected) {
+        try {
+            action = callbacks_.onAuthRejected();
+        } catch (...) {
+            // Without an answer the identity is kept: holding only retries slowly.
+            logCaughtFailure();
+            action = AuthRejectedAction::hold;
+        }
+    }
     if (action == AuthRejectedAction::stop) {
         reportState(ConnectionState{ConnectionState::Reconnecting{0}});
         log(LogLevel::info,
@@ -414,9 +433,7 @@ std::shared_ptr<net::WebSocket> Connection::retireSocket() {
 }
 
 void Connection::reportState(ConnectionState state) {
-    if (callbacks_.onStateChange) {
-        callbacks_.onStateChange(state);
-    }
+    callOwner(callbacks_.onStateChange, state);
 }
 
 void Connection::runAfter(std::chrono::nanoseconds limit, std::function<void()> once) {

@@ -59,6 +59,11 @@ AgentEnvironment AgentEnvironment::fromInfo(const std::optional<json::Object>& i
             chosen(info, "KVNotificationPrefix", fallback.notificationPrefix)};
 }
 
+std::optional<std::filesystem::path> applicationExecutable() {
+    const std::string path = chosen(mainBundleInfo(), "KVAppExecutable", "");
+    return path.empty() ? std::nullopt : std::optional<std::filesystem::path>(path);
+}
+
 const std::optional<json::Object>& mainBundleInfo() {
     static const std::optional<json::Object> info = readInfo();
     return info;

@@ -2,6 +2,7 @@
 
 #include "platform/json/Value.hpp"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,10 @@ struct AgentEnvironment {
 
     bool operator==(const AgentEnvironment&) const = default;
 };
+
+// The application's executable ("KVAppExecutable"), the only program the control socket admits; none
+// when the key is missing or not a non-empty text.
+std::optional<std::filesystem::path> applicationExecutable();
 
 // The dictionary of "Info.json" beside the executable; nothing when it is missing, unreadable or not
 // a JSON object. Read once.

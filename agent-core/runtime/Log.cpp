@@ -108,7 +108,7 @@ void writeLine(LogState& log, std::string_view line) {
 void log(LogLevel level, std::string_view message) {
     try {
         std::string line = iso8601::format(wallClockNow());
-        line += level == LogLevel::info ? " INFO " : " ERROR ";
+        line += level == LogLevel::info ? " INFO " : level == LogLevel::warning ? " WARN " : " ERROR ";
         line += message;
         line += '\n';
         LogState& shared = state();

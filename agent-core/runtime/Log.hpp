@@ -5,9 +5,9 @@
 
 namespace kestrava {
 
-enum class LogLevel { info, error };
+enum class LogLevel { info, warning, error };
 
-// One line, "<UTC time> <INFO|ERROR> <message>\n", to standard error and then to the log file. Never
+// One line, "<UTC time> <INFO|WARN|ERROR> <message>\n", to standard error and then to the log file. Never
 // fails; safe from any thread. Untrusted parts of `message` must have gone through sanitize first.
 void log(LogLevel level, std::string_view message);
 void logError(std::string_view message);

@@ -86,6 +86,9 @@ public:
             std::shared_ptr<Executor> executor, url::Url backendURL, std::string macName,
             StatusProvider statusProvider, Send send, Clock clock = wallClockNow);
 
+    // How the session builds a fresh status record.
+    const StatusProvider& statusProvider() const noexcept { return statusProvider_; }
+
     // Installed by the builder; called after the session's lock is released, on the thread that caused
     // them. Until set they do nothing.
     void setOnPairingRequest(std::function<void(const PendingPairing&)> callback);

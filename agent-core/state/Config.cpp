@@ -22,7 +22,8 @@ json::Object Config::encode() const {
 
 Config Config::decode(const json::ObjectReader& reader) {
     const std::string backend = reader.string("backendURL");
-    const auto url = url::Url::parseReference(backend);
+    // An empty reference parses, but names no relay: the file is as damaged as with any unparsable URL.
+    const auto url = backend.empty() ? std::nullopt : url::Url::parseReference(backend);
     if (!url) {
         reader.dataCorrupted("backendURL", "Invalid URL string.");
     }

@@ -21,7 +21,7 @@ struct Config {
     void save(const std::filesystem::path& file) const;
 
     json::Object encode() const;
-    // "backendURL" must parse as a URL; a missing or null "monitoringPaused" reads as false.
+    // "backendURL" must parse as a URL and not be empty; a missing or null "monitoringPaused" reads as false.
     static Config decode(const json::ObjectReader& reader);
 
     bool operator==(const Config&) const = default;

@@ -63,18 +63,25 @@ std::optional<std::string> KeychainIdentity::readAgentToken(bool deviceExists) c
     if (!deviceExists) {
         return std::nullopt;
     }
-    const auto outcome = readWithRetry(agentTokenAccount);
-    throwIfFailed(agentTokenAccount, outcome);
-    const auto* found = std::get_if<SecretReadOutcome::Found>(&outcome.value);
-    if (!found) {
+    const std::optional<Bytes> stored = readStoredAgentToken();
+    if (!stored) {
         log("config has a deviceId but no agentToken in Keychain; registering a new device");
         return std::nullopt;
     }
-    auto token = textOf(found->data);
+    auto token = textOf(*stored);
     if (!utf8::isValid(token)) {
         return std::nullopt;
     }
     return token;
+}
+
+std::optional<Bytes> KeychainIdentity::readStoredAgentToken() const {
+    auto outcome = readWithRetry(agentTokenAccount);
+    throwIfFailed(agentTokenAccount, outcome);
+    if (auto* found = std::get_if<SecretReadOutcome::Found>(&outcome.value)) {
+        return std::move(found->data);
+    }
+    return std::nullopt;
 }
 
 } // namespace kestrava

@@ -35,6 +35,9 @@ struct KeychainIdentity {
 
     // The relay token; none when the device is not registered yet or the token has to be renewed.
     std::optional<std::string> readAgentToken(bool deviceExists) const;
+
+    // The relay token's bytes as stored; none when there is no token.
+    std::optional<Bytes> readStoredAgentToken() const;
 };
 
 } // namespace kestrava

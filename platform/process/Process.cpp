@@ -1,6 +1,8 @@
 #include "platform/process/Process.hpp"
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 #include <unistd.h>
 
 extern char** environ;
@@ -34,6 +36,15 @@ std::optional<std::filesystem::path> executableDirectory() {
 
 void terminate(int status) {
     ::_exit(status);
+}
+
+bool isStartedByServiceManager() {
+    const pid_t parent = ::getppid();
+    if (parent == 1) {
+        return true;
+    }
+    const char* manager = std::getenv("MANAGERPID");
+    return manager != nullptr && std::string(manager) == std::to_string(parent);
 }
 
 } // namespace kestrava::process

@@ -18,6 +18,10 @@ std::string name();
 // The folder that holds the running executable; nothing when it cannot be found.
 std::optional<std::filesystem::path> executableDirectory();
 
+// Whether the service manager started this process: the parent is process 1, or MANAGERPID (set by a
+// user service manager for what it starts) holds the parent's id in decimal.
+bool isStartedByServiceManager();
+
 // Ends the process at once with `status`: no destructors run while other threads may still use what
 // they would destroy. Log lines are written synchronously, so nothing is lost.
 [[noreturn]] void terminate(int status);

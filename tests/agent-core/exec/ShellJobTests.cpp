@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdint>
@@ -221,8 +222,14 @@ TEST_F(ShellJobTest, BackgroundWriterIsCutOffAfterTheShellExits) {
     const auto result = runCommand("(while :; do echo x; sleep 0.05; done) & echo $!; exit 0", output);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_FALSE(result.timedOut);
-    const pid_t writer = std::stoi(linesOf(output.text("stdout")).at(0));
-    EXPECT_FALSE(isAlive(writer));
+    // The writer may print before the shell prints its pid.
+    const auto lines = linesOf(output.text("stdout"));
+    const auto pid = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return !line.empty() &&
+               std::all_of(line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; });
+    });
+    ASSERT_NE(pid, lines.end());
+    EXPECT_FALSE(isAlive(std::stoi(*pid)));
 }
 
 TEST_F(ShellJobTest, SilentBackgroundProcessDoesNotHoldTheJob) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/thread/StopSignal.hpp"
+
+#include <functional>
+#include <thread>
+
+namespace kestrava::power {
+
+// Tells when the machine woke from sleep: the login manager's PrepareForSleep(false) on the system bus,
+// received on a thread of its own. Only sleeps that go through the login manager are seen; without a
+// system bus nothing is.
+class WakeWatch {
+public:
+    // `onWake` runs on the watch's thread; it must not throw.
+    explicit WakeWatch(std::function<void()> onWake);
+    // Stops the thread and waits for it.
+    ~WakeWatch();
+    WakeWatch(const WakeWatch&) = delete;
+    WakeWatch& operator=(const WakeWatch&) = delete;
+
+    // Once.
+    void start();
+
+private:
+    void watch();
+
+    const std::function<void()> onWake_;
+    thread::StopSignal stop_;
+    std::thread thread_;
+};
+
+} // namespace kestrava::power
