@@ -1,14 +1,16 @@
 #include "tests/support/AgentProcess.hpp"
 
-#include <cerrno>
+#include "platform/json/Reader.hpp"
+#include "platform/json/Writer.hpp"
+#include "tests/support/TestFiles.hpp"
+
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
-#include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -16,12 +18,16 @@ extern char** environ;
 namespace kestrava::test {
 namespace {
 
-std::vector<std::string> environmentFor(const std::filesystem::path& home) {
+std::vector<std::string> environmentFor(const std::filesystem::path& home,
+                                        const AgentProcessOptions& options) {
     std::vector<std::string> variables;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
         const std::string name = text.substr(0, text.find('='));
-        if (name != "KESTRAVA_TEST_HARNESS" && name != "HOME" && !name.starts_with("XDG_")) {
+        const bool replaced = std::any_of(options.environment.begin(), options.environment.end(),
+                                          [&](const auto& variable) { return variable.first == name; });
+        if (name != "KESTRAVA_TEST_HARNESS" && name != "HOME" && name != "MANAGERPID" &&
+            !name.starts_with("XDG_") && !replaced) {
             variables.push_back(text);
         }
     }
@@ -29,6 +35,12 @@ std::vector<std::string> environmentFor(const std::filesystem::path& home) {
     variables.push_back("XDG_DATA_HOME=" + (home / "data").string());
     variables.push_back("XDG_STATE_HOME=" + (home / "state").string());
     variables.push_back("XDG_RUNTIME_DIR=" + (home / "run").string());
+    if (options.asService) {
+        variables.push_back("MANAGERPID=" + std::to_string(::getpid()));
+    }
+    for (const auto& [name, value] : options.environment) {
+        variables.push_back(name + "=" + value);
+    }
     return variables;
 }
 
@@ -43,7 +55,14 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 
 } // namespace
 
-AgentProcess::AgentProcess(const std::filesystem::path& home, const std::vector<std::string>& arguments) {
+std::filesystem::path builtAgent() {
+    return KESTRAVA_AGENT_PATH;
+}
+
+AgentProcess::AgentProcess(const std::filesystem::path& home, const std::vector<std::string>& arguments,
+                           AgentProcessOptions options) {
+    std::filesystem::create_directories(home / "run");
+    std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe2 failed");
@@ -51,18 +70,18 @@ AgentProcess::AgentProcess(const std::filesystem::path& home, const std::vector<
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe[1], STDERR_FILENO);
-    std::vector<std::string> argv{KESTRAVA_AGENT_PATH};
+    std::vector<std::string> argv{options.program.string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment = environmentFor(home);
-    const int result = posix_spawn(&pid_, KESTRAVA_AGENT_PATH, &actions, nullptr, pointersTo(argv).data(),
+    std::vector<std::string> environment = environmentFor(home, options);
+    const int result = posix_spawn(&pid_, options.program.c_str(), &actions, nullptr, pointersTo(argv).data(),
                                    pointersTo(environment).data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipe[1]);
-    stderrFd_ = pipe[0];
     if (result != 0) {
-        ::close(stderrFd_);
+        ::close(pipe[0]);
         throw std::runtime_error("cannot start the agent");
     }
+    reader_ = std::thread([this, fd = pipe[0]] { readOutput(fd); });
 }
 
 AgentProcess::~AgentProcess() {
@@ -70,33 +89,34 @@ AgentProcess::~AgentProcess() {
         ::kill(pid_, SIGKILL);
         waitForExit();
     }
-    ::close(stderrFd_);
+    // Children the agent started may hold standard error open a little longer.
+    reader_.join();
 }
 
-bool AgentProcess::readAvailable(std::chrono::milliseconds wait) {
-    pollfd ready{stderrFd_, POLLIN, 0};
-    if (::poll(&ready, 1, static_cast<int>(wait.count())) <= 0) {
-        return false;
-    }
+void AgentProcess::readOutput(int fd) {
     char buffer[4096];
-    const ssize_t count = ::read(stderrFd_, buffer, sizeof buffer);
-    if (count <= 0) {
-        return false;
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        const std::lock_guard held(lock_);
+        if (count <= 0) {
+            ended_ = true;
+            grew_.notify_all();
+            break;
+        }
+        output_.append(buffer, static_cast<std::size_t>(count));
+        grew_.notify_all();
     }
-    output_.append(buffer, static_cast<std::size_t>(count));
-    return true;
+    ::close(fd);
 }
 
-bool AgentProcess::waitForOutput(const std::string& text, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (output_.find(text) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !readAvailable(left)) {
-            return output_.find(text) != std::string::npos;
-        }
-    }
-    return true;
+bool AgentProcess::waitForOutput(const std::string& text, std::chrono::milliseconds limit, std::size_t from) {
+    std::unique_lock held(lock_);
+    return grew_.wait_for(held, limit, [&] {
+        return output_.find(text, std::min(from, output_.size())) != std::string::npos || ended_;
+    }) && output_.find(text, std::min(from, output_.size())) != std::string::npos;
 }
 
 bool AgentProcess::waitUntilCatching(int signalNumber, std::chrono::milliseconds limit) {
@@ -136,15 +156,21 @@ std::optional<int> AgentProcess::waitForExit(std::chrono::milliseconds limit) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    while (readAvailable(std::chrono::milliseconds(0))) {
-    }
     return *status_ >= 0 ? status_ : std::nullopt;
 }
 
-const std::string& AgentProcess::output() {
-    while (readAvailable(std::chrono::milliseconds(0))) {
-    }
+std::string AgentProcess::output() {
+    const std::lock_guard held(lock_);
     return output_;
+}
+
+std::size_t AgentProcess::count(const std::string& text) {
+    const std::string all = output();
+    std::size_t found = 0;
+    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) {
+        ++found;
+    }
+    return found;
 }
 
 std::filesystem::path agentDataDirectory(const std::filesystem::path& home) {
@@ -157,6 +183,37 @@ std::filesystem::path agentLogFile(const std::filesystem::path& home) {
 
 std::filesystem::path agentSecretDirectory(const std::filesystem::path& home) {
     return home / "data" / "com.veltmoran.kestrava.agent";
+}
+
+std::filesystem::path agentControlSocket(const std::filesystem::path& home) {
+    return home / "run" / "com.veltmoran.kestrava.agent.xpc";
+}
+
+std::filesystem::path installAgent(const std::filesystem::path& folder,
+                                   const std::filesystem::path& applicationExecutable) {
+    const std::filesystem::path built = builtAgent();
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path program = folder / built.filename();
+    // A hard link runs as the file it names, and finds its Info.json beside the link.
+    std::error_code linkFailed;
+    std::filesystem::create_hard_link(built, program, linkFailed);
+    if (linkFailed) {
+        std::filesystem::copy_file(built, program);
+    }
+    json::Value info = json::parse(fileText(built.parent_path() / "Info.json"));
+    json::Object changed;
+    for (const auto& member : info.asObject()->members()) {
+        if (member.key != "KVAppExecutable") {
+            changed.add(member.key, member.value);
+        }
+    }
+    changed.add("KVAppExecutable", applicationExecutable.string());
+    writeText(folder / "Info.json", json::write(changed, {}));
+    return program;
+}
+
+std::filesystem::path thisProgram() {
+    return std::filesystem::read_symlink("/proc/self/exe");
 }
 
 } // namespace kestrava::test

@@ -1,25 +1,50 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace kestrava::test {
 
-// The real agent program, run in a home folder of its own (HOME and the XDG folders below it) and
-// without the test-harness variable, so it uses its real data folder and secret store there.
+// The agent program as the build made it.
+std::filesystem::path builtAgent();
+
+// How a test starts the agent.
+struct AgentProcessOptions {
+    // The program to run: the built agent, or an installation of it (installAgent).
+    std::filesystem::path program = builtAgent();
+    // Started as the service manager starts it (MANAGERPID is this process): it binds its control socket
+    // in <home>/run.
+    bool asService = false;
+    // Further variables, e.g. SSL_CERT_FILE for the tests' relay.
+    std::vector<std::pair<std::string, std::string>> environment;
+};
+
+// The real agent program, run in a home folder of its own (HOME, the XDG folders and the runtime folder
+// below it) and without the test-harness variable, so it uses its real data folder and secret store there.
+// Its standard error is read all the time, so a chatty agent never blocks on it.
 class AgentProcess {
 public:
-    AgentProcess(const std::filesystem::path& home, const std::vector<std::string>& arguments);
+    AgentProcess(const std::filesystem::path& home, const std::vector<std::string>& arguments,
+                 AgentProcessOptions options = {});
+    // Kills the program when it still runs.
     ~AgentProcess();
     AgentProcess(const AgentProcess&) = delete;
     AgentProcess& operator=(const AgentProcess&) = delete;
 
-    // Waits until standard error holds `text`; false when the program ended or time ran out first.
-    bool waitForOutput(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(10));
+    pid_t pid() const noexcept { return pid_; }
+
+    // Waits until standard error holds `text` (after `from` bytes); false when the program ended or time
+    // ran out first.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds limit = std::chrono::seconds(10),
+                       std::size_t from = 0);
 
     // Waits until the program has a handler for the signal (start-up installs them after its first line).
     bool waitUntilCatching(int signalNumber, std::chrono::milliseconds limit = std::chrono::seconds(10));
@@ -30,20 +55,34 @@ public:
     std::optional<int> waitForExit(std::chrono::milliseconds limit = std::chrono::seconds(10));
 
     // Everything written to standard error so far.
-    const std::string& output();
+    std::string output();
+    // How often `text` occurs in it.
+    std::size_t count(const std::string& text);
 
 private:
-    bool readAvailable(std::chrono::milliseconds wait);
+    void readOutput(int fd);
 
     pid_t pid_ = -1;
-    int stderrFd_ = -1;
-    std::string output_;
     std::optional<int> status_;
+    std::mutex lock_;
+    std::condition_variable grew_;
+    std::string output_; // guarded by lock_
+    bool ended_ = false; // guarded by lock_: standard error was closed
+    std::thread reader_;
 };
 
-// The data folder, log file and secret folder the agent uses in `home`.
+// The data folder, log file, secret folder and control socket the agent uses in `home`.
 std::filesystem::path agentDataDirectory(const std::filesystem::path& home);
 std::filesystem::path agentLogFile(const std::filesystem::path& home);
 std::filesystem::path agentSecretDirectory(const std::filesystem::path& home);
+std::filesystem::path agentControlSocket(const std::filesystem::path& home);
+
+// An installation of the built agent in `folder` (created): the program, and its Info.json with
+// `applicationExecutable` as the one program its control socket admits. Returns the program's path.
+std::filesystem::path installAgent(const std::filesystem::path& folder,
+                                   const std::filesystem::path& applicationExecutable);
+
+// This test program, the application the tests' agent installations admit.
+std::filesystem::path thisProgram();
 
 } // namespace kestrava::test

@@ -14,7 +14,6 @@ extern char** environ;
 namespace kestrava::test {
 namespace {
 
-constexpr const char* addressVariable = "DBUS_SESSION_BUS_ADDRESS";
 constexpr int addressFd = 3;
 
 // The first line the daemon writes on `fd`, without its line break.
@@ -35,22 +34,7 @@ std::string firstLine(int fd) {
 
 } // namespace
 
-SessionBusAddress::SessionBusAddress(const std::string& address) {
-    if (const char* value = std::getenv(addressVariable)) {
-        previous_ = value;
-    }
-    ::setenv(addressVariable, address.c_str(), 1);
-}
-
-SessionBusAddress::~SessionBusAddress() {
-    if (previous_) {
-        ::setenv(addressVariable, previous_->c_str(), 1);
-    } else {
-        ::unsetenv(addressVariable);
-    }
-}
-
-PrivateSessionBus::PrivateSessionBus() {
+PrivateSessionBus::PrivateSessionBus(const std::string& addressVariable) {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe2 failed");
@@ -79,7 +63,7 @@ PrivateSessionBus::PrivateSessionBus() {
         throw;
     }
     ::close(pipe[0]);
-    pointed_.emplace(address_);
+    pointed_.emplace(addressVariable, address_);
 }
 
 PrivateSessionBus::~PrivateSessionBus() {

@@ -1,29 +1,19 @@
 #pragma once
 
+#include "tests/support/EnvironmentOverride.hpp"
+
 #include <optional>
 #include <string>
 #include <sys/types.h>
 
 namespace kestrava::test {
 
-// Points this process's session-bus address (DBUS_SESSION_BUS_ADDRESS) at `address` until destroyed,
-// then puts the earlier value back.
-class SessionBusAddress {
-public:
-    explicit SessionBusAddress(const std::string& address);
-    ~SessionBusAddress();
-    SessionBusAddress(const SessionBusAddress&) = delete;
-    SessionBusAddress& operator=(const SessionBusAddress&) = delete;
-
-private:
-    std::optional<std::string> previous_;
-};
-
-// A session bus of the test's own: a dbus-daemon child that ends with this object. The process's
-// session-bus address points at it meanwhile.
+// A bus of the test's own with the session bus's rules (anyone may own any name): a dbus-daemon child that
+// ends with this object. The process's session-bus address points at it meanwhile, or with
+// "DBUS_SYSTEM_BUS_ADDRESS" its system-bus address, so that it stands for the system bus.
 class PrivateSessionBus {
 public:
-    PrivateSessionBus();
+    explicit PrivateSessionBus(const std::string& addressVariable = "DBUS_SESSION_BUS_ADDRESS");
     ~PrivateSessionBus();
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
@@ -33,7 +23,7 @@ public:
 private:
     pid_t pid_ = -1;
     std::string address_;
-    std::optional<SessionBusAddress> pointed_;
+    std::optional<EnvironmentOverride> pointed_;
 };
 
 } // namespace kestrava::test

@@ -58,7 +58,7 @@ void addExtension(X509* certificate, X509* issuer, int nid, const char* value) {
 
 // A certificate valid from an hour ago for a day; `issuer` nothing for a self-signed one.
 Certificate newCertificate(const char* commonName, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey,
-                           long serial) {
+                           long serial, const std::string& serverNames = "DNS:localhost,IP:127.0.0.1") {
     Certificate certificate(X509_new());
     check(certificate != nullptr);
     check(X509_set_version(certificate.get(), 2) == 1);
@@ -78,7 +78,7 @@ Certificate newCertificate(const char* commonName, EVP_PKEY* key, X509* issuer, 
         addExtension(certificate.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
         addExtension(certificate.get(), signer, NID_key_usage, "critical,digitalSignature");
         addExtension(certificate.get(), signer, NID_ext_key_usage, "serverAuth");
-        addExtension(certificate.get(), signer, NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1");
+        addExtension(certificate.get(), signer, NID_subject_alt_name, serverNames.c_str());
     }
     check(X509_sign(certificate.get(), issuerKey != nullptr ? issuerKey : key, EVP_sha256()) > 0);
     return certificate;
@@ -92,6 +92,25 @@ std::string pem(Write write) {
     char* data = nullptr;
     const long size = BIO_get_mem_data(memory.get(), &data);
     return std::string(data, static_cast<std::size_t>(size));
+}
+
+std::string privateKeyPem(EVP_PKEY* key) {
+    return pem(
+        [&](BIO* out) { return PEM_write_bio_PrivateKey(out, key, nullptr, nullptr, 0, nullptr, nullptr); });
+}
+
+EVP_PKEY* readPrivateKey(const std::string& text) {
+    Memory memory(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(memory.get(), nullptr, nullptr, nullptr);
+    check(key != nullptr);
+    return key;
+}
+
+X509* readCertificate(const std::string& text) {
+    Memory memory(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())));
+    X509* certificate = PEM_read_bio_X509(memory.get(), nullptr, nullptr, nullptr);
+    check(certificate != nullptr);
+    return certificate;
 }
 
 // The trusted authority's certificate file, removed when the process ends.
@@ -120,14 +139,27 @@ TestCertificateAuthority::TestCertificateAuthority() {
     const Key authorityKey = newKey();
     const Certificate authority =
         newCertificate("Kestrava Test Authority", authorityKey.get(), nullptr, nullptr, 1);
-    const Key serverKey = newKey();
-    const Certificate server =
-        newCertificate("localhost", serverKey.get(), authority.get(), authorityKey.get(), 2);
     certificatePem_ = pem([&](BIO* out) { return PEM_write_bio_X509(out, authority.get()); });
+    authorityKeyPem_ = privateKeyPem(authorityKey.get());
+    issueServerCertificate("localhost", "DNS:localhost,IP:127.0.0.1");
+}
+
+TestCertificateAuthority TestCertificateAuthority::serverNamed(const std::string& dnsName) const {
+    TestCertificateAuthority other = *this;
+    other.issueServerCertificate(dnsName.c_str(), "DNS:" + dnsName);
+    return other;
+}
+
+void TestCertificateAuthority::issueServerCertificate(const char* commonName,
+                                                      const std::string& serverNames) {
+    const Key authorityKey(readPrivateKey(authorityKeyPem_));
+    const Certificate authority(readCertificate(certificatePem_));
+    const Key serverKey = newKey();
+    static long serial = 1;
+    const Certificate server = newCertificate(commonName, serverKey.get(), authority.get(),
+                                              authorityKey.get(), ++serial, serverNames);
     serverCertificatePem_ = pem([&](BIO* out) { return PEM_write_bio_X509(out, server.get()); });
-    serverKeyPem_ = pem([&](BIO* out) {
-        return PEM_write_bio_PrivateKey(out, serverKey.get(), nullptr, nullptr, 0, nullptr, nullptr);
-    });
+    serverKeyPem_ = privateKeyPem(serverKey.get());
 }
 
 const TestCertificateAuthority& TestCertificateAuthority::trusted() {

@@ -16,12 +16,19 @@ public:
     // connects (FakeRelay does so when it is constructed).
     static const TestCertificateAuthority& trusted();
 
+    // The same authority with a server certificate for `dnsName` alone: a client that connects to
+    // 127.0.0.1 trusts the authority but must refuse the server.
+    TestCertificateAuthority serverNamed(const std::string& dnsName) const;
+
     const std::string& certificatePem() const noexcept { return certificatePem_; }
     const std::string& serverCertificatePem() const noexcept { return serverCertificatePem_; }
     const std::string& serverKeyPem() const noexcept { return serverKeyPem_; }
 
 private:
+    void issueServerCertificate(const char* commonName, const std::string& serverNames);
+
     std::string certificatePem_;
+    std::string authorityKeyPem_;
     std::string serverCertificatePem_;
     std::string serverKeyPem_;
 };

@@ -1,4 +1,5 @@
 #include "platform/dbus/SignalPoster.hpp"
+#include "tests/support/EnvironmentOverride.hpp"
 #include "tests/support/PrivateSessionBus.hpp"
 #include "tests/support/SignalListener.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
@@ -33,7 +34,8 @@ TEST(SignalPoster, SendsInOrderAndReachesTheNextBusAfterItsBusWentAway) {
 
 TEST(SignalPoster, WithoutABusPostsAreDroppedSilently) {
     test::TemporaryDirectory folder;
-    test::SessionBusAddress nowhere("unix:path=" + (folder / "no-bus").string());
+    test::EnvironmentOverride nowhere("DBUS_SESSION_BUS_ADDRESS",
+                                      "unix:path=" + (folder / "no-bus").string());
     testing::internal::CaptureStderr();
     {
         dbus::SignalPoster poster;

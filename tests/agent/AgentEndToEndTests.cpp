@@ -1,0 +1,323 @@
+// The real agent program against the tests' TLS relay and simulated phones, controlled over its control
+// socket as the application controls it.
+#include "agent-core/state/Config.hpp"
+#include "agent-core/state/StateStore.hpp"
+#include "platform/url/Url.hpp"
+#include "tests/support/AgentProcess.hpp"
+#include "tests/support/ControlClient.hpp"
+#include "tests/support/FakeRelay.hpp"
+#include "tests/support/RelayPhone.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/TestFiles.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <thread>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+using test::AgentProcess;
+using test::ControlClient;
+using test::FakeRelay;
+using test::RegistrationAnswer;
+using test::RelayPhone;
+using test::UpgradeAnswer;
+
+const ConnectionState connected{ConnectionState::Connected{}};
+
+// Polls `read` until `done` holds for what it answers; false after 20 s.
+template<class Read, class Done>
+bool eventually(Read read, Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (done(read())) {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+// An agent installed and run as a user service in a home of its own, with the tests' relay as its relay
+// and this test program as the application its control socket admits.
+class ServedAgent {
+public:
+    explicit ServedAgent(FakeRelay& relay, std::filesystem::path admitted = test::thisProgram())
+        : relay(relay), program(test::installAgent(home / "bin", admitted)) {}
+
+    void start() {
+        agent.reset();
+        agent.emplace(home.path(), std::vector<std::string>{"--backend", relay.baseUrl().absoluteString()},
+                      test::AgentProcessOptions{.program = program, .asService = true, .environment = {}});
+        ASSERT_TRUE(agent->waitForOutput("XPC listening on ")) << agent->output();
+        client.emplace(test::agentControlSocket(home.path()));
+    }
+
+    bool waitUntilConnected() {
+        return eventually([&] { return client->status(); },
+                          [](const std::optional<AgentStatus>& status) {
+                              return status && status->connection == connected;
+                          });
+    }
+
+    // Pairs `phone` through the control socket as the user would: the window, the phone's request, the
+    // same code on both sides, the approval.
+    void pair(RelayPhone& phone, const std::string& requestId) {
+        const auto opened = client->openPairing();
+        ASSERT_TRUE(opened.has_value());
+        phone.requestPairing(opened->first, requestId, "Test phone");
+        std::optional<PendingPairingInfo> pending;
+        ASSERT_TRUE(eventually([&] { return pending = client->pendingPairing(); },
+                               [](const auto& found) { return found.has_value(); }));
+        EXPECT_EQ(pending->sas, phone.confirmationCode());
+        EXPECT_EQ(pending->phoneName, "Test phone");
+        const PairingOutcome outcome = client->decide(requestId, true);
+        ASSERT_TRUE(std::holds_alternative<PairingOutcome::Approved>(outcome.value));
+        phone.paired(std::get<PairingOutcome::Approved>(outcome.value).phoneId);
+    }
+
+    std::filesystem::path dataFile(const std::string& name) const {
+        return test::agentDataDirectory(home.path()) / name;
+    }
+
+    test::TemporaryDirectory home;
+    FakeRelay& relay;
+    const std::filesystem::path program;
+    std::optional<AgentProcess> agent;
+    std::optional<ControlClient> client;
+};
+
+TEST(AgentEndToEnd, FromFirstStartToRevoke) {
+    FakeRelay relay;
+    ServedAgent served(relay);
+    served.start();
+    ASSERT_TRUE(served.agent->waitForOutput("INFO registered device dev-1"));
+    ASSERT_TRUE(served.waitUntilConnected());
+    EXPECT_EQ(relay.registrations().size(), 1u);
+    EXPECT_NE(test::fileText(served.dataFile("config.json")).find("\"deviceId\" : \"dev-1\""),
+              std::string::npos);
+
+    RelayPhone phone(relay);
+    served.pair(phone, "req-1");
+    const std::vector<PhoneInfo> phones = served.client->phones();
+    ASSERT_EQ(phones.size(), 1u);
+    EXPECT_EQ(phones[0].phoneId, phone.phoneId());
+
+    // A command, and a cancel of another one while it runs.
+    phone.send("r1", "c1", CommandKind::exec, "echo hi");
+    ASSERT_TRUE(phone.waitForComplete("r1"));
+    EXPECT_EQ(phone.replyTexts("r1"), (std::vector<std::string>{"out stdout hi\n", "done 0", "complete"}));
+    phone.send("r2", "c2", CommandKind::exec, "sleep 30");
+    ASSERT_TRUE(served.agent->waitForOutput("INFO exec c2 from "));
+    phone.send("r3", "c2", CommandKind::cancel, "", 0);
+    ASSERT_TRUE(phone.waitForComplete("r2"));
+    EXPECT_EQ(phone.replyTexts("r2"), (std::vector<std::string>{"done signal", "complete"}));
+    EXPECT_EQ(phone.replyTexts("r3"), std::vector<std::string>{"complete"});
+
+    // The status reaches the phone after the approval and whenever the connection comes up.
+    ASSERT_TRUE(eventually([&] { return phone.agentMessages(); },
+                           [&](const std::vector<AgentOut>& messages) {
+                               return std::any_of(
+                                   messages.begin(), messages.end(), [&](const AgentOut& message) {
+                                       const auto* e2e = std::get_if<AgentOut::E2E>(&message.value);
+                                       return e2e && e2e->phoneId == phone.phoneId() &&
+                                              phone.replyTexts(e2e->rid).front() == "status";
+                                   });
+                           }));
+
+    // Killed and started again: the phone and its nonces are kept, so a replay is still refused.
+    served.agent->signal(SIGKILL);
+    served.agent->waitForExit();
+    served.start();
+    ASSERT_TRUE(served.waitUntilConnected());
+    EXPECT_EQ(relay.registrations().size(), 1u) << "the identity survives";
+    phone.resend("r1", "r4");
+    ASSERT_TRUE(phone.waitForComplete("r4"));
+    EXPECT_EQ(phone.replyTexts("r4"), (std::vector<std::string>{"rejected replay", "complete"}));
+
+    EXPECT_TRUE(served.client->revoke(phone.phoneId()));
+    EXPECT_FALSE(served.client->revoke(phone.phoneId()));
+    ASSERT_TRUE(eventually([&] { return phone.agentMessages(); },
+                           [&](const std::vector<AgentOut>& messages) {
+                               return std::any_of(
+                                   messages.begin(), messages.end(), [&](const AgentOut& message) {
+                                       return message == AgentOut{AgentOut::Revoke{phone.phoneId()}};
+                                   });
+                           }));
+    EXPECT_TRUE(served.client->phones().empty());
+
+    served.agent->signal(SIGTERM);
+    EXPECT_EQ(served.agent->waitForExit(), 0);
+    EXPECT_FALSE(std::filesystem::exists(test::agentControlSocket(served.home.path())))
+        << "removed at shutdown";
+}
+
+// The relay no longer knows this computer: with a phone paired the identity is kept and the link keeps
+// trying; with none, a new device is registered, and so it is when the user asks.
+TEST(AgentEndToEnd, ForgottenByTheRelay) {
+    FakeRelay relay;
+    relay.scriptRegistrations({RegistrationAnswer{},
+                               RegistrationAnswer{.status = 201,
+                                                  .body = R"({"deviceId":"dev-2","agentToken":"tok-2"})",
+                                                  .delay = 0ms,
+                                                  .silent = false},
+                               RegistrationAnswer{.status = 201,
+                                                  .body = R"({"deviceId":"dev-3","agentToken":"tok-3"})",
+                                                  .delay = 0ms,
+                                                  .silent = false}});
+    ServedAgent served(relay);
+    served.start();
+    ASSERT_TRUE(served.waitUntilConnected());
+    RelayPhone phone(relay);
+    served.pair(phone, "req-1");
+
+    relay.close(4002);
+    ASSERT_TRUE(eventually([&] { return served.client->status(); },
+                           [](const std::optional<AgentStatus>& status) {
+                               return status && status->connection ==
+                                                    ConnectionState{ConnectionState::RemovedByRelay{}};
+                           }));
+    EXPECT_EQ(relay.registrations().size(), 1u);
+    EXPECT_EQ(served.client->status()->deviceId, "dev-1");
+
+    // Without the phone, the next refusal gives the computer a new identity. Pausing and resuming makes the
+    // link try again at once instead of after its slow retry.
+    EXPECT_TRUE(served.client->revoke(phone.phoneId()));
+    relay.scriptUpgrades({UpgradeAnswer::refuse(401), UpgradeAnswer::accept()});
+    served.client->setMonitoringPaused(true);
+    served.client->setMonitoringPaused(false);
+    ASSERT_TRUE(served.agent->waitForOutput(
+        "ERROR relay no longer knows this device and no phones are paired: registering a new device", 60s));
+    ASSERT_TRUE(served.agent->waitForOutput("INFO registered device dev-2"));
+    ASSERT_TRUE(served.waitUntilConnected());
+    EXPECT_EQ(served.client->status()->deviceId, "dev-2");
+    EXPECT_NE(relay.upgrades().back().target.find("device=dev-2"), std::string::npos);
+
+    // And when the user asks for it.
+    EXPECT_TRUE(served.client->reregister());
+    ASSERT_TRUE(served.agent->waitForOutput("INFO registered device dev-3"));
+    ASSERT_TRUE(served.waitUntilConnected());
+    EXPECT_NE(test::fileText(served.dataFile("config.json")).find("\"deviceId\" : \"dev-3\""),
+              std::string::npos);
+}
+
+// Phones are paired but the relay token is gone: the agent must not register a new device (that would
+// orphan the phones); it serves the control surface in degraded mode and touches nothing.
+TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
+    FakeRelay relay;
+    ServedAgent served(relay);
+    std::filesystem::create_directories(test::agentDataDirectory(served.home.path()));
+    Config{relay.baseUrl(), "dev-1", "Anna's PC", false}.save(served.dataFile("config.json"));
+    StateStore seeded(served.dataFile("state.json"));
+    seeded.upsert(PairedPhone{"phone-1", "Phone", test::TestPhone().signPub(), test::TestPhone().agreePub(),
+                              wallClockNow(), std::nullopt});
+    seeded.save();
+    const std::string stateBefore = test::fileText(served.dataFile("state.json"));
+
+    served.start();
+    ASSERT_TRUE(served.agent->waitForOutput("ERROR agentToken missing from Keychain but this device has 1 "
+                                            "paired phone(s); refusing to register a new "
+                                            "device"));
+    const auto status = served.client->status();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->connection, (ConnectionState{ConnectionState::Error{"configLost"}}));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(relay.registrations().empty());
+    EXPECT_EQ(test::fileText(served.dataFile("state.json")), stateBefore);
+    EXPECT_FALSE(std::filesystem::exists(test::agentSecretDirectory(served.home.path()) / "macAgreeKey"));
+}
+
+// The user pauses while the first registration is still being retried: the bootstrap's save of the new
+// identity keeps the pause.
+TEST(AgentEndToEnd, APauseDuringRegistrationSurvivesIt) {
+    FakeRelay relay;
+    relay.scriptRegistrations({RegistrationAnswer{.status = 500, .body = "", .delay = 0ms, .silent = false},
+                               RegistrationAnswer{.status = 201,
+                                                  .body = R"({"deviceId":"dev-1","agentToken":"tok-1"})",
+                                                  .delay = 1500ms,
+                                                  .silent = false}});
+    ServedAgent served(relay);
+    served.start();
+    ASSERT_TRUE(
+        served.agent->waitForOutput("ERROR registration failed (bad server response (HTTP 500)); retry in "));
+    served.client->setMonitoringPaused(true);
+    ASSERT_TRUE(served.agent->waitForOutput("INFO registered device dev-1"));
+    const std::string config = test::fileText(served.dataFile("config.json"));
+    EXPECT_NE(config.find("\"deviceId\" : \"dev-1\""), std::string::npos) << config;
+    EXPECT_NE(config.find("\"monitoringPaused\" : true"), std::string::npos) << config;
+    EXPECT_EQ(served.client->status()->connection, ConnectionState{ConnectionState::Paused{}});
+}
+
+// With the configuration lost while phones are paired, the agent serves only the control surface; phones
+// can be unpaired here, and once none is left a re-registration restarts it.
+TEST(AgentEndToEnd, DegradedModeThroughTheSocket) {
+    FakeRelay relay;
+    ServedAgent served(relay);
+    StateStore seeded(served.dataFile("state.json"));
+    for (const char* id : {"phone-1", "phone-2\x07"}) {
+        seeded.upsert(PairedPhone{id, "Phone", test::TestPhone().signPub(), test::TestPhone().agreePub(),
+                                  wallClockNow(), std::nullopt});
+    }
+    seeded.save();
+    served.start();
+    ASSERT_TRUE(served.agent->waitForOutput(
+        "ERROR config.json lost or corrupt with 2 paired iPhone(s): degraded mode "
+        "(no relay connection) until the config is restored or the iPhones are "
+        "unpaired"));
+    ControlClient& client = *served.client;
+    const auto status = client.status();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->connection, (ConnectionState{ConnectionState::Error{"configLost"}}));
+    EXPECT_EQ(status->deviceId, std::nullopt);
+    EXPECT_FALSE(status->monitoringPaused);
+    EXPECT_FALSE(client.openPairing().has_value());
+    EXPECT_EQ(client.decide("any", true), PairingOutcome{PairingOutcome::Denied{PairingDenial::notPending}});
+    EXPECT_FALSE(client.pendingPairing().has_value());
+    client.setMonitoringPaused(true);
+    EXPECT_FALSE(client.status()->monitoringPaused);
+    EXPECT_FALSE(client.reregister());
+    EXPECT_FALSE(client.revoke("unknown"));
+    EXPECT_TRUE(client.revoke("phone-1"));
+    EXPECT_TRUE(client.revoke("phone-2\x07"));
+    EXPECT_TRUE(served.agent->waitForOutput("INFO degraded mode: unpaired phone phone-2\\u{7} locally"));
+    EXPECT_TRUE(client.phones().empty());
+    EXPECT_TRUE(client.reregister());
+    EXPECT_TRUE(served.agent->waitForOutput(
+        "INFO degraded mode: no phones left, restarting to register a new device"));
+    EXPECT_EQ(served.agent->waitForExit(), 0);
+    EXPECT_TRUE(relay.registrations().empty());
+}
+
+// A relay whose certificate the agent's trust store accepts but that names another host is refused, for the
+// registration and for the WebSocket.
+TEST(AgentEndToEnd, ARelayCertificateForAnotherHostIsRefused) {
+    FakeRelay impostor(test::TestCertificateAuthority::trusted().serverNamed("relay.other.test"));
+    ServedAgent served(impostor);
+    served.start();
+    ASSERT_TRUE(served.agent->waitForOutput("ERROR registration failed ("));
+    EXPECT_TRUE(impostor.registrations().empty()) << "refused before any request was sent";
+
+    // With an identity already, the WebSocket is refused the same way.
+    FakeRelay honest;
+    ServedAgent registered(honest);
+    registered.start();
+    ASSERT_TRUE(registered.waitUntilConnected());
+    registered.agent->signal(SIGTERM);
+    registered.agent->waitForExit();
+    Config moved{impostor.baseUrl(), "dev-1", "Anna's PC", false};
+    moved.save(registered.dataFile("config.json"));
+    registered.agent.emplace(
+        registered.home.path(), std::vector<std::string>{},
+        test::AgentProcessOptions{.program = registered.program, .asService = true, .environment = {}});
+    ASSERT_TRUE(registered.agent->waitForOutput("INFO connecting to 127.0.0.1"));
+    ASSERT_TRUE(registered.agent->waitForOutput("INFO disconnected ("));
+    EXPECT_EQ(impostor.connectionCount(), 0u);
+    EXPECT_TRUE(impostor.upgrades().empty());
+}
+
+} // namespace
+} // namespace kestrava

@@ -1,0 +1,84 @@
+#include "platform/net/NetworkPath.hpp"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <sched.h>
+#include <thread>
+#include <vector>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs `body` on a thread of its own in a network namespace of its own (only a loopback that is down), so
+// that links and routes can change without touching the machine's. False when the namespace cannot be made.
+bool inOwnNetwork(const std::function<void()>& body) {
+    std::promise<bool> made;
+    std::thread([&] {
+        if (::unshare(CLONE_NEWNET) != 0) {
+            made.set_value(false);
+            return;
+        }
+        made.set_value(true);
+        body();
+    }).join();
+    return made.get_future().get();
+}
+
+// What the monitor reported, in order.
+class Reports {
+public:
+    void add(bool satisfied) {
+        {
+            const std::lock_guard held(lock_);
+            seen_.push_back(satisfied);
+        }
+        changed_.notify_all();
+    }
+    // True once the latest report is `satisfied`.
+    bool waitForLatest(bool satisfied) {
+        std::unique_lock held(lock_);
+        return changed_.wait_for(held, 10s, [&] { return !seen_.empty() && seen_.back() == satisfied; });
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<bool> seen_;
+};
+
+TEST(NetworkPath, ALinkUpWithADefaultRouteSatisfiesIt) {
+    const bool ran = inOwnNetwork([] {
+        Reports reports;
+        net::NetworkPathMonitor monitor([&](bool satisfied) { reports.add(satisfied); });
+        monitor.start();
+        EXPECT_TRUE(reports.waitForLatest(false)) << "the first report comes at once";
+        EXPECT_FALSE(net::isNetworkPathSatisfied());
+
+        ASSERT_EQ(std::system("ip link set lo up && ip link add kv0 type veth peer name kv1 && "
+                              "ip link set kv1 up && ip link set kv0 up && ip addr add 10.77.0.2/24 dev kv0"),
+                  0);
+        EXPECT_FALSE(net::isNetworkPathSatisfied()) << "up, but no default route";
+        ASSERT_EQ(std::system("ip route add default via 10.77.0.1 dev kv0"), 0);
+        EXPECT_TRUE(reports.waitForLatest(true));
+        EXPECT_TRUE(net::isNetworkPathSatisfied());
+
+        ASSERT_EQ(std::system("ip link set kv0 down"), 0);
+        EXPECT_TRUE(reports.waitForLatest(false)) << "a link that is down carries nothing";
+        ASSERT_EQ(std::system("ip link set kv0 up && ip -6 addr add fd77::2/64 dev kv0 nodad && "
+                              "ip -6 route add default via fd77::1 dev kv0"),
+                  0);
+        EXPECT_TRUE(reports.waitForLatest(true)) << "an IPv6 default route counts too";
+    });
+    if (!ran) {
+        GTEST_SKIP() << "a network namespace needs root";
+    }
+}
+
+} // namespace
+} // namespace kestrava
