@@ -7,6 +7,7 @@
 #include "tests/support/ControlClient.hpp"
 #include "tests/support/FakeRelay.hpp"
 #include "tests/support/RelayPhone.hpp"
+#include "tests/support/ServedAgent.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
@@ -22,79 +23,17 @@ namespace {
 using namespace std::chrono_literals;
 using test::AgentProcess;
 using test::ControlClient;
+using test::eventually;
 using test::FakeRelay;
 using test::RegistrationAnswer;
 using test::RelayPhone;
+using test::ServedAgent;
 using test::UpgradeAnswer;
-
-const ConnectionState connected{ConnectionState::Connected{}};
-
-// Polls `read` until `done` holds for what it answers; false after 20 s.
-template<class Read, class Done>
-bool eventually(Read read, Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done(read())) {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
-}
-
-// An agent installed and run as a user service in a home of its own, with the tests' relay as its relay
-// and this test program as the application its control socket admits.
-class ServedAgent {
-public:
-    explicit ServedAgent(FakeRelay& relay, std::filesystem::path admitted = test::thisProgram())
-        : relay(relay), program(test::installAgent(home / "bin", admitted)) {}
-
-    void start() {
-        agent.reset();
-        agent.emplace(home.path(), std::vector<std::string>{"--backend", relay.baseUrl().absoluteString()},
-                      test::AgentProcessOptions{.program = program, .asService = true, .environment = {}});
-        ASSERT_TRUE(agent->waitForOutput("XPC listening on ")) << agent->output();
-        client.emplace(test::agentControlSocket(home.path()));
-    }
-
-    bool waitUntilConnected() {
-        return eventually([&] { return client->status(); },
-                          [](const std::optional<AgentStatus>& status) {
-                              return status && status->connection == connected;
-                          });
-    }
-
-    // Pairs `phone` through the control socket as the user would: the window, the phone's request, the
-    // same code on both sides, the approval.
-    void pair(RelayPhone& phone, const std::string& requestId) {
-        const auto opened = client->openPairing();
-        ASSERT_TRUE(opened.has_value());
-        phone.requestPairing(opened->first, requestId, "Test phone");
-        std::optional<PendingPairingInfo> pending;
-        ASSERT_TRUE(eventually([&] { return pending = client->pendingPairing(); },
-                               [](const auto& found) { return found.has_value(); }));
-        EXPECT_EQ(pending->sas, phone.confirmationCode());
-        EXPECT_EQ(pending->phoneName, "Test phone");
-        const PairingOutcome outcome = client->decide(requestId, true);
-        ASSERT_TRUE(std::holds_alternative<PairingOutcome::Approved>(outcome.value));
-        phone.paired(std::get<PairingOutcome::Approved>(outcome.value).phoneId);
-    }
-
-    std::filesystem::path dataFile(const std::string& name) const {
-        return test::agentDataDirectory(home.path()) / name;
-    }
-
-    test::TemporaryDirectory home;
-    FakeRelay& relay;
-    const std::filesystem::path program;
-    std::optional<AgentProcess> agent;
-    std::optional<ControlClient> client;
-};
 
 TEST(AgentEndToEnd, FromFirstStartToRevoke) {
     FakeRelay relay;
     ServedAgent served(relay);
-    served.start();
+    ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.agent->waitForOutput("INFO registered device dev-1"));
     ASSERT_TRUE(served.waitUntilConnected());
     EXPECT_EQ(relay.registrations().size(), 1u);
@@ -102,7 +41,7 @@ TEST(AgentEndToEnd, FromFirstStartToRevoke) {
               std::string::npos);
 
     RelayPhone phone(relay);
-    served.pair(phone, "req-1");
+    ASSERT_TRUE(served.pair(phone, "req-1"));
     const std::vector<PhoneInfo> phones = served.client->phones();
     ASSERT_EQ(phones.size(), 1u);
     EXPECT_EQ(phones[0].phoneId, phone.phoneId());
@@ -132,7 +71,7 @@ TEST(AgentEndToEnd, FromFirstStartToRevoke) {
     // Killed and started again: the phone and its nonces are kept, so a replay is still refused.
     served.agent->signal(SIGKILL);
     served.agent->waitForExit();
-    served.start();
+    ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.waitUntilConnected());
     EXPECT_EQ(relay.registrations().size(), 1u) << "the identity survives";
     phone.resend("r1", "r4");
@@ -170,10 +109,10 @@ TEST(AgentEndToEnd, ForgottenByTheRelay) {
                                                   .delay = 0ms,
                                                   .silent = false}});
     ServedAgent served(relay);
-    served.start();
+    ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.waitUntilConnected());
     RelayPhone phone(relay);
-    served.pair(phone, "req-1");
+    ASSERT_TRUE(served.pair(phone, "req-1"));
 
     relay.close(4002);
     ASSERT_TRUE(eventually([&] { return served.client->status(); },
@@ -218,7 +157,7 @@ TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
     seeded.save();
     const std::string stateBefore = test::fileText(served.dataFile("state.json"));
 
-    served.start();
+    ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.agent->waitForOutput("ERROR agentToken missing from Keychain but this device has 1 "
                                             "paired phone(s); refusing to register a new "
                                             "device"));
@@ -241,7 +180,7 @@ TEST(AgentEndToEnd, APauseDuringRegistrationSurvivesIt) {
                                                   .delay = 1500ms,
                                                   .silent = false}});
     ServedAgent served(relay);
-    served.start();
+    ASSERT_TRUE(served.start());
     ASSERT_TRUE(
         served.agent->waitForOutput("ERROR registration failed (bad server response (HTTP 500)); retry in "));
     served.client->setMonitoringPaused(true);
@@ -263,7 +202,7 @@ TEST(AgentEndToEnd, DegradedModeThroughTheSocket) {
                                   wallClockNow(), std::nullopt});
     }
     seeded.save();
-    served.start();
+    ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.agent->waitForOutput(
         "ERROR config.json lost or corrupt with 2 paired iPhone(s): degraded mode "
         "(no relay connection) until the config is restored or the iPhones are "
@@ -297,22 +236,20 @@ TEST(AgentEndToEnd, DegradedModeThroughTheSocket) {
 TEST(AgentEndToEnd, ARelayCertificateForAnotherHostIsRefused) {
     FakeRelay impostor(test::TestCertificateAuthority::trusted().serverNamed("relay.other.test"));
     ServedAgent served(impostor);
-    served.start();
+    ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.agent->waitForOutput("ERROR registration failed ("));
     EXPECT_TRUE(impostor.registrations().empty()) << "refused before any request was sent";
 
     // With an identity already, the WebSocket is refused the same way.
     FakeRelay honest;
     ServedAgent registered(honest);
-    registered.start();
+    ASSERT_TRUE(registered.start());
     ASSERT_TRUE(registered.waitUntilConnected());
     registered.agent->signal(SIGTERM);
     registered.agent->waitForExit();
     Config moved{impostor.baseUrl(), "dev-1", "Anna's PC", false};
     moved.save(registered.dataFile("config.json"));
-    registered.agent.emplace(
-        registered.home.path(), std::vector<std::string>{},
-        test::AgentProcessOptions{.program = registered.program, .asService = true, .environment = {}});
+    ASSERT_TRUE(registered.start({}));
     ASSERT_TRUE(registered.agent->waitForOutput("INFO connecting to 127.0.0.1"));
     ASSERT_TRUE(registered.agent->waitForOutput("INFO disconnected ("));
     EXPECT_EQ(impostor.connectionCount(), 0u);

@@ -6,7 +6,7 @@
 #include "tests/support/FakeRelay.hpp"
 #include "tests/support/LoginManagers.hpp"
 #include "tests/support/PrivateSessionBus.hpp"
-#include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/ServedAgent.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,21 +18,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::unique_ptr<test::AgentProcess> servedAgent(const test::TemporaryDirectory& home,
-                                                test::FakeRelay& relay) {
-    return std::make_unique<test::AgentProcess>(
-        home.path(), std::vector<std::string>{"--backend", relay.baseUrl().absoluteString()},
-        test::AgentProcessOptions{.program = test::installAgent(home / "bin", test::thisProgram()),
-                                  .asService = true,
-                                  .environment = {}});
-}
-
 TEST(AgentTriggers, AWakeReconnectsAtOnce) {
     const test::PrivateSessionBus systemBus("DBUS_SYSTEM_BUS_ADDRESS");
     test::FakeLoginManager login;
     test::FakeRelay relay;
-    const test::TemporaryDirectory home;
-    const auto agent = servedAgent(home, relay);
+    test::ServedAgent served(relay);
+    ASSERT_TRUE(served.start());
+    auto& agent = served.agent;
     ASSERT_TRUE(agent->waitForOutput("INFO connected"));
     // Told again until the agent's watch has its match in place.
     const auto deadline = std::chrono::steady_clock::now() + 10s;
@@ -58,16 +50,18 @@ TEST(AgentTriggers, KeepAwakeWithTheRealLoginManager) {
                                         "sleep Kestrava keep awake Kestrava keep awake block"};
 
     test::FakeRelay relay;
-    const test::TemporaryDirectory home;
-    auto agent = servedAgent(home, relay);
-    ASSERT_TRUE(agent->waitForOutput("XPC listening on "));
+    test::ServedAgent served(relay);
+    ASSERT_TRUE(served.start());
+    auto& agent = served.agent;
     const pid_t agentPid = agent->pid();
     auto locks = login.inhibitorsOf(agentPid);
     std::sort(locks.begin(), locks.end());
     EXPECT_EQ(locks, held) << "this machine runs on mains power as far as the agent can tell";
     agent->signal(SIGTERM);
     EXPECT_EQ(agent->waitForExit(), 0);
-    EXPECT_TRUE(login.inhibitorsOf(agentPid).empty());
+    // The login manager notices a released lock a moment later.
+    EXPECT_TRUE(test::eventually([&] { return login.inhibitorsOf(agentPid); },
+                                 [](const std::vector<std::string>& left) { return left.empty(); }));
 
     struct Battery : PowerSource {
         bool onAC = true;
@@ -80,7 +74,8 @@ TEST(AgentTriggers, KeepAwakeWithTheRealLoginManager) {
     EXPECT_EQ(login.inhibitorsOf(::getpid()).size(), 2u);
     power->onAC = false;
     guard.update();
-    EXPECT_TRUE(login.inhibitorsOf(::getpid()).empty());
+    EXPECT_TRUE(test::eventually([&] { return login.inhibitorsOf(::getpid()); },
+                                 [](const std::vector<std::string>& left) { return left.empty(); }));
 
     EXPECT_EQ(host::logindIdleSleepMinutes(), 0);
 }

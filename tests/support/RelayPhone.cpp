@@ -48,6 +48,12 @@ void RelayPhone::paired(std::string phoneId) {
 
 void RelayPhone::send(const std::string& rid, const std::string& id, CommandKind kind, const std::string& cmd,
                       std::int64_t timeoutSec, std::optional<Timestamp> issuedAt) {
+    relay_.sendText(commandMessage(rid, id, kind, cmd, timeoutSec, issuedAt));
+}
+
+std::string RelayPhone::commandMessage(const std::string& rid, const std::string& id, CommandKind kind,
+                                       const std::string& cmd, std::int64_t timeoutSec,
+                                       std::optional<Timestamp> issuedAt) {
     const auto macKey = crypto::P256PublicKey::fromX963(link_->macPublicKey).value();
     const auto key = keys_.sessionKey(macKey, link_->deviceId, phoneId_);
     const SignedCommand command = keys_.command(id, kind, cmd, timeoutSec, issuedAt.value_or(wallClockNow()),
@@ -55,7 +61,7 @@ void RelayPhone::send(const std::string& rid, const std::string& id, CommandKind
     const AgentIn message{AgentIn::E2E{
         phoneId_, rid, keys_.seal(E2EPayload{E2EPayload::Command{command}}, key, link_->deviceId, phoneId_)}};
     sent_.emplace_back(rid, message);
-    relay_.sendText(json::write(message.encode(), {}));
+    return json::write(message.encode(), {});
 }
 
 void RelayPhone::resend(const std::string& rid, const std::string& asRid) {

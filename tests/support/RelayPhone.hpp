@@ -34,6 +34,10 @@ public:
     // Sends a signed command on exchange `rid`; `issuedAt` is now unless given.
     void send(const std::string& rid, const std::string& id, CommandKind kind, const std::string& cmd,
               std::int64_t timeoutSec = 30, std::optional<Timestamp> issuedAt = std::nullopt);
+    // The relay's message that carries such a command, to send later with the relay's sendText.
+    std::string commandMessage(const std::string& rid, const std::string& id, CommandKind kind,
+                               const std::string& cmd, std::int64_t timeoutSec = 30,
+                               std::optional<Timestamp> issuedAt = std::nullopt);
     // Sends this exact e2e message again (a replay), under another rid.
     void resend(const std::string& rid, const std::string& asRid);
 
