@@ -141,9 +141,10 @@ TEST_F(ConfigResolution, ADamagedFileIsMovedAsideNeverOverAnEarlierCopy) {
 TEST_F(ConfigResolution, OptionalMembersAndUnreadableFiles) {
     test::writeText(configPath, R"({"backendURL":"https:\/\/h","deviceId":null,"macName":"M","extra":1})");
     EXPECT_EQ(resolve({}, 1), "https://h - M");
-    for (const char* damaged : {R"({"backendURL":"https://h"})",
-                                R"({"backendURL":"https://h","macName":"M","monitoringPaused":"true"})",
-                                R"({"backendURL":"a b","macName":"M"})", R"([])"}) {
+    for (const char* damaged :
+         {R"({"backendURL":"https://h"})",
+          R"({"backendURL":"https://h","macName":"M","monitoringPaused":"true"})",
+          R"({"backendURL":"a b","macName":"M"})", R"({"backendURL":"","macName":"M"})", R"([])"}) {
         test::writeText(configPath, damaged);
         EXPECT_EQ(resolve({}, 1),
                   "config.json hỏng hoặc mất và còn 1 iPhone đã ghép — khôi phục config hoặc gỡ iPhone")

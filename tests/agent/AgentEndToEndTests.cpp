@@ -93,6 +93,7 @@ TEST(AgentEndToEnd, FromFirstStartToRevoke) {
     EXPECT_EQ(served.agent->waitForExit(), 0);
     EXPECT_FALSE(std::filesystem::exists(test::agentControlSocket(served.home.path())))
         << "removed at shutdown";
+    EXPECT_EQ(phone.agentMessages().back(), AgentOut{AgentOut::Goodbye{}}) << "a goodbye to the relay last";
 }
 
 // The relay no longer knows this computer: with a phone paired the identity is kept and the link keeps

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -310,6 +311,57 @@ TEST(Connection, RejectedCredentialsAskTheOwner) {
         EXPECT_EQ(log.count("INFO reconnect now"), 0u);
         EXPECT_EQ(observer.authQuestions(), withOwner ? 1 : 0);
     }
+}
+
+// An owner's callback that throws is logged and changes nothing: the socket goes on being read, and an
+// owner that cannot answer a rejection keeps the identity (holding) with its state reported.
+TEST(Connection, CallbacksThatThrowStopNothing) {
+    test::CapturedLog log;
+    FakeRelay relay;
+    const auto connection = Connection::create(relayWebSocketURL(relay.baseUrl(), "dev-1"), "tok-1", "Ann",
+                                               quickTimings(), quickPolicy());
+    std::atomic<int> messages = 0;
+    std::mutex lock;
+    std::vector<State> states;
+    const auto statesSeen = [&] {
+        const std::lock_guard held(lock);
+        return states;
+    };
+    Connection::Callbacks callbacks;
+    callbacks.onConnected = [] { throw std::runtime_error("connected handler broke"); };
+    callbacks.onMessage = [&](const AgentIn&) {
+        ++messages;
+        throw std::runtime_error("message handler broke");
+    };
+    callbacks.onStateChange = [&](const State& state) {
+        {
+            const std::lock_guard held(lock);
+            states.push_back(state);
+        }
+        throw std::runtime_error("state handler broke");
+    };
+    callbacks.onAuthRejected = []() -> Action { throw std::runtime_error("owner broke"); };
+    connection->setCallbacks(callbacks);
+    connection->start();
+    ASSERT_TRUE(log.waitFor("ERROR relay connection: connected handler broke"));
+
+    const AgentIn phones{AgentIn::Phones{{"p1"}}};
+    for (int i = 0; i < 3; ++i) {
+        relay.sendText(json::write(phones.encode(), {}));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (messages < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(messages, 3);
+
+    relay.close(4002);
+    ASSERT_TRUE(log.waitFor("ERROR relay connection: owner broke"));
+    while (statesSeen().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(statesSeen(), (std::vector<State>{connected, State{State::RemovedByRelay{}}}));
+    EXPECT_GE(log.count("ERROR relay connection: state handler broke"), 2u);
 }
 
 TEST_F(ConnectedLink, PauseSaysGoodbyeAndResumeReconnects) {
