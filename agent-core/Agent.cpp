@@ -185,11 +185,7 @@ void Agent::shutdown(int signalNumber) {
         const std::lock_guard held(powerGuard_.lock());
         powerGuard_.releaseAll();
     }
-    std::shared_ptr<Connection> connection;
-    {
-        const std::lock_guard held(lock_);
-        connection = connection_;
-    }
+    const std::shared_ptr<Connection> connection = installedLink().connection;
     if (!connection) {
         process::terminate(0);
     }
@@ -205,16 +201,9 @@ void Agent::powerSourceChanged() {
     log(LogLevel::info,
         std::string("power source changed; holding=") + (isHoldingKeepAwake() ? "true" : "false"));
     postChanged();
-    std::shared_ptr<Connection> connection;
-    std::shared_ptr<Session> session;
-    {
-        const std::lock_guard held(lock_);
-        connection = connection_;
-        session = session_;
-    }
-    if (connection && session) {
+    if (const Link link = installedLink()) {
         runLater(std::chrono::nanoseconds(0),
-                 [connection, session] { refreshStatusIfConnected(connection, session); });
+                 [link] { refreshStatusIfConnected(link.connection, link.session); });
     }
 }
 
@@ -226,6 +215,11 @@ void Agent::saveConfig() {
 Config Agent::liveConfig() {
     const std::lock_guard held(lock_);
     return config_;
+}
+
+Agent::Link Agent::installedLink() {
+    const std::lock_guard held(lock_);
+    return {session_, connection_};
 }
 
 void Agent::wipeIdentity() {

@@ -97,12 +97,20 @@ private:
     struct Detached {
         std::shared_ptr<Connection> connection;
     };
+    // The session and the connection the bootstrap installed together; both none before and during a
+    // re-registration.
+    struct Link {
+        std::shared_ptr<Session> session;
+        std::shared_ptr<Connection> connection;
+        explicit operator bool() const { return session && connection; }
+    };
 
     void installSignalHandlers();
     void cancelJobsAndWait();
 
-    // A copy of the live configuration, taken under lock_.
+    // Copies taken under lock_.
     Config liveConfig();
+    Link installedLink();
     // Saves the live configuration as it is when the save runs; saves never overlap, so an older copy
     // cannot overwrite a newer one. Throws the error of Config::save.
     void saveConfig();

@@ -179,13 +179,8 @@ void Agent::setLinkState(const ConnectionState& state) {
 
 void Agent::didWake() {
     powerGuard_.update();
-    std::shared_ptr<Connection> connection;
-    {
-        const std::lock_guard held(lock_);
-        connection = session_ ? connection_ : nullptr;
-    }
-    if (connection) {
-        connection->kick("wake");
+    if (const Link link = installedLink()) {
+        link.connection->kick("wake");
     }
 }
 
@@ -203,15 +198,8 @@ void Agent::pathChanged(bool satisfied) {
 }
 
 void Agent::statusTimerFired() {
-    std::shared_ptr<Connection> connection;
-    std::shared_ptr<Session> session;
-    {
-        const std::lock_guard held(lock_);
-        connection = connection_;
-        session = session_;
-    }
-    if (connection && session) {
-        refreshStatusIfConnected(connection, session);
+    if (const Link link = installedLink()) {
+        refreshStatusIfConnected(link.connection, link.session);
     }
 }
 
@@ -223,11 +211,7 @@ void Agent::refreshStatusIfConnected(const std::shared_ptr<Connection>& connecti
 }
 
 void Agent::pairingRequested(const PendingPairing& request) {
-    std::shared_ptr<Session> session;
-    {
-        const std::lock_guard held(lock_);
-        session = session_;
-    }
+    const std::shared_ptr<Session> session = installedLink().session;
     if (!session) {
         return;
     }

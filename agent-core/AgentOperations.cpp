@@ -37,16 +37,11 @@ std::optional<std::string> Agent::status() {
 }
 
 std::optional<AgentControl::OpenedPairing> Agent::openPairing() {
-    std::shared_ptr<Connection> connection;
-    std::shared_ptr<Session> session;
-    {
-        const std::lock_guard held(lock_);
-        connection = connection_;
-        session = session_;
-    }
-    if (!connection || !session || !connection->isConnected()) {
+    const Link link = installedLink();
+    if (!link || !link.connection->isConnected()) {
         return std::nullopt;
     }
+    const std::shared_ptr<Session>& session = link.session;
     {
         const std::lock_guard held(lock_);
         if (monitoringPaused_) {
@@ -82,6 +77,7 @@ std::optional<AgentControl::OpenedPairing> Agent::openPairing() {
 void Agent::cancelPairing() {
     std::shared_ptr<Session> session;
     {
+        // A new generation: no window expiry scheduled so far acts any more.
         const std::lock_guard held(lock_);
         ++pairingGeneration_;
         session = session_;
@@ -100,11 +96,7 @@ void Agent::closeOpenPairing(const std::shared_ptr<Session>& session) {
 }
 
 PairingOutcome Agent::decide(const std::string& requestId, bool approve) {
-    std::shared_ptr<Session> session;
-    {
-        const std::lock_guard held(lock_);
-        session = session_;
-    }
+    const std::shared_ptr<Session> session = installedLink().session;
     const auto pending = session ? session->pendingRequest() : std::nullopt;
     if (!pending || pending->request.requestId != requestId) {
         return {PairingOutcome::Denied{PairingDenial::notPending}};
@@ -122,11 +114,7 @@ std::optional<std::string> Agent::phones() {
 }
 
 bool Agent::revoke(const std::string& phoneId) {
-    std::shared_ptr<Session> session;
-    {
-        const std::lock_guard held(lock_);
-        session = session_;
-    }
+    const std::shared_ptr<Session> session = installedLink().session;
     if (!session) {
         return false;
     }
@@ -161,15 +149,8 @@ void Agent::setMonitoringPaused(bool paused) {
             connection->resume();
         }
     } else {
-        std::shared_ptr<Session> session;
-        {
-            const std::lock_guard held(lock_);
-            ++pairingGeneration_;
-            session = session_;
-        }
-        if (session) {
-            closeOpenPairing(session);
-        }
+        // A paused agent takes no pairing: the window closes before the link goes quiet.
+        cancelPairing();
         if (connection) {
             connection->pause();
         }
@@ -194,11 +175,7 @@ bool Agent::reregister() {
 }
 
 std::optional<std::string> Agent::pendingPairing() {
-    std::shared_ptr<Session> session;
-    {
-        const std::lock_guard held(lock_);
-        session = session_;
-    }
+    const std::shared_ptr<Session> session = installedLink().session;
     const auto pending = session ? session->pendingRequest() : std::nullopt;
     if (!pending) {
         return std::nullopt;

@@ -138,22 +138,13 @@ bool isNetworkPathSatisfied() {
 }
 
 NetworkPathMonitor::NetworkPathMonitor(std::function<void(bool satisfied)> onUpdate)
-    : onUpdate_(std::move(onUpdate)) {}
-
-NetworkPathMonitor::~NetworkPathMonitor() {
-    stop_.raise();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
+    : onUpdate_(std::move(onUpdate)), thread_([this](const thread::StopSignal& stop) { watch(stop); }) {}
 
 void NetworkPathMonitor::start() {
-    if (!thread_.joinable()) {
-        thread_ = std::thread([this] { watch(); });
-    }
+    thread_.start();
 }
 
-void NetworkPathMonitor::watch() {
+void NetworkPathMonitor::watch(const thread::StopSignal& stop) {
     pthread_setname_np(pthread_self(), "kestrava.path");
     const process::Descriptor changes = routeSocket(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR |
                                                     RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE);
@@ -162,7 +153,7 @@ void NetworkPathMonitor::watch() {
     }
     onUpdate_(isNetworkPathSatisfied());
     std::array<char, 8192> buffer;
-    while (stop_.wait(changes.get(), POLLIN)) {
+    while (stop.wait(changes.get(), POLLIN)) {
         // A batch of notices (or a lost one: ENOBUFS) means one fresh look.
         for (;;) {
             const ssize_t count = ::recv(changes.get(), buffer.data(), buffer.size(), MSG_DONTWAIT);

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "platform/thread/StopSignal.hpp"
+#include "platform/thread/WatchThread.hpp"
 
 #include <functional>
 #include <memory>
-#include <thread>
 
 namespace kestrava::net {
 
@@ -20,8 +19,6 @@ class NetworkPathMonitor {
 public:
     // `onUpdate` runs on the monitor's thread; it must not throw.
     explicit NetworkPathMonitor(std::function<void(bool satisfied)> onUpdate);
-    // Stops the thread and waits for it.
-    ~NetworkPathMonitor();
     NetworkPathMonitor(const NetworkPathMonitor&) = delete;
     NetworkPathMonitor& operator=(const NetworkPathMonitor&) = delete;
 
@@ -29,11 +26,10 @@ public:
     void start();
 
 private:
-    void watch();
+    void watch(const thread::StopSignal& stop);
 
     const std::function<void(bool)> onUpdate_;
-    thread::StopSignal stop_;
-    std::thread thread_;
+    thread::WatchThread thread_; // last: stopped and joined before the rest goes
 };
 
 } // namespace kestrava::net

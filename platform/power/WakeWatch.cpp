@@ -24,22 +24,14 @@ int onPrepareForSleep(sd_bus_message* message, void* watch, sd_bus_error*) {
 
 } // namespace
 
-WakeWatch::WakeWatch(std::function<void()> onWake) : onWake_(std::move(onWake)) {}
-
-WakeWatch::~WakeWatch() {
-    stop_.raise();
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-}
+WakeWatch::WakeWatch(std::function<void()> onWake)
+    : onWake_(std::move(onWake)), thread_([this](const thread::StopSignal& stop) { watch(stop); }) {}
 
 void WakeWatch::start() {
-    if (!thread_.joinable()) {
-        thread_ = std::thread([this] { watch(); });
-    }
+    thread_.start();
 }
 
-void WakeWatch::watch() {
+void WakeWatch::watch(const thread::StopSignal& stop) {
     pthread_setname_np(pthread_self(), "kestrava.wake");
     const dbus::Bus bus = dbus::openSystemBus();
     sd_bus_slot* slot = nullptr;
@@ -65,7 +57,7 @@ void WakeWatch::watch() {
             limit =
                 std::max(std::chrono::ceil<std::chrono::milliseconds>(left), std::chrono::milliseconds(0));
         }
-        if (!stop_.wait(sd_bus_get_fd(bus.get()), static_cast<short>(sd_bus_get_events(bus.get())), limit)) {
+        if (!stop.wait(sd_bus_get_fd(bus.get()), static_cast<short>(sd_bus_get_events(bus.get())), limit)) {
             break;
         }
     }

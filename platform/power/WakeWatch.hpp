@@ -1,9 +1,8 @@
 #pragma once
 
-#include "platform/thread/StopSignal.hpp"
+#include "platform/thread/WatchThread.hpp"
 
 #include <functional>
-#include <thread>
 
 namespace kestrava::power {
 
@@ -14,8 +13,6 @@ class WakeWatch {
 public:
     // `onWake` runs on the watch's thread; it must not throw.
     explicit WakeWatch(std::function<void()> onWake);
-    // Stops the thread and waits for it.
-    ~WakeWatch();
     WakeWatch(const WakeWatch&) = delete;
     WakeWatch& operator=(const WakeWatch&) = delete;
 
@@ -23,11 +20,10 @@ public:
     void start();
 
 private:
-    void watch();
+    void watch(const thread::StopSignal& stop);
 
     const std::function<void()> onWake_;
-    thread::StopSignal stop_;
-    std::thread thread_;
+    thread::WatchThread thread_; // last: stopped and joined before the rest goes
 };
 
 } // namespace kestrava::power

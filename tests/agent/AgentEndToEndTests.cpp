@@ -30,6 +30,14 @@ using test::RelayPhone;
 using test::ServedAgent;
 using test::UpgradeAnswer;
 
+// The relay's answer that registers `deviceId`, after `delay`.
+RegistrationAnswer granted(const std::string& deviceId, std::chrono::milliseconds delay = 0ms) {
+    RegistrationAnswer answer;
+    answer.body = R"({"deviceId":")" + deviceId + R"(","agentToken":"tok-)" + deviceId + R"("})";
+    answer.delay = delay;
+    return answer;
+}
+
 TEST(AgentEndToEnd, FromFirstStartToRevoke) {
     FakeRelay relay;
     ServedAgent served(relay);
@@ -100,15 +108,7 @@ TEST(AgentEndToEnd, FromFirstStartToRevoke) {
 // trying; with none, a new device is registered, and so it is when the user asks.
 TEST(AgentEndToEnd, ForgottenByTheRelay) {
     FakeRelay relay;
-    relay.scriptRegistrations({RegistrationAnswer{},
-                               RegistrationAnswer{.status = 201,
-                                                  .body = R"({"deviceId":"dev-2","agentToken":"tok-2"})",
-                                                  .delay = 0ms,
-                                                  .silent = false},
-                               RegistrationAnswer{.status = 201,
-                                                  .body = R"({"deviceId":"dev-3","agentToken":"tok-3"})",
-                                                  .delay = 0ms,
-                                                  .silent = false}});
+    relay.scriptRegistrations({granted("dev-1"), granted("dev-2"), granted("dev-3")});
     ServedAgent served(relay);
     ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.waitUntilConnected());
@@ -176,10 +176,7 @@ TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
 TEST(AgentEndToEnd, APauseDuringRegistrationSurvivesIt) {
     FakeRelay relay;
     relay.scriptRegistrations({RegistrationAnswer{.status = 500, .body = "", .delay = 0ms, .silent = false},
-                               RegistrationAnswer{.status = 201,
-                                                  .body = R"({"deviceId":"dev-1","agentToken":"tok-1"})",
-                                                  .delay = 1500ms,
-                                                  .silent = false}});
+                               granted("dev-1", 1500ms)});
     ServedAgent served(relay);
     ASSERT_TRUE(served.start());
     ASSERT_TRUE(

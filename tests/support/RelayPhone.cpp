@@ -5,27 +5,13 @@
 #include "platform/json/Reader.hpp"
 #include "platform/json/Writer.hpp"
 #include "protocol-kit/Pairing.hpp"
+#include "tests/support/ReplyText.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 namespace kestrava::test {
-namespace {
-
-struct ReplyText {
-    std::string operator()(const E2EPayload::Out& out) const { return "out " + out.stream + " " + out.data; }
-    std::string operator()(const E2EPayload::Done& done) const {
-        return "done " + (done.exitCode ? std::to_string(*done.exitCode) : std::string("signal"));
-    }
-    std::string operator()(const E2EPayload::Rejected& rejected) const {
-        return "rejected " + rejected.reason;
-    }
-    std::string operator()(const E2EPayload::Status&) const { return "status"; }
-    std::string operator()(const E2EPayload::Command&) const { return "command"; }
-};
-
-} // namespace
 
 RelayPhone::RelayPhone(FakeRelay& relay, TestPhone keys) : relay_(relay), keys_(std::move(keys)) {}
 
@@ -117,7 +103,7 @@ bool RelayPhone::waitForComplete(const std::string& rid, std::chrono::millisecon
 std::vector<std::string> RelayPhone::replyTexts(const std::string& rid) const {
     std::vector<std::string> texts;
     for (const Reply& reply : repliesOn(rid)) {
-        texts.push_back(reply.payload ? std::visit(ReplyText{}, reply.payload->value) : "complete");
+        texts.push_back(reply.payload ? replyText(*reply.payload) : "complete");
     }
     return texts;
 }

@@ -3,6 +3,7 @@
 #include "protocol-kit/Direction.hpp"
 #include "protocol-kit/E2E.hpp"
 #include "tests/support/CapturedLog.hpp"
+#include "tests/support/ReplyText.hpp"
 #include "tests/support/SessionHarness.hpp"
 
 #include <gtest/gtest.h>
@@ -17,23 +18,11 @@ using namespace std::chrono_literals;
 using test::SessionHarness;
 using Phone = SessionHarness::Phone;
 
-// A reply as a short text: "out stdout hello", "done 0", "rejected busy".
-struct ReplyName {
-    std::string operator()(const E2EPayload::Out& out) const { return "out " + out.stream + " " + out.data; }
-    std::string operator()(const E2EPayload::Done& done) const {
-        return "done " + (done.exitCode ? std::to_string(*done.exitCode) : std::string("signal"));
-    }
-    std::string operator()(const E2EPayload::Rejected& rejected) const {
-        return "rejected " + rejected.reason;
-    }
-    std::string operator()(const auto&) const { return "other"; }
-};
-
 std::string kindOf(const SessionHarness::Reply& reply) {
     if (reply.isComplete()) {
         return "complete";
     }
-    return std::visit(ReplyName{}, reply.payload->value);
+    return test::replyText(*reply.payload);
 }
 
 std::vector<std::string> kindsOn(const SessionHarness& harness, const Phone& phone, const std::string& rid) {
