@@ -162,6 +162,10 @@ void Agent::start() {
 void Agent::installSignalHandlers() {
     signalSources_.add(SIGTERM);
     signalSources_.add(SIGINT);
+    awaitSignal();
+}
+
+void Agent::awaitSignal() {
     signalSources_.async_wait(
         [weak = weak_from_this()](const boost::system::error_code& error, int signalNumber) {
             if (error) {
@@ -176,7 +180,7 @@ void Agent::installSignalHandlers() {
 void Agent::shutdown(int signalNumber) {
     log(LogLevel::info, "signal " + std::to_string(signalNumber) + ": shutting down");
     // A second signal runs the shutdown again.
-    installSignalHandlers();
+    awaitSignal();
     if (xpc_) {
         xpc_->invalidate();
     }

@@ -30,6 +30,7 @@
 
 namespace kestrava {
 
+class ConnectionBox;
 class StateStore;
 
 // The agent process: start-up in a fixed order, then the main loop until a signal ends it. It gets its
@@ -106,6 +107,8 @@ private:
     };
 
     void installSignalHandlers();
+    // The next SIGTERM or SIGINT runs the shutdown.
+    void awaitSignal();
     void cancelJobsAndWait();
 
     // Copies taken under lock_.
@@ -116,7 +119,7 @@ private:
     void saveConfig();
     // Registers a new device, stores its token and its id; the new relay token.
     std::string registerDevice(const Config& config);
-    std::shared_ptr<Session> buildSession(const Config& config, std::shared_ptr<class ConnectionBox> box);
+    std::shared_ptr<Session> buildSession(const Config& config, std::shared_ptr<ConnectionBox> box);
     std::shared_ptr<Connection> buildConnection(const Config& config, const std::string& token,
                                                 std::shared_ptr<Session> session);
     Installed install(std::shared_ptr<Session> session, std::shared_ptr<Connection> connection);
@@ -143,7 +146,6 @@ private:
     bool isHoldingKeepAwake();
     StatusSnapshot statusSnapshot();
     void closeOpenPairing(const std::shared_ptr<Session>& session);
-    void pendingRequestExpired(const std::shared_ptr<Session>& session, const std::string& requestId);
     // Runs `work` on the global queue after `delay`.
     static void runLater(std::chrono::nanoseconds delay, std::function<void()> work);
 
