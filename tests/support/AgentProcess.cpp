@@ -156,6 +156,11 @@ std::optional<int> AgentProcess::waitForExit(std::chrono::milliseconds limit) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    {
+        // Everything it wrote before it ended is read (children that still hold standard error aside).
+        std::unique_lock held(lock_);
+        grew_.wait_for(held, std::chrono::seconds(1), [&] { return ended_; });
+    }
     return *status_ >= 0 ? status_ : std::nullopt;
 }
 
