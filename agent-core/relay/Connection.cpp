@@ -5,7 +5,6 @@
 #include "agent-core/runtime/Log.hpp"
 #include "agent-core/runtime/Once.hpp"
 #include "agent-core/runtime/Sanitize.hpp"
-#include "platform/encoding/Utf8.hpp"
 #include "platform/json/Reader.hpp"
 #include "platform/json/Writer.hpp"
 #include "platform/net/TlsThread.hpp"
@@ -71,13 +70,13 @@ auto onConnection(std::weak_ptr<Connection> weak, Work work) {
     };
 }
 
-// The relay's JSON form of an outbound message; nothing when it is not UTF-8.
+// The relay's JSON form of an outbound message; nothing when it holds text that is not UTF-8.
 std::optional<std::string> encoded(const AgentOut& message) {
-    std::string text = json::write(message.encode(), {});
-    if (!utf8::isValid(text)) {
+    try {
+        return json::write(message.encode(), {});
+    } catch (const json::EncodeError&) {
         return std::nullopt;
     }
-    return text;
 }
 
 void ignoreResult(std::optional<std::string>) {}

@@ -20,6 +20,14 @@ Timestamp readDateMember(const json::ObjectReader& reader, std::string_view key)
     return dateFrom(reader, key, reader.string(key));
 }
 
+Timestamp readDateValue(const json::ObjectReader& reader, const json::Member& member) {
+    if (const std::string* text = member.value.asString()) {
+        return dateFrom(reader, member.key, *text);
+    }
+    // Not text: the reader's own error for it.
+    return readDateMember(reader, member.key);
+}
+
 std::optional<Timestamp> readOptionalDateMember(const json::ObjectReader& reader, std::string_view key) {
     const auto text = reader.optionalString(key);
     if (!text) {

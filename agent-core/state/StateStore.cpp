@@ -37,9 +37,11 @@ void writeToStandardError(std::string_view line) {
     }
 }
 
-// Ages are exact durations, so an entry is gone at 600 s sharp; one dated in the future stays.
+// Ages are exact durations, so an entry is gone at 600 s sharp; one dated in the future stays. Compared
+// with the window's start rather than by age: a date centuries back would overflow the subtraction.
 void dropExpiredNonces(std::map<std::string, Timestamp>& nonces, Timestamp now) {
-    std::erase_if(nonces, [now](const auto& entry) { return now - entry.second >= StateStore::nonceWindow; });
+    const Timestamp windowStart = now - StateStore::nonceWindow;
+    std::erase_if(nonces, [windowStart](const auto& entry) { return entry.second <= windowStart; });
 }
 
 std::filesystem::path folderOf(const std::filesystem::path& file) {
@@ -50,9 +52,10 @@ std::map<std::string, Timestamp> decodeNonces(const json::ObjectReader& reader) 
     const json::ObjectReader nonceReader = reader.object("nonces");
     std::map<std::string, Timestamp> nonces;
     for (const json::Member& member : reader.value("nonces").asObject()->members()) {
-        // A repeated nonce keeps its first time, as every lookup in a JSON object does.
+        // A repeated nonce keeps its first time, as every lookup in a JSON object does. Read from the
+        // member itself: looking each one up by name would make loading quadratic.
         if (!nonces.contains(member.key)) {
-            nonces.emplace(member.key, readDateMember(nonceReader, member.key));
+            nonces.emplace(member.key, readDateValue(nonceReader, member));
         }
     }
     return nonces;

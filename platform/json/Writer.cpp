@@ -1,5 +1,7 @@
 #include "platform/json/Writer.hpp"
 
+#include "platform/encoding/Utf8.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -92,6 +94,9 @@ private:
 
     // Runs of characters that need no escape are copied whole.
     void string(const std::string& text) {
+        if (!utf8::isValid(text)) {
+            throw EncodeError("JSON text that is not UTF-8");
+        }
         const auto& escaped = options_.escapeSlash ? escapedWithSlash : escapedWithoutSlash;
         out_.reserve(out_.size() + text.size() + 2);
         out_ += '"';

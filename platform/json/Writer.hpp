@@ -2,6 +2,7 @@
 
 #include "platform/json/Value.hpp"
 
+#include <stdexcept>
 #include <string>
 
 namespace kestrava::json {
@@ -12,8 +13,14 @@ struct WriteOptions {
     bool escapeSlash = true; // "/" written as "\/"
 };
 
+// A text to write that is not UTF-8: no reader would take the JSON back.
+class EncodeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Escapes \" \\ \/ \b \f \n \r \t, other bytes below 0x20 as \u00xx (lower case); everything else
-// is copied as it is.
+// is copied as it is. Throws EncodeError for a key or text that is not UTF-8.
 std::string write(const Value& value, const WriteOptions& options);
 
 } // namespace kestrava::json

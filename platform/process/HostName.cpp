@@ -1,5 +1,7 @@
 #include "platform/process/HostName.hpp"
 
+#include "platform/encoding/Utf8.hpp"
+
 #include <fstream>
 #include <limits.h>
 #include <unistd.h>
@@ -26,14 +28,14 @@ std::string unquoted(const std::string& value) {
     return out;
 }
 
-std::optional<std::string> prettyHostName() {
-    std::ifstream file("/etc/machine-info");
+std::optional<std::string> prettyHostName(const std::filesystem::path& machineInfo) {
+    std::ifstream file(machineInfo);
     std::string line;
     while (std::getline(file, line)) {
         static constexpr std::string_view key = "PRETTY_HOSTNAME=";
         if (line.starts_with(key)) {
             std::string value = unquoted(line.substr(key.size()));
-            return value.empty() ? std::nullopt : std::optional(value);
+            return value.empty() || !utf8::isValid(value) ? std::nullopt : std::optional(value);
         }
     }
     return std::nullopt;
@@ -41,12 +43,12 @@ std::optional<std::string> prettyHostName() {
 
 } // namespace
 
-std::optional<std::string> localizedHostName() {
-    if (auto pretty = prettyHostName()) {
+std::optional<std::string> localizedHostName(const std::filesystem::path& machineInfo) {
+    if (auto pretty = prettyHostName(machineInfo)) {
         return pretty;
     }
     char buffer[HOST_NAME_MAX + 1] = {};
-    if (::gethostname(buffer, sizeof buffer - 1) == 0 && buffer[0] != '\0') {
+    if (::gethostname(buffer, sizeof buffer - 1) == 0 && buffer[0] != '\0' && utf8::isValid(buffer)) {
         return std::string(buffer);
     }
     return std::nullopt;

@@ -138,6 +138,31 @@ TEST(StateStore, NoncesExpireAfterSixHundredSecondsInMemoryAndAtLoad) {
     EXPECT_TRUE(restarted.checkAndRecord("old", noon));
 }
 
+// Dates at the ends of what the file form holds neither overflow an age nor stay for ever; and a register
+// of many nonces loads in linear time (a quadratic load took minutes at this size).
+TEST(StateStore, NoncesAtTheEndsOfTimeAndManyOfThem) {
+    test::TemporaryDirectory folder;
+    const auto url = folder / "state.json";
+    test::writeText(url, R"({"nonces":{"ancient":"1678-01-01T00:00:00Z","late":"2262-04-11T00:00:00Z"},)"
+                         R"("phones":[]})");
+    StateStore store(url, [] { return noon; });
+    store.save();
+    EXPECT_EQ(test::fileText(url), R"({"nonces":{"late":"2262-04-11T00:00:00Z"},"phones":[]})");
+    EXPECT_TRUE(store.checkAndRecord("ancient", noon));
+
+    std::string many = R"({"nonces":{)";
+    for (int i = 0; i < 200'000; ++i) {
+        many += (i ? ",\"n" : "\"n") + std::to_string(i) + R"(":"2026-01-31T11:59:00Z")";
+    }
+    many += R"(},"phones":[]})";
+    test::writeText(url, many);
+    const auto started = std::chrono::steady_clock::now();
+    StateStore loaded(url, [] { return noon; });
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+    EXPECT_FALSE(loaded.checkAndRecord("n199999", noon));
+    EXPECT_FALSE(loaded.loadFailed());
+}
+
 TEST(StateStore, AFailedNonceSaveStillAcceptsAndLogsOnceAMinute) {
     test::TemporaryDirectory folder;
     test::writeText(folder / "blocker", "a file, not a folder");

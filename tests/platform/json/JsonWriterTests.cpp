@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace kestrava::json {
 namespace {
 
@@ -50,12 +52,28 @@ TEST(JsonWriter, EscapesControlBytesOnlyAndCopiesTheRest) {
     EXPECT_EQ(write(Value(text), {}), "\"\\\"\\\\\\b\\f\\n\\r\\t\\u0000\\u001b\x7f\u2028é\"");
 }
 
+// What the strict reader would refuse is never written: a key or text that is not UTF-8 throws.
+TEST(JsonWriter, RefusesTextThatIsNotUTF8) {
+    std::vector<std::string> notUTF8{"Caf\xE9", "\xC3", "\xED\xA0\x80"};
+    notUTF8.push_back(std::string(100, 'a').append("\xFF"));
+    for (const std::string& bad : notUTF8) {
+        EXPECT_THROW(write(Value(bad), {}), EncodeError);
+        EXPECT_THROW(
+            write(Object().add(bad, true), {.sortedKeys = true, .pretty = false, .escapeSlash = true}),
+            EncodeError);
+        EXPECT_THROW(write(Array{Value(bad)}, {}), EncodeError);
+    }
+}
+
 TEST(JsonWriter, FindsEveryByteToEscapeInLongText) {
     const std::pair<char, std::string> escapes[] = {{'"', "\\\""}, {'\\', "\\\\"},      {'/', "\\/"},
                                                     {'\n', "\\n"}, {'\x01', "\\u0001"}, {'\x1f', "\\u001f"}};
     const std::string plain = "abcdefgh\x7f\xc3\xa9 ~!@#$%^&*()_+=-{}[]|:;'<>,.?";
     for (const auto& [byte, escaped] : escapes) {
         for (std::size_t at = 0; at <= plain.size(); ++at) {
+            if (at < plain.size() && (static_cast<unsigned char>(plain[at]) & 0xC0) == 0x80) {
+                continue; // inside a character: the text would not be UTF-8
+            }
             std::string text = plain;
             text.insert(at, 1, byte);
             std::string expected = plain;
