@@ -15,6 +15,7 @@
 #include "agent-core/state/StateStore.hpp"
 #include "agent-core/state/SystemKeychain.hpp"
 #include "platform/encoding/Utf8.hpp"
+#include "platform/files/Files.hpp"
 #include "platform/net/TlsThread.hpp"
 #include "platform/process/HostName.hpp"
 
@@ -83,17 +84,27 @@ void refuseRegistrationWithPhones(const std::shared_ptr<StateStore>& state, cons
 void Agent::run(const std::vector<std::string>& arguments) {
     // Standard error may be a journal stream that goes away; a write then must not end the agent.
     std::signal(SIGPIPE, SIG_IGN);
+    // Before any secret is read: the private key and the relay token must not end up in a core file.
+    process::refuseCoreDumps();
 
     Log::configure(Log::defaultURL());
-    if (!acquireSingleInstanceLock()) {
+    const SingleInstanceLock lock = acquireSingleInstanceLock();
+    if (lock == SingleInstanceLock::takenByAnother) {
         logError("another kestrava-agent is already running");
         process::terminate(exitAnotherInstance);
+    }
+    const auto keychain = std::make_shared<SystemKeychain>();
+    // A kill during a durable write leaves its temporary file; only the lock says no other agent is
+    // writing one now.
+    if (lock == SingleInstanceLock::held) {
+        files::removeInterruptedReplacements(configFileURL().parent_path());
+        keychain->removeInterruptedWrites();
     }
     auto state = std::make_shared<StateStore>(stateFileURL());
     const std::string macName = process::localizedHostName().value_or("Mac");
     Config config = resolvedConfigOrExit(arguments, macName, state);
 
-    const KeychainIdentity identity{.store = std::make_shared<SystemKeychain>()};
+    const KeychainIdentity identity{.store = keychain};
     const bool deviceExists = config.deviceId.has_value();
     std::optional<crypto::P256PrivateKey> macKey;
     std::optional<std::string> token;

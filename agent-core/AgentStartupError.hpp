@@ -1,5 +1,8 @@
 #pragma once
 
+#include "agent-core/runtime/Sanitize.hpp"
+#include "platform/url/HiddenUserInfo.hpp"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -11,8 +14,9 @@ class AgentStartupError : public std::runtime_error {
 public:
     enum class Kind { invalidBackend, backendChangeRefused, configLostWithPhones };
 
+    // `text` is as given on the command line: it may hold a password or a forged log line.
     static AgentStartupError invalidBackend(const std::string& text) {
-        return {Kind::invalidBackend, 0, "invalid backend URL: " + text};
+        return {Kind::invalidBackend, 0, "invalid backend URL: " + sanitize(url::hidingUserInfo(text), 200)};
     }
     static AgentStartupError backendChangeRefused(std::int64_t phones) {
         return {Kind::backendChangeRefused, phones,

@@ -2,6 +2,7 @@
 #include "agent-core/AgentStartupError.hpp"
 #include "agent-core/relay/BackendURL.hpp"
 #include "agent-core/runtime/Log.hpp"
+#include "agent-core/state/StoredFileLimit.hpp"
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
 #include "platform/json/DecodeError.hpp"
@@ -33,11 +34,7 @@ std::optional<std::string> overrideText(const std::vector<std::string>& argument
 
 url::Url overrideURL(const std::string& text, bool allowHTTP, bool isDebug) {
     const auto url = url::Url::parseReference(text);
-    if (!url) {
-        throw AgentStartupError::invalidBackend(text);
-    }
-    const auto host = url->host();
-    if (!host || host->empty()) {
+    if (!url || !url->namesServer()) {
         throw AgentStartupError::invalidBackend(text);
     }
     BackendURL::validate(*url, allowHTTP, isDebug);
@@ -48,7 +45,7 @@ url::Url overrideURL(const std::string& text, bool allowHTTP, bool isDebug) {
 std::optional<Config> readStored(const std::filesystem::path& configPath) {
     std::string problem;
     try {
-        const Bytes bytes = files::readAll(configPath);
+        const Bytes bytes = files::readAll(configPath, maxStoredFileSize);
         return Config::decode(json::ObjectReader(json::parse(textOf(bytes))));
     } catch (const files::FileError& error) {
         if (error.errorNumber() == ENOENT) {

@@ -41,7 +41,7 @@ decodedItems(const std::vector<url::Url::QueryItem>& items) {
 
 std::optional<url::Url> backendURLOf(const std::string& text) {
     auto url = url::Url::parseReference(text);
-    if (!url) {
+    if (!url || !url->namesServer()) {
         return std::nullopt;
     }
     auto scheme = url->scheme();

@@ -1,5 +1,7 @@
 #include "agent-core/relay/BackendURL.hpp"
 
+#include "platform/url/HiddenUserInfo.hpp"
+
 #include <algorithm>
 #include <cctype>
 
@@ -16,18 +18,21 @@ std::string lowercase(std::string text) {
 
 namespace BackendURL {
 
-Error::Error(Kind kind, const std::string& url, const std::string& description)
-    : std::runtime_error(description), kind_(kind), url_(url) {}
+Error::Error(Kind kind, const std::string& description) : std::runtime_error(description), kind_(kind) {}
 
 Error Error::insecure(const std::string& url) {
-    return Error(Kind::insecure, url,
-                 "backend URL " + url +
-                     " is not https; plain http is refused in release builds (use a Debug build for local "
-                     "development)");
+    return Error(Kind::insecure, "backend URL " + url::hidingUserInfo(url) +
+                                     " is not https; plain http is refused in release builds (use a Debug "
+                                     "build for local development)");
 }
 
 Error Error::unsupportedScheme(const std::string& url) {
-    return Error(Kind::unsupportedScheme, url, "backend URL " + url + " must use https");
+    return Error(Kind::unsupportedScheme, "backend URL " + url::hidingUserInfo(url) + " must use https");
+}
+
+Error Error::noServer(const std::string& url) {
+    return Error(Kind::noServer,
+                 "backend URL " + url::hidingUserInfo(url) + " names no host and port to connect to");
 }
 
 const url::Url& defaultURL() {
@@ -41,16 +46,15 @@ void validate(const url::Url& url, bool allowHTTP, bool isDebug) {
         throw Error::unsupportedScheme(url.absoluteString());
     }
     const std::string lowered = lowercase(*scheme);
-    if (lowered == "https") {
-        return;
+    if (lowered != "https" && lowered != "http") {
+        throw Error::unsupportedScheme(url.absoluteString());
     }
-    if (lowered == "http") {
-        if (allowHTTP || isDebug) {
-            return;
-        }
+    if (lowered == "http" && !allowHTTP && !isDebug) {
         throw Error::insecure(url.absoluteString());
     }
-    throw Error::unsupportedScheme(url.absoluteString());
+    if (!url.namesServer()) {
+        throw Error::noServer(url.absoluteString());
+    }
 }
 
 } // namespace BackendURL

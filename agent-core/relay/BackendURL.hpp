@@ -13,25 +13,25 @@ namespace BackendURL {
 // A refused backend URL; what() is the text for the log.
 class Error : public std::runtime_error {
 public:
-    enum class Kind { insecure, unsupportedScheme };
+    enum class Kind { insecure, unsupportedScheme, noServer };
 
     static Error insecure(const std::string& url);
     static Error unsupportedScheme(const std::string& url);
+    static Error noServer(const std::string& url);
 
     Kind kind() const noexcept { return kind_; }
-    const std::string& url() const noexcept { return url_; }
 
 private:
-    Error(Kind kind, const std::string& url, const std::string& description);
+    Error(Kind kind, const std::string& description);
 
     Kind kind_;
-    std::string url_;
 };
 
 // The relay used when nothing else is configured: https, a host, nothing more.
 const url::Url& defaultURL();
 
-// https passes; http passes only when `allowHTTP` or `isDebug`; anything else, or no scheme, throws.
+// https passes; http passes only when `allowHTTP` or `isDebug`; anything else, or no scheme, throws. So
+// does a URL that names no server a connection could reach (url::Url::namesServer).
 void validate(const url::Url& url, bool allowHTTP, bool isDebug);
 
 } // namespace BackendURL

@@ -21,13 +21,16 @@ std::string chosen(const std::optional<json::Object>& info, const char* key, con
     return *text;
 }
 
+// A few keys; anything near this size is not the file we ship.
+constexpr std::size_t maxInfoSize = 1024 * 1024;
+
 std::optional<json::Object> readInfo() {
     const auto folder = process::executableDirectory();
     if (!folder) {
         return std::nullopt;
     }
     try {
-        const Bytes bytes = files::readAll(*folder / "Info.json");
+        const Bytes bytes = files::readAll(*folder / "Info.json", maxInfoSize);
         json::Value value = json::parse(textOf(bytes));
         if (const json::Object* object = value.asObject()) {
             return *object;

@@ -58,7 +58,8 @@ void closeFile(LogState& log) {
 }
 
 // Opens the file for appending, so another process's lines are never overwritten; only a file this
-// call creates gets 0600, an existing one keeps its permissions.
+// call creates gets 0600, an existing one keeps its permissions. Only a regular file is written: a link
+// would send the lines elsewhere, and a FIFO without a reader would block every line.
 void openFile(LogState& log) {
     if (!log.fileURL) {
         return;
@@ -69,7 +70,12 @@ void openFile(LogState& log) {
     if (handle >= 0) {
         ::fchmod(handle, 0600);
     } else {
-        handle = ::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+        handle = ::open(path, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat status {};
+        if (handle >= 0 && (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode))) {
+            ::close(handle);
+            handle = -1;
+        }
     }
     log.handle = handle;
 }

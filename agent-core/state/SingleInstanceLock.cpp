@@ -12,7 +12,7 @@
 
 namespace kestrava {
 
-bool acquireSingleInstanceLock() {
+SingleInstanceLock acquireSingleInstanceLock() {
     try {
         files::createDirectories(dataDirectory(), 0700);
     } catch (const files::FileError&) {
@@ -23,14 +23,14 @@ bool acquireSingleInstanceLock() {
     if (fd < 0) {
         logError("cannot open " + path.string() + " (" + files::errorText(errno) +
                  "); running without the single-instance lock");
-        return true;
+        return SingleInstanceLock::unavailable;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return false;
+        return SingleInstanceLock::takenByAnother;
     }
     // The descriptor stays open, and the lock held, until the process ends.
-    return true;
+    return SingleInstanceLock::held;
 }
 
 } // namespace kestrava

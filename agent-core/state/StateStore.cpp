@@ -3,6 +3,7 @@
 #include "agent-core/runtime/Log.hpp"
 #include "agent-core/state/AtomicWrite.hpp"
 #include "agent-core/state/StateFileMembers.hpp"
+#include "agent-core/state/StoredFileLimit.hpp"
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
 #include "platform/json/DecodeError.hpp"
@@ -110,7 +111,7 @@ StateStore::StateStore(std::filesystem::path url, std::function<Timestamp()> now
 bool StateStore::load() {
     Bytes data;
     try {
-        data = files::readAll(url_);
+        data = files::readAll(url_, maxStoredFileSize);
     } catch (const files::FileError& error) {
         if (error.errorNumber() != ENOENT) {
             quarantine(error.what());

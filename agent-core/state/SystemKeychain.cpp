@@ -13,6 +13,12 @@ SecretReadOutcome SystemKeychain::read(std::string_view account) {
         return {SecretReadOutcome::Failed{keychain::status::interactionNotAllowed}};
     }
     auto item = items_.copyItem(account);
+    // The status alone ("-36") tells no one that the folder's owner or mode is what to mend.
+    if (item.status == keychain::status::ioError) {
+        if (const auto problem = items_.folderProblem(); problem && !folderProblemLogged_.exchange(true)) {
+            logError(*problem);
+        }
+    }
     switch (item.status) {
     case keychain::status::success:
         return {SecretReadOutcome::Found{std::move(item.data)}};
@@ -32,6 +38,12 @@ bool SystemKeychain::write(std::string_view account, ByteView data) {
         return updated == keychain::status::success;
     }
     return items_.addItem(account, data) == keychain::status::success;
+}
+
+void SystemKeychain::removeInterruptedWrites() {
+    if (!isRunningUnderTests()) {
+        items_.removeInterruptedWrites();
+    }
 }
 
 void SystemKeychain::deleteAgentToken() {

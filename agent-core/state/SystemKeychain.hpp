@@ -3,6 +3,8 @@
 #include "agent-core/state/SecretStore.hpp"
 #include "platform/keychain/GenericPasswords.hpp"
 
+#include <atomic>
+
 namespace kestrava {
 
 // The user's secret store, under the agent's keychain service. A test run never touches it: reads fail
@@ -16,9 +18,12 @@ public:
 
     // Removes the relay token; a missing one counts as removed. A failure is logged and otherwise ignored.
     void deleteAgentToken();
+    // Removes the remains of writes a killed agent left unfinished; only under the single-instance lock.
+    void removeInterruptedWrites();
 
 private:
     keychain::GenericPasswords items_;
+    std::atomic<bool> folderProblemLogged_{false};
 };
 
 } // namespace kestrava

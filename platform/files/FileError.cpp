@@ -11,6 +11,10 @@ std::string errorText(int errorNumber) {
 }
 
 FileError::FileError(const std::string& operation, const std::string& path, int errorNumber)
-    : std::runtime_error(operation + " " + path + ": " + errorText(errorNumber)), errorNumber_(errorNumber) {}
+    : FileError(operation, path, errorNumber, errorText(errorNumber)) {}
+
+FileError::FileError(const std::string& operation, const std::string& path, int errorNumber,
+                     const std::string& reason)
+    : std::runtime_error(operation + " " + path + ": " + reason), errorNumber_(errorNumber) {}
 
 } // namespace kestrava::files

@@ -10,6 +10,9 @@ namespace kestrava::files {
 class FileError : public std::runtime_error {
 public:
     FileError(const std::string& operation, const std::string& path, int errorNumber);
+    // A refusal of our own rather than the system's: `reason` replaces the text for `errorNumber`.
+    FileError(const std::string& operation, const std::string& path, int errorNumber,
+              const std::string& reason);
 
     int errorNumber() const noexcept { return errorNumber_; }
 

@@ -5,6 +5,7 @@
 #include "platform/uuid/Uuid.hpp"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,10 +51,23 @@ void syncDirectory(const std::filesystem::path& directory) {
 
 } // namespace
 
-Bytes readAll(const std::filesystem::path& path) {
-    Descriptor fd(openRetrying(path, O_RDONLY | O_CLOEXEC));
+Bytes readAll(const std::filesystem::path& path, std::size_t limit) {
+    Descriptor fd(openRetrying(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         fail("open", path);
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        fail("stat", path);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw FileError("open", path.string(), EINVAL, "not a regular file");
+    }
+    const auto tooLarge = [&] {
+        return FileError("read", path.string(), EFBIG, "larger than " + std::to_string(limit) + " bytes");
+    };
+    if (static_cast<std::uintmax_t>(status.st_size) > limit) {
+        throw tooLarge();
     }
     Bytes contents;
     std::uint8_t buffer[65536];
@@ -67,6 +81,10 @@ Bytes readAll(const std::filesystem::path& path) {
         }
         if (count == 0) {
             return contents;
+        }
+        // Files of the kernel's report a size of 0, and a file may grow while it is read.
+        if (contents.size() + static_cast<std::size_t>(count) > limit) {
+            throw tooLarge();
         }
         contents.insert(contents.end(), buffer, buffer + count);
     }
@@ -90,6 +108,48 @@ void createDirectories(const std::filesystem::path& path, mode_t mode) {
     }
     if (!S_ISDIR(status.st_mode)) {
         throw FileError("mkdir", path.string(), ENOTDIR);
+    }
+}
+
+namespace {
+
+bool isUppercaseUuid(std::string_view text) {
+    if (text.size() != 36) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? c != '-' : !((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isInterruptedReplacement(std::string_view name) {
+    constexpr std::string_view suffix = ".tmp";
+    constexpr std::size_t uuidLength = 36;
+    // ".", at least one character of the target's name, ".", the UUID, ".tmp"
+    if (name.size() < 3 + uuidLength + suffix.size() || !name.starts_with('.') || !name.ends_with(suffix)) {
+        return false;
+    }
+    const std::string_view rest = name.substr(0, name.size() - suffix.size());
+    return rest[rest.size() - uuidLength - 1] == '.' &&
+           isUppercaseUuid(rest.substr(rest.size() - uuidLength));
+}
+
+} // namespace
+
+void removeInterruptedReplacements(const std::filesystem::path& folder) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code ignored;
+        if (isInterruptedReplacement(entry->path().filename().string()) &&
+            entry->symlink_status(ignored).type() == std::filesystem::file_type::regular) {
+            std::filesystem::remove(entry->path(), ignored);
+        }
     }
 }
 

@@ -7,8 +7,10 @@
 
 namespace kestrava::files {
 
-// The whole file. Throws FileError (ENOENT when there is none).
-Bytes readAll(const std::filesystem::path& path);
+// The whole file, which must be a regular file of at most `limit` bytes. It is opened without waiting,
+// so a FIFO or device in its place is refused (EINVAL) rather than blocking; a longer file is refused with
+// EFBIG. Throws FileError (ENOENT when there is none).
+Bytes readAll(const std::filesystem::path& path, std::size_t limit);
 
 // Creates the folder and every missing parent with `mode` (set explicitly, whatever the umask); folders
 // that exist keep their permissions. Throws FileError.
@@ -19,6 +21,11 @@ void createDirectories(const std::filesystem::path& path, mode_t mode);
 // flushed. Readers see the old file or the whole new one; on a failure before the rename the temporary
 // file is removed and the target is untouched. Throws FileError.
 void replaceDurably(const std::filesystem::path& target, ByteView contents, mode_t mode);
+
+// Removes what replaceDurably leaves behind when the process dies before its rename: the regular files
+// in `folder` named "." + a name + "." + an upper-case UUID + ".tmp". Only for a folder no other process
+// is writing to at the time. A missing folder, and files that cannot be removed, are passed over.
+void removeInterruptedReplacements(const std::filesystem::path& folder);
 
 // Renames `from` to `to`, failing with EEXIST when `to` exists. Throws FileError.
 void moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);

@@ -6,10 +6,16 @@
 #include <charconv>
 
 namespace kestrava::host {
+namespace {
+
+// The kernel's reports read here are a few kilobytes.
+constexpr std::size_t maxProcTextSize = 4 * 1024 * 1024;
+
+} // namespace
 
 std::optional<std::string> procText(const std::filesystem::path& file) {
     try {
-        return textOf(files::readAll(file));
+        return textOf(files::readAll(file, maxProcTextSize));
     } catch (const files::FileError&) {
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 #include "platform/files/UserFolders.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -14,11 +15,18 @@ namespace {
 
 constexpr mode_t folderMode = 0700;
 constexpr mode_t itemMode = 0600;
+// Secrets are keys and tokens of a few hundred bytes.
+constexpr std::size_t maxItemSize = 1024 * 1024;
 
 // One file name that stays inside the folder: a NUL would cut the name short at the system call.
 bool isPlainFileName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+// Secrets in a folder that someone else can enter or re-permission are no longer secret.
+bool isPrivate(const struct stat& folder) {
+    return folder.st_uid == ::geteuid() && (folder.st_mode & 077) == 0;
 }
 
 } // namespace
@@ -48,7 +56,7 @@ GenericPasswords::CopiedItem GenericPasswords::copyItem(std::string_view account
         return {checked, {}};
     }
     try {
-        return {status::success, files::readAll(folder_ / account)};
+        return {status::success, files::readAll(folder_ / account, maxItemSize)};
     } catch (const files::FileError& error) {
         return {statusForErrno(error.errorNumber()), {}};
     }
@@ -60,6 +68,10 @@ std::int32_t GenericPasswords::updateItem(std::string_view account, ByteView dat
         checked = checkItemExists(account);
     }
     return checked == status::success ? store(account, data) : checked;
+}
+
+void GenericPasswords::removeInterruptedWrites() const {
+    files::removeInterruptedReplacements(folder_);
 }
 
 std::int32_t GenericPasswords::addItem(std::string_view account, ByteView data) const {
@@ -111,11 +123,25 @@ std::int32_t GenericPasswords::checkFolder() const {
     if (!S_ISDIR(info.st_mode)) {
         return statusForErrno(ENOTDIR);
     }
-    // Secrets in a folder that someone else can enter or re-permission are no longer secret.
-    if (info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) {
-        return status::ioError;
+    return isPrivate(info) ? status::success : status::ioError;
+}
+
+std::optional<std::string> GenericPasswords::folderProblem() const {
+    struct stat info {};
+    if (::stat(folder_.c_str(), &info) != 0) {
+        return std::nullopt;
     }
-    return status::success;
+    if (!S_ISDIR(info.st_mode)) {
+        return "secret store " + folder_.string() + " is not a folder";
+    }
+    if (isPrivate(info)) {
+        return std::nullopt;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    return "secret store folder " + folder_.string() + " is refused: owner uid " +
+           std::to_string(info.st_uid) + ", mode " + mode + "; it must belong to uid " +
+           std::to_string(::geteuid()) + " and give others no access (mode 0700)";
 }
 
 std::int32_t GenericPasswords::checkItemExists(std::string_view account) const {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,11 @@ public:
     // Creates the item, and the folder when it is missing; duplicateItem when the item exists.
     std::int32_t addItem(std::string_view account, ByteView data) const;
     std::int32_t deleteItem(std::string_view account) const;
+    // Removes what writes cut short by the end of a process left in the folder; only while no other
+    // process uses these items.
+    void removeInterruptedWrites() const;
+    // Why the folder is refused when it is, for a person to mend it: its path, owner and mode.
+    std::optional<std::string> folderProblem() const;
 
 private:
     std::int32_t checkNames(std::string_view account) const;

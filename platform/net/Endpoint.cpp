@@ -5,6 +5,9 @@
 namespace kestrava::net {
 
 std::optional<Endpoint> Endpoint::of(const url::Url& url) {
+    if (!url.namesServer()) {
+        return std::nullopt;
+    }
     const auto parsed = boost::urls::parse_uri(url.absoluteString());
     if (!parsed) {
         return std::nullopt;
@@ -26,21 +29,11 @@ std::optional<Endpoint> Endpoint::of(const url::Url& url) {
         return std::nullopt;
     }
     const auto hostType = view.host_type();
-    if (hostType != boost::urls::host_type::name && hostType != boost::urls::host_type::ipv4 &&
-        hostType != boost::urls::host_type::ipv6) {
-        return std::nullopt;
-    }
     endpoint.host = view.host_address();
-    if (endpoint.host.empty()) {
-        return std::nullopt;
-    }
     endpoint.hostIsAddress = hostType != boost::urls::host_type::name;
 
     const bool explicitPort = view.has_port() && !view.port().empty();
     const std::uint16_t port = explicitPort ? view.port_number() : defaultPort;
-    if (explicitPort && port == 0) {
-        return std::nullopt;
-    }
     endpoint.port = std::to_string(port);
     const std::string writtenHost(view.encoded_host_address());
     endpoint.hostHeader = hostType == boost::urls::host_type::ipv6 ? '[' + writtenHost + ']' : writtenHost;

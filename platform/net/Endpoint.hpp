@@ -17,7 +17,7 @@ struct Endpoint {
     std::string hostHeader;     // the host as written (IPv6 in brackets), ":port" only for a non-default port
     std::string target;         // the encoded path ("/" when empty), then "?" and the query when present
 
-    // Nothing for another scheme or a URL without a host.
+    // Nothing for another scheme or a URL that names no server (see url::Url::namesServer).
     static std::optional<Endpoint> of(const url::Url& url);
 };
 

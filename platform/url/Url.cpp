@@ -49,6 +49,25 @@ std::optional<std::string> Url::host() const {
     return percentDecode(view.encoded_host_address());
 }
 
+bool Url::namesServer() const {
+    const auto view = viewOf(text_);
+    const auto type = view.host_type();
+    if (!view.has_authority() || type == boost::urls::host_type::none ||
+        type == boost::urls::host_type::ipvfuture) {
+        return false;
+    }
+    const auto decodedHost = host();
+    if (!decodedHost || decodedHost->empty() || decodedHost->find('\0') != std::string::npos) {
+        return false;
+    }
+    // The grammar only lets digits through; their value is unbounded.
+    std::string_view port = view.port();
+    while (port.size() > 1 && port.front() == '0') {
+        port.remove_prefix(1);
+    }
+    return port.empty() || (port.size() <= 5 && port != "0" && std::stoul(std::string(port)) <= 65535);
+}
+
 std::optional<std::string> Url::encodedHost() const {
     const auto view = viewOf(text_);
     if (!view.has_authority()) {

@@ -25,6 +25,10 @@ public:
     // Percent-decoded, without IPv6 brackets; nothing without an authority or when the decoded host
     // is not valid UTF-8. An empty authority ("file:///p") has an empty host.
     std::optional<std::string> host() const;
+    // True when the authority names a server a connection can reach: a host name or IP address that
+    // is not empty and holds no NUL once decoded (resolvers, SNI and certificate checks would each see
+    // only the part before it), and a port that is absent, empty or 1 to 65535.
+    bool namesServer() const;
     std::optional<std::string> percentEncodedQuery() const;
     // The query split at "&" and each item at its first "=", in their percent-encoded form. An empty
     // query ("x:?") is present and has no items; an empty piece between two "&" is an item with an

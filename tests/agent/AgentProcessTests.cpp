@@ -1,3 +1,4 @@
+#include "agent-core/Agent.hpp"
 #include "agent-core/state/Config.hpp"
 #include "agent-core/state/StateStore.hpp"
 #include "platform/files/Files.hpp"
@@ -10,6 +11,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace kestrava {
@@ -30,12 +32,29 @@ void pairOnePhone(const std::filesystem::path& home, const std::string& backend)
     state.save();
 }
 
+// The soft and hard core size limits of a running process, as the kernel reports them.
+std::string coreSizeLimits(pid_t pid) {
+    constexpr std::string_view label = "Max core file size";
+    std::istringstream limits(test::fileText("/proc/" + std::to_string(pid) + "/limits"));
+    for (std::string line; std::getline(limits, line);) {
+        if (line.starts_with(label)) {
+            std::istringstream fields(line.substr(label.size()));
+            std::string soft, hard;
+            fields >> soft >> hard;
+            return soft + " " + hard;
+        }
+    }
+    return "none";
+}
+
 TEST(AgentProcess, RunsUntilASignalAndLeavesItsFiles) {
     for (const int signalNumber : {SIGTERM, SIGINT}) {
         test::TemporaryDirectory home;
         AgentProcess agent(home.path(), {"--backend", "https://relay.example.com"});
         ASSERT_TRUE(agent.waitForOutput(" starting\n")) << agent.output();
         ASSERT_TRUE(agent.waitUntilCatching(signalNumber));
+        // Holding a private key, it leaves no core file, not even with the limit raised again.
+        EXPECT_EQ(coreSizeLimits(agent.pid()), "0 0");
         agent.signal(signalNumber);
         EXPECT_EQ(agent.waitForExit(), 0);
         const std::string line = "INFO signal " + std::to_string(signalNumber) + ": shutting down\n";
@@ -72,7 +91,7 @@ TEST(AgentProcess, OnlyOneAgentRunsPerUser) {
 }
 
 TEST(AgentProcess, RefusesABadOrChangedRelayBeforeTouchingSecrets) {
-    for (const std::string value : {"", "relay.example.com", "https://"}) {
+    for (const std::string value : {"", "relay.example.com", "https://", "https://relay.example.com:99999"}) {
         test::TemporaryDirectory home;
         AgentProcess agent(home.path(), {"--backend", value});
         EXPECT_EQ(agent.waitForExit(), 2);
@@ -99,22 +118,88 @@ TEST(AgentProcess, RefusesABadOrChangedRelayBeforeTouchingSecrets) {
     EXPECT_FALSE(std::filesystem::exists(test::agentSecretDirectory(home.path())));
 }
 
-TEST(AgentProcess, RunsWithoutTheLockWhenItsFileCannotBeOpened) {
+TEST(AgentProcess, SaysWhatIsWrongWithASecretStoreItRefuses) {
     test::TemporaryDirectory home;
-    const auto folder = test::agentDataDirectory(home.path());
-    files::createDirectories(folder, 0700);
-    // A link where the lock file should be is never followed.
-    std::filesystem::create_symlink(home / "elsewhere", folder / "agent.lock");
-    AgentProcess first(home.path(), {});
-    ASSERT_TRUE(first.waitForOutput(starting)) << first.output();
-    EXPECT_NE(first.output().find("running without the single-instance lock"), std::string::npos);
-    AgentProcess second(home.path(), {});
-    ASSERT_TRUE(second.waitForOutput(starting)) << second.output();
-    for (AgentProcess* agent : {&first, &second}) {
-        ASSERT_TRUE(agent->waitUntilCatching(SIGTERM));
-        agent->signal(SIGTERM);
-        EXPECT_EQ(agent->waitForExit(), 0);
+    const auto secrets = test::agentSecretDirectory(home.path());
+    files::createDirectories(secrets, 0755);
+    AgentProcess agent(home.path(), {"--backend", "https://relay.example.com"});
+    // Five attempts, a second and then twice as long before each next one.
+    EXPECT_EQ(agent.waitForExit(std::chrono::seconds(30)), Agent::exitIdentityFailure);
+    const std::string output = agent.output();
+    const std::string problem = " ERROR secret store folder " + secrets.string() + " is refused: owner uid ";
+    EXPECT_EQ(test::occurrences(output, problem), 1u) << output;
+    EXPECT_LT(output.find(problem),
+              output.find("Keychain read of macAgreeKey failed (OSStatus -36), attempt 1/"))
+        << output;
+}
+
+constexpr const char* interruptedConfigWrite = ".config.json.0F8FA1C2-1234-4ABC-9DEF-0123456789AB.tmp";
+
+TEST(AgentProcess, RunsWithoutTheLockWhenItsFileCannotBeOpened) {
+    // A link where the lock file should be is never followed; a folder cannot be locked.
+    const std::function<void(const std::filesystem::path&)> blockers[] = {
+        [](const std::filesystem::path& lock) {
+            std::filesystem::create_symlink(lock.parent_path() / "x", lock);
+        },
+        [](const std::filesystem::path& lock) { std::filesystem::create_directory(lock); }};
+    for (const auto& block : blockers) {
+        test::TemporaryDirectory home;
+        const auto folder = test::agentDataDirectory(home.path());
+        files::createDirectories(folder, 0700);
+        block(folder / "agent.lock");
+        test::writeText(folder / interruptedConfigWrite, "{}");
+        AgentProcess first(home.path(), {});
+        ASSERT_TRUE(first.waitForOutput(starting)) << first.output();
+        EXPECT_NE(first.output().find(" ERROR cannot open " + (folder / "agent.lock").string()),
+                  std::string::npos);
+        EXPECT_NE(first.output().find("running without the single-instance lock"), std::string::npos);
+        AgentProcess second(home.path(), {});
+        ASSERT_TRUE(second.waitForOutput(starting)) << second.output();
+        for (AgentProcess* agent : {&first, &second}) {
+            ASSERT_TRUE(agent->waitUntilCatching(SIGTERM));
+            agent->signal(SIGTERM);
+            EXPECT_EQ(agent->waitForExit(), 0);
+        }
+        // Without the lock another agent may be writing that very file.
+        EXPECT_TRUE(std::filesystem::exists(folder / interruptedConfigWrite));
     }
+}
+
+TEST(AgentProcess, RemovesWhatInterruptedWritesLeftAndNothingElse) {
+    test::TemporaryDirectory home;
+    const auto data = test::agentDataDirectory(home.path());
+    const auto secrets = test::agentSecretDirectory(home.path());
+    files::createDirectories(data, 0700);
+    files::createDirectories(secrets, 0700);
+    const std::string uuid = "0F8FA1C2-1234-4ABC-9DEF-0123456789AB";
+    const std::filesystem::path leftovers[] = {data / interruptedConfigWrite,
+                                               data / (".state.json." + uuid + ".tmp"),
+                                               secrets / (".agentToken." + uuid + ".tmp")};
+    const std::filesystem::path others[] = {data / "notes.tmp",
+                                            data / ".config.json.tmp",
+                                            data / (".x." + uuid.substr(1) + "0.tmp.old"),
+                                            data / ".x.0f8fa1c2-1234-4abc-9def-0123456789ab.tmp",
+                                            data / ("." + uuid + ".tmp"),
+                                            secrets / "agentToken"};
+    for (const auto& file : leftovers) {
+        test::writeText(file, "partial");
+    }
+    for (const auto& file : others) {
+        test::writeText(file, "kept");
+    }
+    std::filesystem::create_directory(data / (".folder." + uuid + ".tmp"));
+    std::filesystem::create_symlink(data / "notes.tmp", data / (".link." + uuid + ".tmp"));
+
+    AgentProcess agent(home.path(), {"--backend", "https://"});
+    EXPECT_EQ(agent.waitForExit(), 2);
+    for (const auto& file : leftovers) {
+        EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    }
+    for (const auto& file : others) {
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(data / (".folder." + uuid + ".tmp")));
+    EXPECT_TRUE(std::filesystem::is_symlink(data / (".link." + uuid + ".tmp")));
 }
 
 } // namespace

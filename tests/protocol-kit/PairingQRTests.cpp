@@ -155,7 +155,8 @@ TEST(PairingQR, BackendMustBeAnHttpOrHttpsUrl) {
     }
     for (const std::string_view backend :
          {"wss%3A%2F%2Frelay.example.net", "ftp%3A%2F%2Fr", "httpx%3A%2F%2Fr", "relay.example.net",
-          "%2F%2Frelay.example.net", "", "https%3A%2F%2Fa%20b", "https%3A%2F%2Fr%2F%25zz"}) {
+          "%2F%2Frelay.example.net", "", "https%3A%2F%2Fa%20b", "https%3A%2F%2Fr%2F%25zz",
+          "https%3A%2F%2Fr%3A99999", "https%3A%2F%2Fr%2500.evil"}) {
         EXPECT_EQ(PairingQR::parse(linkWith("u", std::string(backend))), std::nullopt) << backend;
     }
 }

@@ -3,11 +3,12 @@
 #include "platform/files/Files.hpp"
 
 #include <fstream>
+#include <limits>
 
 namespace kestrava::test {
 
 std::string fileText(const std::filesystem::path& path) {
-    return textOf(files::readAll(path));
+    return textOf(files::readAll(path, std::numeric_limits<std::size_t>::max()));
 }
 
 void writeText(const std::filesystem::path& path, std::string_view text) {

@@ -130,6 +130,26 @@ TEST(Log, AppendsAfterOtherWritersAndKeepsAnExistingFilesPermissions) {
                                        fs::perms::others_read);
 }
 
+TEST(Log, WritesOnlyToARegularFileOfItsOwn) {
+    const test::TemporaryDirectory directory;
+    const fs::path file = directory / "agent.log";
+    createFile(directory / "target", "target\n", 0600);
+    fs::create_symlink(directory / "target", file);
+    const RedirectedStderr redirected(directory / "stderr");
+    Log::configure(file);
+    log(LogLevel::info, "through a link");
+    // A FIFO no one reads would block every line.
+    fs::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    Log::configure(file);
+    log(LogLevel::info, "into a FIFO");
+
+    EXPECT_EQ(test::fileText(directory / "target"), "target\n");
+    const std::vector<std::string> lines = linesOf(test::fileText(directory / "stderr"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[1].ends_with(" INFO into a FIFO"));
+}
+
 TEST(Log, LinesOfConcurrentThreadsNeverInterleave) {
     const test::TemporaryDirectory directory;
     const fs::path file = directory / "agent.log";

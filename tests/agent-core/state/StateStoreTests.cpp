@@ -1,4 +1,5 @@
 #include "agent-core/state/StateStore.hpp"
+#include "agent-core/state/StoredFileLimit.hpp"
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
@@ -9,7 +10,9 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <latch>
+#include <sys/stat.h>
 #include <thread>
 
 namespace kestrava {
@@ -106,6 +109,25 @@ TEST(StateStore, BadFilesAreMovedAsideAndALaterStartWithoutAFileKnowsIt) {
         EXPECT_FALSE(std::filesystem::exists(url));
         // A copy from the same second is replaced.
         EXPECT_EQ(test::fileText(copy), bad);
+    }
+
+    // Neither a FIFO (which would block the read for good) nor a file past the size limit is read.
+    const std::pair<std::string, std::function<void()>> unreadable[] = {
+        {"not a regular file", [&] { ASSERT_EQ(::mkfifo(url.c_str(), 0600), 0); }},
+        {"larger than 16777216 bytes", [&] {
+             test::writeText(url, "{}");
+             std::filesystem::resize_file(url, maxStoredFileSize + 1);
+         }}};
+    for (const auto& [reason, make] : unreadable) {
+        std::filesystem::remove(copy);
+        make();
+        testing::internal::CaptureStderr();
+        const ClockedStore clocked(url, noon + 300ms);
+        const std::string line = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(clocked.store.loadFailed());
+        EXPECT_NE(line.find(reason), std::string::npos) << line;
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(copy))) << line;
+        EXPECT_FALSE(std::filesystem::exists(url));
     }
 
     testing::internal::CaptureStderr();

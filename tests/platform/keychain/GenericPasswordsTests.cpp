@@ -64,6 +64,12 @@ TEST_F(GenericPasswordsTest, ItemsArePrivateFilesInAPrivateFolder) {
         EXPECT_EQ(items.updateItem("macAgreeKey", Bytes(32, 9)), status::ioError) << std::oct << shared;
     }
     EXPECT_EQ(permissionsOf(folder), 0770u) << "an existing folder keeps its permissions";
+    EXPECT_EQ(items.folderProblem(), "secret store folder " + folder.string() + " is refused: owner uid " +
+                                         std::to_string(::geteuid()) + ", mode 0770; it must belong to uid " +
+                                         std::to_string(::geteuid()) +
+                                         " and give others no access (mode 0700)");
+    ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+    EXPECT_EQ(items.folderProblem(), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(folder / "agentToken"));
 }
 
@@ -97,6 +103,10 @@ TEST_F(GenericPasswordsTest, RefusedAccessIsWorthRetryingAndOtherFailuresAreNot)
     }
     ASSERT_EQ(::unlink((folder / "agentToken").c_str()), 0);
     ASSERT_EQ(::mkdir((folder / "agentToken").c_str(), 0700), 0);
+    EXPECT_EQ(statusOfCopy("agentToken"), status::ioError);
+    // A FIFO no one writes to is refused at once instead of blocking the reader.
+    ASSERT_EQ(::rmdir((folder / "agentToken").c_str()), 0);
+    ASSERT_EQ(::mkfifo((folder / "agentToken").c_str(), 0600), 0);
     EXPECT_EQ(statusOfCopy("agentToken"), status::ioError);
 }
 

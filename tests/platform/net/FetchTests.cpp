@@ -89,6 +89,16 @@ TEST(Fetch, FailsWithTheStageAndTheReason) {
     EXPECT_EQ(failureOf(parsed("https://127.0.0.1:" + std::to_string(closedPort) + "/")),
               "connect: Connection refused");
     EXPECT_EQ(failureOf(parsed("ftp://127.0.0.1/")), "unsupported URL");
+    // Addresses that would reach some other server than the one written: a port past 65535 wrapping
+    // round to the live relay's, a host cut at an encoded NUL.
+    const std::string port = std::to_string(relay.port());
+    const std::size_t reached = relay.registrations().size();
+    for (const std::string& text :
+         {"https://127.0.0.1:" + std::to_string(relay.port() + 65536) + "/",
+          "https://localhost%00.example.com:" + port + "/", std::string("https://127.0.0.1:0/")}) {
+        EXPECT_EQ(failureOf(parsed(text)), "unsupported URL") << text;
+    }
+    EXPECT_EQ(relay.registrations().size(), reached);
 }
 
 } // namespace

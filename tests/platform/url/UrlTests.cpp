@@ -57,6 +57,20 @@ TEST(Url, HostIsDecodedAndUnbracketed) {
     EXPECT_EQ(parsed("https://%FF/").host(), std::nullopt);
 }
 
+TEST(Url, NamesAServerOnlyWithAHostAndAPortInRange) {
+    for (const std::string_view text :
+         {"https://h", "https://h:/", "https://h:65535", "https://h:00443", "https://u:p@[::1]:1/p",
+          "wss://127.0.0.1:8443/v1", "https://www%2Droot.example"}) {
+        EXPECT_TRUE(parsed(text).namesServer()) << text;
+    }
+    for (const std::string_view text :
+         {"https://", "https://:443/", "/p", "mailto:a@b", "https://h:0", "https://h:000", "https://h:65536",
+          "https://h:99999", "https://h:184467440737095516160", "https://a%00b.example", "https://%00",
+          "https://%FF/", "https://[v1.x]/"}) {
+        EXPECT_FALSE(parsed(text).namesServer()) << text;
+    }
+}
+
 TEST(Url, QueryItemsSplitAtAmpersandThenFirstEquals) {
     const auto url = parsed("x://h?a=1&b&c=&=d&e=f=g&p=%26%3D+");
     EXPECT_EQ(url.percentEncodedQuery(), "a=1&b&c=&=d&e=f=g&p=%26%3D+");
