@@ -2,6 +2,7 @@
 
 #include "platform/net/Endpoint.hpp"
 #include "platform/net/TlsClient.hpp"
+#include "platform/net/TlsStream.hpp"
 #include "platform/net/WebSocket.hpp"
 #include "platform/net/WebSocketTransport.hpp"
 
@@ -32,7 +33,6 @@ using tcp = asio::ip::tcp;
 using boost::system::error_code;
 
 using PlainStream = beast::tcp_stream;
-using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 
 template<typename Stream>
 class BeastWebSocket final : public WebSocket, public std::enable_shared_from_this<BeastWebSocket<Stream>> {

@@ -112,6 +112,10 @@ void FakeRelay::sendBinary(std::string data) {
     server_->control({relay::Control::Kind::binary, std::move(data), std::nullopt});
 }
 
+void FakeRelay::sendRawFrame(std::string bytes) {
+    server_->control({relay::Control::Kind::rawFrame, std::move(bytes), std::nullopt});
+}
+
 void FakeRelay::close(std::optional<int> code) {
     server_->control({relay::Control::Kind::close, {}, code});
 }

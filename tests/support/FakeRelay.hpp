@@ -129,6 +129,8 @@ public:
     // For a frame over the client's limit send a text of that many bytes plus one.
     void sendText(std::string text);
     void sendBinary(std::string data);
+    // Bytes written as they are where a frame goes: a frame the WebSocket layer would never send.
+    void sendRawFrame(std::string bytes);
     // A close frame with `code`, or without a code when nothing; the relay then waits for the client's
     // close frame and ends the connection.
     void close(std::optional<int> code);

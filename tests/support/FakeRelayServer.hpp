@@ -45,7 +45,7 @@ using Request = http::request<http::string_body>;
 
 // Something the test asked the relay to do on a socket, done in call order.
 struct Control {
-    enum class Kind { text, binary, close, drop };
+    enum class Kind { text, binary, rawFrame, close, drop };
     Kind kind = Kind::text;
     std::string data;
     std::optional<int> closeCode;

@@ -100,6 +100,9 @@ void Server::runControls(const std::shared_ptr<Link>& link) {
                                      : websocket::close_reason(),
                                  finished);
         return;
+    case Control::Kind::rawFrame:
+        asio::async_write(link->stream.next_layer(), asio::buffer(control.data), finished);
+        return;
     case Control::Kind::text:
     case Control::Kind::binary:
         link->stream.text(control.kind == Control::Kind::text);

@@ -1,5 +1,6 @@
 #include "platform/net/WebSocket.hpp"
 #include "tests/support/FakeRelay.hpp"
+#include "tests/support/ServedAgent.hpp"
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
@@ -163,11 +164,46 @@ TEST_F(WebSocketTest, AMessageOverTheLimitFailsTheSocket) {
     const auto fitting = awaited(received(*link));
     ASSERT_TRUE(fitting.message);
     EXPECT_EQ(fitting.message->data.size(), 1024u);
-    EXPECT_FALSE(failureOf(*link).empty());
+    EXPECT_EQ(failureOf(*link), "The WebSocket message exceeded the locally configured limit");
     const auto close = relay.waitForFrame(isClose);
     ASSERT_TRUE(close);
     EXPECT_EQ(close->closeCode, 1009);
     EXPECT_EQ(link->closeCode(), 0);
+}
+
+TEST_F(WebSocketTest, AFrameAgainstTheProtocolFailsTheSocketNamingTheCause) {
+    using namespace std::string_literals;
+    const struct {
+        std::string frame;
+        std::string failure;
+        int closeCode;
+    } cases[] = {
+        {"\x83\x00"s, "The WebSocket frame contained an illegal opcode", 1002},
+        {"\x81\x81\x01\x02\x03\x04\x60"s, "The WebSocket frame was masked", 1002},
+        {"\x81\x02\xC3\x28"s, "The WebSocket frame payload was not valid utf8", 1007},
+        {"\xC1\x01x"s, "The WebSocket frame contained illegal reserved bits", 1002},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto link = socket();
+        link->resume();
+        ASSERT_TRUE(relay.waitForConnections(i + 1));
+        relay.sendRawFrame(cases[i].frame);
+        EXPECT_EQ(failureOf(*link), cases[i].failure);
+        // The socket's own close frame names the cause to the relay as well.
+        std::vector<std::optional<int>> closeCodes;
+        EXPECT_TRUE(kestrava::test::eventually(
+            [&] {
+                closeCodes.clear();
+                for (const auto& frame : relay.frames()) {
+                    if (isClose(frame)) {
+                        closeCodes.push_back(frame.closeCode);
+                    }
+                }
+                return closeCodes.size();
+            },
+            [&](std::size_t count) { return count == i + 1; }));
+        EXPECT_EQ(closeCodes.back(), cases[i].closeCode) << cases[i].failure;
+    }
 }
 
 TEST_F(WebSocketTest, CancelSendsCloseFrameOrDropsTheConnection) {
