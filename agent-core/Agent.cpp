@@ -147,7 +147,7 @@ Agent::Agent(boost::asio::io_context& mainContext, Config config, crypto::P256Pr
       effects_(std::move(effects)), power_(std::make_shared<SystemPowerSource>()),
       powerGuard_(power_, PowerGuard::createSystemAssertion, PowerGuard::releaseSystemAssertion),
       signalSources_(mainContext), config_(std::move(config)), monitoringPaused_(config_.monitoringPaused),
-      linkState_(ConnectionState::Reconnecting{0}) {}
+      linkState_{ConnectionState::Reconnecting{0}} {}
 
 void Agent::start() {
     log(LogLevel::info, "kestrava-agent " + agentVersion() + " starting");

@@ -2,6 +2,7 @@
 
 #include "platform/process/Descriptor.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -56,9 +57,14 @@ bool dump(int socket, std::uint16_t type, std::uint8_t family, Each each) {
             }
             return false;
         }
-        auto remaining = static_cast<int>(count);
-        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(message, remaining);
-             message = NLMSG_NEXT(message, remaining)) {
+        // The walk of NLMSG_OK and NLMSG_NEXT, in unsigned arithmetic.
+        const auto size = static_cast<std::size_t>(count);
+        for (std::size_t offset = 0; size - offset >= sizeof(nlmsghdr);) {
+            auto* message = reinterpret_cast<nlmsghdr*>(buffer.data() + offset);
+            if (message->nlmsg_len < sizeof(nlmsghdr) || message->nlmsg_len > size - offset) {
+                break;
+            }
+            offset += std::min<std::size_t>(NLMSG_ALIGN(message->nlmsg_len), size - offset);
             if (message->nlmsg_type == NLMSG_DONE) {
                 return true;
             }
