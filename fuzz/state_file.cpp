@@ -15,10 +15,11 @@ const Timestamp now = timestampFromSeconds(1'800'000'000);
 
 // A folder of this process's own, emptied before each input and removed at exit.
 const std::filesystem::path& folder() {
-    static const std::filesystem::path path = [] {
-        std::atexit([] { std::filesystem::remove_all(folder()); });
-        return std::filesystem::temp_directory_path() / ("fuzz-state-file-" + std::to_string(::getpid()));
-    }();
+    static const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("fuzz-state-file-" + std::to_string(::getpid()));
+    // Registered after the path is built, so it runs before the path is destroyed.
+    static const bool removedAtExit = std::atexit([] { std::filesystem::remove_all(folder()); }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
