@@ -6,6 +6,7 @@
 #include <charconv>
 #include <exception>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <utility>
 
 namespace kestrava {
@@ -58,9 +59,16 @@ std::function<void(const json::Array&)> booleanReply(AgentXPCClient::Reply<bool>
 
 } // namespace
 
-AgentXPCClient::AgentXPCClient(const std::filesystem::path& path) {
+AgentXPCClient::AgentXPCClient(const std::filesystem::path& path, OnError onClosed)
+    : onClosed_(std::move(onClosed)) {
     try {
         socket_ = net::connectLocal(path);
+        // The socket's folder is the user's own; whoever else listens there is not the user's agent.
+        if (const uid_t peer = net::peerCredentials(socket_.get()).uid; peer != ::geteuid()) {
+            failure_ = "the control socket's peer runs as uid " + std::to_string(peer) + ", not as this user";
+            socket_.reset();
+            return;
+        }
     } catch (const std::exception& error) {
         failure_ = error.what();
         return;
@@ -189,6 +197,9 @@ void AgentXPCClient::readReplies() {
         reason = error.what();
     }
     fail(reason);
+    if (onClosed_) {
+        onClosed_(reason);
+    }
 }
 
 void AgentXPCClient::fail(const std::string& reason) {

@@ -17,17 +17,19 @@ namespace kestrava {
 
 // The client end of the agent's control socket, for the application and for tools of the same user. Each
 // call is sent at once with an id of its own; the replies of two-way calls, read on a thread of the
-// client, are matched to their calls by id. When the connection fails, or cannot be made, every call in
-// flight and every later one gets `onError` instead of its reply. Callbacks run on the client's reading
-// thread, or on the caller's for a call that fails at once; they must not throw.
+// client, are matched to their calls by id. When the connection fails, or cannot be made, or the socket's
+// peer runs as another user, every call in flight and every later one gets `onError` instead of its
+// reply. Callbacks run on the client's reading thread, or on the caller's for a call that fails at once;
+// they must not throw.
 class AgentXPCClient {
 public:
     using OnError = std::function<void(const std::string& reason)>;
     template<class... Values>
     using Reply = std::function<void(Values...)>;
 
-    // Connects to the socket at `path` (normally ControlSocketPath::current()).
-    explicit AgentXPCClient(const std::filesystem::path& path);
+    // Connects to the socket at `path` (normally ControlSocketPath::current()). `onClosed` hears, once and
+    // on the reading thread, why a connection that was made has ended.
+    explicit AgentXPCClient(const std::filesystem::path& path, OnError onClosed = {});
     // Invalidates; the reading thread ends before the client is gone.
     ~AgentXPCClient();
     AgentXPCClient(const AgentXPCClient&) = delete;
@@ -69,6 +71,7 @@ private:
     std::optional<std::string> failure_;    // guarded by lock_: why the connection is gone
     std::int64_t lastId_ = 0;               // guarded by lock_
     std::map<std::int64_t, Call> inFlight_; // guarded by lock_
+    const OnError onClosed_;
     std::thread reader_;
 };
 

@@ -1,0 +1,102 @@
+#include "app/async/QtScheduler.hpp"
+#include "app/link/AgentClient.hpp"
+#include "app/link/BusAgentNotifications.hpp"
+#include "app/link/SocketTransport.hpp"
+#include "tests/app-support/QtLoop.hpp"
+#include "tests/app-support/Started.hpp"
+#include "tests/support/PrivateSessionBus.hpp"
+#include "tests/support/RelayPhone.hpp"
+#include "tests/support/ServedAgent.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+
+namespace kestrava {
+namespace {
+
+using app::AgentEvent;
+
+// Reads the application's event stream into `heard` until it finishes.
+QCoro::Task<> listen(std::shared_ptr<app::BoundedChannel<AgentEvent>> events,
+                     std::shared_ptr<std::vector<AgentEvent>> heard, std::shared_ptr<bool> finished) {
+    while (const auto event = co_await events->next()) {
+        heard->push_back(*event);
+    }
+    *finished = true;
+}
+
+template<class T>
+T awaited(QCoro::Task<T> task) {
+    const test::Started started(std::move(task));
+    EXPECT_TRUE(test::runQtUntil([&] { return started.done(); }));
+    return started.result();
+}
+
+// The application's client against the real agent running as a service, on a session bus of the test's
+// own: the agent's replies decode, its announcements arrive as events (a pairing request before the
+// change that follows it), and a pairing window the application opened ends when its connection does.
+TEST(RealAgent, TheApplicationsClientDrivesTheAgent) {
+    test::PrivateSessionBus bus;
+    test::FakeRelay relay;
+    test::ServedAgent served(relay);
+    ASSERT_TRUE(served.start());
+    ASSERT_TRUE(served.waitUntilConnected());
+
+    test::ensureQtApplication();
+    app::QtScheduler scheduler;
+    auto client = app::AgentClient::make(
+        std::make_shared<app::SocketTransport>(
+            scheduler, [&] { return std::optional(test::agentControlSocket(served.home.path())); }),
+        std::make_shared<app::BusAgentNotifications>(
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "app-tests")),
+        scheduler);
+    const auto heard = std::make_shared<std::vector<AgentEvent>>();
+    const auto finished = std::make_shared<bool>(false);
+    listen(client->events(), heard, finished);
+
+    const auto status = awaited(client->status());
+    ASSERT_TRUE(status.ok()) << static_cast<int>(status.error().kind) << status.error().text;
+    EXPECT_EQ(status.value().connection, ConnectionState{ConnectionState::Connected{}});
+    EXPECT_EQ(status.value().agentVersion.rfind(KESTRAVA_VERSION, 0), 0u) << status.value().agentVersion;
+    EXPECT_TRUE(status.value().deviceId.has_value());
+
+    // Pairing from the application's side.
+    const auto window = awaited(client->openPairing());
+    ASSERT_TRUE(window.ok());
+    EXPECT_GT(window.value().expiresAt, wallClockNow() + std::chrono::seconds(290));
+    ASSERT_TRUE(test::runQtUntil([&] { return !heard->empty(); }));
+    heard->clear();
+    test::RelayPhone phone(relay);
+    phone.requestPairing(window.value().link, "req-1", "Điện thoại của Lan");
+    const auto request = [&] { return std::find(heard->begin(), heard->end(), AgentEvent::pairingRequest); };
+    ASSERT_TRUE(test::runQtUntil([&] { return request() != heard->end() && request() + 1 != heard->end(); }));
+    EXPECT_EQ(*(request() + 1), AgentEvent::changed);
+    const auto pending = awaited(client->pendingPairing());
+    ASSERT_TRUE(pending.ok() && pending.value().has_value());
+    EXPECT_EQ(pending.value()->sas, phone.confirmationCode());
+    EXPECT_EQ(pending.value()->phoneName, "Điện thoại của Lan");
+    const auto outcome = awaited(client->decide("req-1", true));
+    ASSERT_TRUE(outcome.ok());
+    ASSERT_TRUE(std::holds_alternative<PairingOutcome::Approved>(outcome.value().value));
+
+    const auto phones = awaited(client->phones());
+    ASSERT_TRUE(phones.ok());
+    ASSERT_EQ(phones.value().size(), 1u);
+    EXPECT_EQ(phones.value()[0].name, "Điện thoại của Lan");
+    EXPECT_EQ(phones.value()[0].phoneId, std::get<PairingOutcome::Approved>(outcome.value().value).phoneId);
+
+    // A window the application opened closes when the application goes away.
+    const auto second = awaited(client->openPairing());
+    ASSERT_TRUE(second.ok());
+    client.reset();
+    const auto logged = served.agent->output().size();
+    test::RelayPhone late(relay);
+    late.requestPairing(second.value().link, "req-2", "Too late");
+    EXPECT_TRUE(served.agent->waitForOutput("pairing request req-2 denied (no window",
+                                            std::chrono::seconds(10), logged));
+    EXPECT_TRUE(test::runQtUntil([&] { return *finished; }));
+}
+
+} // namespace
+} // namespace kestrava
