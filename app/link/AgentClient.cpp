@@ -143,8 +143,9 @@ AgentResult<T> AgentClient::decoded(const AgentResult<std::optional<std::string>
     }
 }
 
-// GCC 12 destroys some temporaries of a full-expression that holds a `co_await` twice: the operations
-// below keep what they hand to `call` and what it returns in named variables.
+// GCC 12 destroys some temporaries of a full-expression that holds a `co_await` twice (a coroutine's
+// argument built inside it, among them): the operations below keep what they hand to `call` and what it
+// returns in named variables.
 
 QCoro::Task<AgentResult<AgentStatus>> AgentClient::status() {
     const auto send = [](AgentXPCProtocol& agent, auto reply) { agent.statusWithReply(std::move(reply)); };

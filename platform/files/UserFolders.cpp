@@ -41,4 +41,9 @@ std::filesystem::path stateHome() {
     return folder.empty() ? homeDirectory() / ".local" / "state" : folder;
 }
 
+std::filesystem::path configHome() {
+    auto folder = absoluteVariable("XDG_CONFIG_HOME");
+    return folder.empty() ? homeDirectory() / ".config" : folder;
+}
+
 } // namespace kestrava::files

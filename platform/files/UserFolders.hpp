@@ -8,7 +8,8 @@ namespace kestrava::files {
 std::filesystem::path homeDirectory();
 
 // The XDG base folders: the variable when it holds an absolute path, else the default under home.
-std::filesystem::path dataHome();  // $XDG_DATA_HOME or ~/.local/share
-std::filesystem::path stateHome(); // $XDG_STATE_HOME or ~/.local/state
+std::filesystem::path dataHome();   // $XDG_DATA_HOME or ~/.local/share
+std::filesystem::path stateHome();  // $XDG_STATE_HOME or ~/.local/state
+std::filesystem::path configHome(); // $XDG_CONFIG_HOME or ~/.config
 
 } // namespace kestrava::files

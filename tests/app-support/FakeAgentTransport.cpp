@@ -11,39 +11,49 @@ public:
         : transport_(transport), connection_(connection), onError_(std::move(onError)) {}
 
     void statusWithReply(Reply<Data> reply) override {
-        record("statusWithReply:", {}).data = std::move(reply);
+        record("statusWithReply:", {}, [&](SentMessage& sent) { sent.data = std::move(reply); });
     }
     void openPairingWithReply(Reply<std::optional<std::string>, double> reply) override {
-        record("openPairingWithReply:", {}).opened = std::move(reply);
+        record("openPairingWithReply:", {}, [&](SentMessage& sent) { sent.opened = std::move(reply); });
     }
     void cancelPairing() override { record("cancelPairing", {}); }
     void decideWithRequestId(const std::string& requestId, bool approve, Reply<Data> reply) override {
-        record("decideWithRequestId:approve:reply:", {requestId, approve ? "true" : "false"}).data =
-            std::move(reply);
+        record("decideWithRequestId:approve:reply:", {requestId, approve ? "true" : "false"},
+               [&](SentMessage& sent) { sent.data = std::move(reply); });
     }
     void phonesWithReply(Reply<Data> reply) override {
-        record("phonesWithReply:", {}).data = std::move(reply);
+        record("phonesWithReply:", {}, [&](SentMessage& sent) { sent.data = std::move(reply); });
     }
     void revokeWithPhoneId(const std::string& phoneId, Reply<bool> reply) override {
-        record("revokeWithPhoneId:reply:", {phoneId}).flag = std::move(reply);
+        record("revokeWithPhoneId:reply:", {phoneId},
+               [&](SentMessage& sent) { sent.flag = std::move(reply); });
     }
     void setMonitoringPaused(bool paused) override {
         record("setMonitoringPaused:", {paused ? "true" : "false"});
     }
     void reregisterWithReply(Reply<bool> reply) override {
-        record("reregisterWithReply:", {}).flag = std::move(reply);
+        record("reregisterWithReply:", {}, [&](SentMessage& sent) { sent.flag = std::move(reply); });
     }
     void hasFullDiskAccessWithReply(Reply<bool> reply) override {
-        record("hasFullDiskAccessWithReply:", {}).flag = std::move(reply);
+        record("hasFullDiskAccessWithReply:", {}, [&](SentMessage& sent) { sent.flag = std::move(reply); });
     }
     void pendingPairingWithReply(Reply<Data> reply) override {
-        record("pendingPairingWithReply:", {}).data = std::move(reply);
+        record("pendingPairingWithReply:", {}, [&](SentMessage& sent) { sent.data = std::move(reply); });
     }
 
 private:
-    SentMessage& record(std::string method, std::vector<std::string> arguments) {
-        return transport_.sent.emplace_back(
+    // Records the message; `answer` hands it its reply function before the test hears of it.
+    template<class Answer>
+    void record(std::string method, std::vector<std::string> arguments, Answer answer) {
+        SentMessage& message = transport_.sent.emplace_back(
             SentMessage{std::move(method), std::move(arguments), connection_, {}, {}, {}, onError_});
+        answer(message);
+        if (transport_.onSent) {
+            transport_.onSent(message);
+        }
+    }
+    void record(std::string method, std::vector<std::string> arguments) {
+        record(std::move(method), std::move(arguments), [](SentMessage&) {});
     }
 
     FakeAgentTransport& transport_;

@@ -41,6 +41,8 @@ public:
 
     app::Scheduler& scheduler;
     bool proxies = true; // false: the agent cannot be reached at all
+    // When set, hears each message as it is sent, and may answer it at once.
+    std::function<void(SentMessage&)> onSent;
     std::vector<std::shared_ptr<Made>> made;
     std::vector<SentMessage> sent;
 };

@@ -26,4 +26,23 @@ private:
     std::shared_ptr<std::optional<T>> result_;
 };
 
+// A task with no result: only whether it has ended.
+template<>
+class Started<void> {
+public:
+    explicit Started(QCoro::Task<> task) : done_(std::make_shared<bool>(false)) {
+        keep(std::move(task), done_);
+    }
+
+    bool done() const { return *done_; }
+
+private:
+    static QCoro::Task<> keep(QCoro::Task<> task, std::shared_ptr<bool> done) {
+        co_await task;
+        *done = true;
+    }
+
+    std::shared_ptr<bool> done_;
+};
+
 } // namespace kestrava::test

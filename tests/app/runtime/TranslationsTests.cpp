@@ -1,4 +1,5 @@
 #include "app/runtime/Translations.hpp"
+#include "app/runtime/UiText.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
@@ -6,12 +7,15 @@
 namespace kestrava {
 namespace {
 
-// The catalogue built into the program loads; a text it does not override shows as written.
-TEST(Translations, TheBuiltInCatalogueLoads) {
+// The catalogue built into the program replaces the texts that name another platform's things and
+// leaves the others as written.
+TEST(Translations, TheBuiltInCatalogueOverridesOnlyWhatNamesAnotherPlatform) {
     test::ensureQtApplication();
     ASSERT_TRUE(app::installTranslations(*QCoreApplication::instance()));
-    EXPECT_EQ(QCoreApplication::translate("kestrava", "Không kết nối được agent"),
-              QStringLiteral("Không kết nối được agent"));
+    EXPECT_EQ(
+        app::uiText("Cần duyệt trong Login Items"),
+        QStringLiteral("Dịch vụ agent đang bị chặn: chạy “systemctl --user unmask kestrava-agent.service”"));
+    EXPECT_EQ(app::uiText("Không kết nối được agent"), QStringLiteral("Không kết nối được agent"));
 }
 
 } // namespace

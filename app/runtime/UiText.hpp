@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+namespace kestrava::app {
+
+// A text the user sees: written in Vietnamese, which is also its key in the translation catalogue, so
+// the catalogue replaces only texts that name things of another platform.
+inline QString uiText(const char* vietnamese) {
+    return QCoreApplication::translate("Kestrava", vietnamese);
+}
+
+} // namespace kestrava::app

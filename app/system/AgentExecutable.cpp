@@ -1,0 +1,26 @@
+#include "app/system/AgentExecutable.hpp"
+
+#include "agent-core/runtime/AgentEnvironment.hpp"
+#include "platform/process/Process.hpp"
+
+namespace kestrava::app {
+
+std::optional<std::filesystem::path> agentExecutable() {
+    return agentExecutable(mainBundleInfo(), process::executableDirectory());
+}
+
+std::optional<std::filesystem::path>
+agentExecutable(const std::optional<json::Object>& info,
+                const std::optional<std::filesystem::path>& executableFolder) {
+    const json::Value* value = info ? info->find("KVAgentExecutable") : nullptr;
+    const std::string* path = value ? value->asString() : nullptr;
+    if (path && !path->empty()) {
+        return *path;
+    }
+    if (!executableFolder) {
+        return std::nullopt;
+    }
+    return *executableFolder / "kestrava-agent";
+}
+
+} // namespace kestrava::app

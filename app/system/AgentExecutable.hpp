@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/json/Value.hpp"
+
+#include <filesystem>
+#include <optional>
+
+namespace kestrava::app {
+
+// The agent program the application registers as the user's service: the "KVAgentExecutable" key of the
+// Info.json beside the application when it holds a non-empty text, else "kestrava-agent" beside the running
+// executable. Whether it exists is for the caller to see.
+std::optional<std::filesystem::path> agentExecutable();
+
+// The same rule over a given dictionary and executable folder.
+std::optional<std::filesystem::path>
+agentExecutable(const std::optional<json::Object>& info,
+                const std::optional<std::filesystem::path>& executableFolder);
+
+} // namespace kestrava::app

@@ -1,0 +1,64 @@
+#include "app/system/BusSystemdUserManager.hpp"
+
+#include <QCoro/QCoroDBusPendingCall>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QStringList>
+#include <utility>
+
+namespace kestrava::app {
+namespace {
+
+// The bus is held by value, so a call in flight outlives the object that made it.
+SystemdUserManager::Answer call(QDBusConnection bus, QString method, QVariantList arguments) {
+    if (!bus.isConnected()) {
+        co_return PlatformError{"no bus to reach the service manager: " +
+                                bus.lastError().message().toStdString()};
+    }
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
+        QStringLiteral("org.freedesktop.systemd1.Manager"), method);
+    message.setArguments(arguments);
+    const QDBusPendingCall pending = bus.asyncCall(message);
+    const QDBusMessage reply = co_await pending;
+    if (reply.type() != QDBusMessage::ErrorMessage) {
+        co_return std::nullopt;
+    }
+    const QString text = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+    co_return PlatformError{text.toStdString()};
+}
+
+QStringList unitFiles(const std::string& unit) {
+    return {QString::fromStdString(unit)};
+}
+
+// A job already queued for the unit gives way, as with systemctl.
+const QString replaceQueuedJob = QStringLiteral("replace");
+
+} // namespace
+
+BusSystemdUserManager::BusSystemdUserManager(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+SystemdUserManager::Answer BusSystemdUserManager::enableUnitFiles(std::string unit) {
+    // Not only for this boot (runtime), and no taking over of another unit's links (force).
+    return call(bus_, QStringLiteral("EnableUnitFiles"), {unitFiles(unit), false, false});
+}
+
+SystemdUserManager::Answer BusSystemdUserManager::disableUnitFiles(std::string unit) {
+    return call(bus_, QStringLiteral("DisableUnitFiles"), {unitFiles(unit), false});
+}
+
+SystemdUserManager::Answer BusSystemdUserManager::reload() {
+    return call(bus_, QStringLiteral("Reload"), {});
+}
+
+SystemdUserManager::Answer BusSystemdUserManager::startUnit(std::string unit) {
+    return call(bus_, QStringLiteral("StartUnit"), {QString::fromStdString(unit), replaceQueuedJob});
+}
+
+SystemdUserManager::Answer BusSystemdUserManager::stopUnit(std::string unit) {
+    return call(bus_, QStringLiteral("StopUnit"), {QString::fromStdString(unit), replaceQueuedJob});
+}
+
+} // namespace kestrava::app

@@ -1,0 +1,142 @@
+#include "app/system/SystemdUserUnit.hpp"
+
+#include "app/async/Within.hpp"
+#include "app/runtime/AppLog.hpp"
+#include "app/system/AgentUnitTemplate.hpp"
+#include "app/system/ConfigFile.hpp"
+
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+namespace kestrava::app {
+namespace {
+
+using ManagerCall = SystemdUserManager::Answer (*)(SystemdUserManager&);
+
+SystemdUserManager::Answer enable(SystemdUserManager& manager) {
+    return manager.enableUnitFiles(SystemdUserUnit::unitName);
+}
+SystemdUserManager::Answer disable(SystemdUserManager& manager) {
+    return manager.disableUnitFiles(SystemdUserUnit::unitName);
+}
+SystemdUserManager::Answer reload(SystemdUserManager& manager) {
+    return manager.reload();
+}
+SystemdUserManager::Answer start(SystemdUserManager& manager) {
+    return manager.startUnit(SystemdUserUnit::unitName);
+}
+SystemdUserManager::Answer stop(SystemdUserManager& manager) {
+    return manager.stopUnit(SystemdUserUnit::unitName);
+}
+
+PlatformError noAnswer(Scheduler::Clock::duration limit) {
+    std::ostringstream text;
+    text << "the service manager did not answer within " << std::chrono::duration<double>(limit).count()
+         << " s";
+    return {text.str()};
+}
+
+// Takes what it needs by value, so the calls finish safely even when the unit object goes first.
+QCoro::Task<Result<void, PlatformError>> callInTurn(std::shared_ptr<SystemdUserManager> manager,
+                                                    Scheduler* scheduler, Scheduler::Clock::duration limit,
+                                                    std::vector<ManagerCall> calls) {
+    for (const ManagerCall call : calls) {
+        auto bounded = within(*scheduler, limit, call(*manager));
+        const std::optional<std::optional<PlatformError>> answer = co_await std::move(bounded);
+        if (!answer) {
+            co_return noAnswer(limit);
+        }
+        if (*answer) {
+            co_return **answer;
+        }
+    }
+    co_return Result<void, PlatformError>{};
+}
+
+bool isLink(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_symlink(path, error);
+}
+
+bool isLinkToNull(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    return !error && target == "/dev/null";
+}
+
+std::string unitText(const std::filesystem::path& agentExecutable) {
+    static const std::string placeholder = "@KESTRAVA_AGENT_EXECUTABLE@";
+    std::string text(agentUnitTemplate());
+    text.replace(text.find(placeholder), placeholder.size(), agentExecutable.string());
+    return text;
+}
+
+} // namespace
+
+SystemdUserUnit::SystemdUserUnit(std::shared_ptr<SystemdUserManager> manager, Scheduler& scheduler,
+                                 std::filesystem::path configHome,
+                                 std::optional<std::filesystem::path> agentExecutable,
+                                 Scheduler::Clock::duration callLimit, std::filesystem::path systemUnitFolder)
+    : manager_(std::move(manager)), scheduler_(scheduler), userUnitFolder_(configHome / "systemd" / "user"),
+      agentExecutable_(std::move(agentExecutable)), callLimit_(callLimit),
+      systemUnitFolder_(std::move(systemUnitFolder)) {}
+
+ServiceStatus SystemdUserUnit::status() const {
+    if (!agentPresent()) {
+        return ServiceStatus::notFound;
+    }
+    if (masked()) {
+        return ServiceStatus::requiresApproval;
+    }
+    return enabled() ? ServiceStatus::enabled : ServiceStatus::notRegistered;
+}
+
+QCoro::Task<Result<void, PlatformError>> SystemdUserUnit::registerService() {
+    const Result<void, PlatformError> written = writeUnitUnlessMasked();
+    if (!written) {
+        co_return written;
+    }
+    auto calls = callInTurn(manager_, &scheduler_, callLimit_, {enable, reload, start});
+    const Result<void, PlatformError> result = co_await std::move(calls);
+    co_return result;
+}
+
+QCoro::Task<Result<void, PlatformError>> SystemdUserUnit::unregisterService() {
+    return callInTurn(manager_, &scheduler_, callLimit_, {stop, disable, reload});
+}
+
+void SystemdUserUnit::openSystemSettingsLoginItems() {
+    appLog(AppLogLevel::info, "ServiceManager",
+           "this desktop has no page for login items; to allow the agent, run: systemctl --user unmask " +
+               unitName);
+}
+
+bool SystemdUserUnit::agentPresent() const {
+    std::error_code error;
+    return agentExecutable_ && std::filesystem::exists(*agentExecutable_, error);
+}
+
+bool SystemdUserUnit::masked() const {
+    return isLinkToNull(userUnitFolder_ / unitName) || isLinkToNull(systemUnitFolder_ / unitName);
+}
+
+bool SystemdUserUnit::enabled() const {
+    const std::filesystem::path wanted = std::filesystem::path("default.target.wants") / unitName;
+    return isLink(userUnitFolder_ / wanted) || isLink(systemUnitFolder_ / wanted);
+}
+
+Result<void, PlatformError> SystemdUserUnit::writeUnitUnlessMasked() const {
+    if (!agentPresent()) {
+        const std::string where = agentExecutable_ ? " at " + agentExecutable_->string() : "";
+        return PlatformError{"no agent program" + where};
+    }
+    // Writing our copy over a mask would lift the user's block behind their back; the manager refuses
+    // the masked unit instead, and the status tells why.
+    if (masked()) {
+        return {};
+    }
+    return writeConfigFile(userUnitFolder_ / unitName, unitText(*agentExecutable_));
+}
+
+} // namespace kestrava::app

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/async/Scheduler.hpp"
+#include "app/system/AppServiceBackend.hpp"
+#include "app/system/SystemdUserManager.hpp"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kestrava::app {
+
+// The agent as the systemd user unit "kestrava-agent.service". Its status comes from the unit folders
+// alone; registering writes the application's own copy of the unit, then asks the user's service manager
+// to enable and start it, each call bounded by `callLimit`.
+class SystemdUserUnit final : public AppServiceBackend {
+public:
+    static inline const std::string unitName = "kestrava-agent.service";
+
+    SystemdUserUnit(std::shared_ptr<SystemdUserManager> manager, Scheduler& scheduler,
+                    std::filesystem::path configHome, std::optional<std::filesystem::path> agentExecutable,
+                    Scheduler::Clock::duration callLimit = std::chrono::seconds(10),
+                    std::filesystem::path systemUnitFolder = "/etc/systemd/user");
+
+    ServiceStatus status() const override;
+    QCoro::Task<Result<void, PlatformError>> registerService() override;
+    QCoro::Task<Result<void, PlatformError>> unregisterService() override;
+    void openSystemSettingsLoginItems() override;
+
+private:
+    bool agentPresent() const;
+    // Linked to /dev/null in the user's or the system's unit folder: a block only its owner lifts.
+    bool masked() const;
+    // A "default.target.wants" link in either folder.
+    bool enabled() const;
+    Result<void, PlatformError> writeUnitUnlessMasked() const;
+
+    std::shared_ptr<SystemdUserManager> manager_;
+    Scheduler& scheduler_;
+    std::filesystem::path userUnitFolder_; // where registering writes the unit
+    std::optional<std::filesystem::path> agentExecutable_;
+    Scheduler::Clock::duration callLimit_;
+    std::filesystem::path systemUnitFolder_;
+};
+
+} // namespace kestrava::app

@@ -1,0 +1,153 @@
+#include "app/async/Sleep.hpp"
+#include "app/system/ServiceManager.hpp"
+#include "tests/app-support/FakeServiceBackend.hpp"
+#include "tests/app-support/Started.hpp"
+#include "tests/app-support/VirtualScheduler.hpp"
+
+#include <gtest/gtest.h>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+using app::AgentClientError;
+using app::PlatformError;
+using app::ServiceFailure;
+using app::ServiceManagerError;
+using app::ServiceStatus;
+using Duration = app::Scheduler::Clock::duration;
+
+// An agent behind the status probe: from `readyAt` on a probe answers after `latency`; before, a probe
+// fails after `latency`, or never answers when `hangs`.
+struct ProbedAgent {
+    explicit ProbedAgent(test::VirtualScheduler& scheduler) : scheduler(scheduler) {}
+
+    test::VirtualScheduler& scheduler;
+    Duration readyAt = 0s;
+    Duration latency = 0s;
+    bool hangs = false;
+    std::vector<Duration> probedAt;
+
+    static QCoro::Task<app::AgentResult<AgentStatus>> answer(ProbedAgent* agent) {
+        agent->probedAt.push_back(agent->scheduler.elapsed());
+        const bool ready = agent->scheduler.elapsed() >= agent->readyAt;
+        co_await app::sleepFor(agent->scheduler, !ready && agent->hangs ? 1h : agent->latency);
+        if (!ready) {
+            co_return AgentClientError::connection("Connection refused");
+        }
+        co_return AgentStatus{};
+    }
+
+    app::StatusProbe probe() {
+        return [this] { return answer(this); };
+    }
+};
+
+class ServiceManagerTest : public testing::Test {
+protected:
+    ~ServiceManagerTest() override { scheduler.advance(2h); }
+
+    // Runs a restart to its end on the virtual clock; when it ended, from its start.
+    app::Result<void, ServiceFailure> restart(Duration* took = nullptr) {
+        const auto began = scheduler.elapsed();
+        const test::Started started(manager.restartAgent());
+        while (!started.done()) {
+            scheduler.advance(10ms);
+        }
+        if (took) {
+            *took = scheduler.elapsed() - began;
+        }
+        return started.result();
+    }
+
+    test::VirtualScheduler scheduler;
+    ProbedAgent agent{scheduler};
+    std::shared_ptr<test::FakeServiceBackend> service = std::make_shared<test::FakeServiceBackend>();
+    app::ServiceManager manager{service, std::make_shared<test::FakeServiceBackend>(), agent.probe(),
+                                scheduler};
+};
+
+// A service never registered is registered and waited for; one that was running is unregistered first,
+// given up to 3 s to read as unregistered and 0.3 s to settle.
+TEST_F(ServiceManagerTest, ARestartUnregistersSettlesRegistersAndWaits) {
+    Duration took{};
+    EXPECT_TRUE(restart(&took));
+    EXPECT_EQ(service->calls, std::vector<std::string>{"register"});
+    EXPECT_LE(took, 10ms);
+
+    service->calls.clear();
+    agent.readyAt = scheduler.elapsed() + 1s; // the new agent answers after a second
+    EXPECT_TRUE(restart(&took));
+    EXPECT_EQ(service->calls, (std::vector<std::string>{"unregister", "register"}));
+    EXPECT_GE(took, 1s);
+    EXPECT_LE(took, 1s + 300ms + 500ms + 10ms);
+
+    // The service still reads as enabled 3 s after unregistering: the restart goes on.
+    service->calls.clear();
+    service->statusAfterUnregister = ServiceStatus::enabled;
+    EXPECT_TRUE(restart(&took));
+    EXPECT_EQ(service->calls, (std::vector<std::string>{"unregister", "register"}));
+    EXPECT_GE(took, 3s + 300ms);
+    EXPECT_LT(took, 3s + 300ms + 200ms);
+}
+
+// Registration is tried twice; a service that waits for approval, or a refusal to unregister, ends the
+// restart with its reason.
+TEST_F(ServiceManagerTest, RegistrationFailuresAndApproval) {
+    service->registerFailures = {PlatformError{"busy"}};
+    EXPECT_TRUE(restart());
+    EXPECT_EQ(service->calls, (std::vector<std::string>{"register", "register"}));
+
+    service->current = ServiceStatus::notRegistered;
+    service->calls.clear();
+    service->registerFailures = {PlatformError{"first"}, PlatformError{"second"}};
+    EXPECT_EQ(restart().error(), ServiceFailure(ServiceManagerError::registerFailed("second")));
+
+    service->calls.clear();
+    service->statusAfterRegister = ServiceStatus::requiresApproval;
+    EXPECT_EQ(restart().error(), ServiceFailure(ServiceManagerError::requiresApproval()));
+    EXPECT_EQ(service->calls, (std::vector<std::string>{"register", "openSettings"}));
+
+    service->current = ServiceStatus::enabled;
+    service->unregisterFailure = PlatformError{"Access denied"};
+    service->calls.clear();
+    EXPECT_EQ(restart().error(), ServiceFailure(PlatformError{"Access denied"}));
+    EXPECT_EQ(service->calls, std::vector<std::string>{"unregister"});
+}
+
+// An agent that never answers: 2 s probes 0.5 s apart, and the end comes once 0.5 s or less is left of
+// the 10 s. One that refuses at once is probed every 0.5 s.
+TEST_F(ServiceManagerTest, AnAgentThatNeverAnswersDidNotStart) {
+    agent.readyAt = 1h;
+    agent.hangs = true;
+    Duration took{};
+    EXPECT_EQ(restart(&took).error(), ServiceFailure(ServiceManagerError::agentDidNotStart()));
+    EXPECT_EQ(agent.probedAt, (std::vector<Duration>{0s, 2500ms, 5s, 7500ms}));
+    EXPECT_GE(took, 9500ms);
+    EXPECT_LT(took, 9500ms + 10ms);
+
+    agent.probedAt.clear();
+    agent.hangs = false;
+    service->current = ServiceStatus::notRegistered;
+    const auto began = scheduler.elapsed();
+    EXPECT_EQ(restart().error(), ServiceFailure(ServiceManagerError::agentDidNotStart()));
+    ASSERT_EQ(agent.probedAt.size(), 20u);
+    EXPECT_EQ(agent.probedAt.back() - began, 9500ms);
+}
+
+// Registering on request: a service left waiting for approval is no error, another failure is.
+TEST_F(ServiceManagerTest, RegisteringTheAgent) {
+    EXPECT_TRUE(test::Started(manager.registerAgent()).result());
+    service->current = ServiceStatus::notRegistered;
+    service->registerFailures = {PlatformError{"No such unit"}};
+    EXPECT_EQ(test::Started(manager.registerAgent()).result().error(), PlatformError{"No such unit"});
+
+    service->calls.clear();
+    service->registerFailures = {PlatformError{"masked"}};
+    service->current = ServiceStatus::requiresApproval;
+    EXPECT_TRUE(test::Started(manager.registerAgent()).result());
+    EXPECT_EQ(service->calls, (std::vector<std::string>{"register", "openSettings"}));
+}
+
+} // namespace
+} // namespace kestrava

@@ -1,0 +1,213 @@
+#include "app/async/OneShot.hpp"
+#include "app/system/AgentUnitTemplate.hpp"
+#include "app/system/SystemdUserUnit.hpp"
+#include "tests/app-support/Started.hpp"
+#include "tests/app-support/VirtualScheduler.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/TestFiles.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+using app::PlatformError;
+using app::ServiceStatus;
+using Outcome = app::Result<void, PlatformError>;
+using Calls = std::vector<std::string>;
+
+// A service manager that notes each call ("StartUnit kestrava-agent.service") and answers it at once,
+// with the error set for it, except the silent call, which waits for answerSilentCalls().
+class FakeSystemdUserManager final : public app::SystemdUserManager {
+public:
+    explicit FakeSystemdUserManager(app::Scheduler& scheduler) : scheduler_(scheduler) {}
+
+    Answer enableUnitFiles(std::string unit) override { return answer("EnableUnitFiles " + unit); }
+    Answer disableUnitFiles(std::string unit) override { return answer("DisableUnitFiles " + unit); }
+    Answer reload() override { return answer("Reload"); }
+    Answer startUnit(std::string unit) override { return answer("StartUnit " + unit); }
+    Answer stopUnit(std::string unit) override { return answer("StopUnit " + unit); }
+
+    void answerSilentCalls() {
+        for (const auto& shot : waiting_) {
+            shot->resolve(std::nullopt);
+        }
+        waiting_.clear();
+    }
+
+    std::map<std::string, PlatformError> errors;
+    std::string silent;
+    Calls calls;
+
+private:
+    using Shot = app::OneShot<std::optional<PlatformError>>;
+
+    Answer answer(const std::string& call) {
+        calls.push_back(call);
+        auto shot = std::make_shared<Shot>(scheduler_);
+        if (call == silent) {
+            waiting_.push_back(shot);
+        } else {
+            shot->resolve(errors.contains(call) ? std::optional(errors.at(call)) : std::nullopt);
+        }
+        return awaited(shot);
+    }
+
+    static Answer awaited(std::shared_ptr<Shot> shot) {
+        const std::optional<PlatformError> error = co_await *shot;
+        co_return error;
+    }
+
+    app::Scheduler& scheduler_;
+    std::vector<std::shared_ptr<Shot>> waiting_;
+};
+
+const Calls registering{"EnableUnitFiles kestrava-agent.service", "Reload",
+                        "StartUnit kestrava-agent.service"};
+const Calls unregistering{"StopUnit kestrava-agent.service", "DisableUnitFiles kestrava-agent.service",
+                          "Reload"};
+
+class SystemdUserUnitTest : public testing::Test {
+protected:
+    SystemdUserUnitTest() { place(agent, "#!/bin/sh\n"); }
+
+    app::SystemdUserUnit unit(std::optional<std::filesystem::path> agentExecutable) {
+        return {manager, scheduler, folder / "config", std::move(agentExecutable), 3s, systemFolder};
+    }
+
+    static void place(const std::filesystem::path& file, std::string_view text) {
+        std::filesystem::create_directories(file.parent_path());
+        test::writeText(file, text);
+    }
+    static void link(const std::filesystem::path& target, const std::filesystem::path& at) {
+        std::filesystem::create_directories(at.parent_path());
+        std::filesystem::create_symlink(target, at);
+    }
+
+    // Runs a register or an unregister whose calls all answer at once.
+    Outcome run(QCoro::Task<Outcome> task) {
+        const test::Started<Outcome> started(std::move(task));
+        scheduler.runPosted();
+        return started.done() ? started.result() : Outcome{PlatformError{"still running"}};
+    }
+
+    test::TemporaryDirectory folder;
+    const std::filesystem::path userFolder = folder / "config" / "systemd" / "user";
+    const std::filesystem::path systemFolder = folder / "etc" / "systemd" / "user";
+    const std::filesystem::path agent = folder / "bin" / "kestrava-agent";
+    test::VirtualScheduler scheduler;
+    std::shared_ptr<FakeSystemdUserManager> manager = std::make_shared<FakeSystemdUserManager>(scheduler);
+};
+
+// A missing agent comes first, then a mask in either folder, then a wants-link in either folder.
+TEST_F(SystemdUserUnitTest, StatusFollowsTheUnitFolders) {
+    struct Row {
+        std::string what;
+        std::vector<std::filesystem::path> maskedIn, enabledIn;
+        std::optional<std::filesystem::path> agentExecutable;
+        ServiceStatus expected;
+    };
+    const std::filesystem::path gone = folder / "gone" / "kestrava-agent";
+    const std::vector<Row> table{
+        {"nothing", {}, {}, agent, ServiceStatus::notRegistered},
+        {"enabled by the user", {}, {userFolder}, agent, ServiceStatus::enabled},
+        {"enabled for all users", {}, {systemFolder}, agent, ServiceStatus::enabled},
+        {"masked by the user", {userFolder}, {}, agent, ServiceStatus::requiresApproval},
+        {"masked for all users", {systemFolder}, {}, agent, ServiceStatus::requiresApproval},
+        {"masked and enabled", {userFolder}, {systemFolder}, agent, ServiceStatus::requiresApproval},
+        {"enabled, agent gone", {}, {userFolder}, gone, ServiceStatus::notFound},
+        {"masked, no agent", {systemFolder}, {}, std::nullopt, ServiceStatus::notFound},
+    };
+    for (const auto& row : table) {
+        std::filesystem::remove_all(folder / "config");
+        std::filesystem::remove_all(folder / "etc");
+        for (const auto& unitFolder : row.maskedIn) {
+            link("/dev/null", unitFolder / "kestrava-agent.service");
+        }
+        for (const auto& unitFolder : row.enabledIn) {
+            link(unitFolder / "kestrava-agent.service",
+                 unitFolder / "default.target.wants/kestrava-agent.service");
+        }
+        EXPECT_EQ(unit(row.agentExecutable).status(), row.expected) << row.what;
+    }
+    std::filesystem::remove_all(folder / "etc");
+    link(agent, userFolder / "kestrava-agent.service");
+    EXPECT_EQ(unit(agent).status(), ServiceStatus::notRegistered) << "a link elsewhere is no mask";
+}
+
+// Registering writes the packaged unit with this agent's path over an older copy, then enables, reloads
+// and starts; unregistering stops, disables and reloads, and leaves the file.
+TEST_F(SystemdUserUnitTest, RegisterWritesTheUnitFirstAndUnregisterLeavesIt) {
+    place(userFolder / "kestrava-agent.service", "[Service]\nExecStart=/old/kestrava-agent\n");
+    auto agentUnit = unit(agent);
+    EXPECT_EQ(run(agentUnit.registerService()), Outcome{});
+    EXPECT_EQ(run(agentUnit.unregisterService()), Outcome{});
+    Calls expectedCalls = registering;
+    expectedCalls.insert(expectedCalls.end(), unregistering.begin(), unregistering.end());
+    EXPECT_EQ(manager->calls, expectedCalls);
+
+    std::string expected(app::agentUnitTemplate());
+    const std::string execStart = "ExecStart=@KESTRAVA_AGENT_EXECUTABLE@\n";
+    ASSERT_NE(expected.find(execStart), std::string::npos);
+    expected.replace(expected.find(execStart), execStart.size(), "ExecStart=" + agent.string() + "\n");
+    EXPECT_EQ(test::fileText(userFolder / "kestrava-agent.service"), expected);
+    EXPECT_NE(expected.find("Restart=always\n"), std::string::npos);
+}
+
+// Whichever call fails, or gets no answer within the limit, ends the sequence with its error; an answer
+// that comes after the limit changes nothing.
+TEST_F(SystemdUserUnitTest, TheFirstFailureEndsTheSequence) {
+    const PlatformError late{"the service manager did not answer within 3 s"};
+    auto agentUnit = unit(agent);
+    for (const bool registers : {true, false}) {
+        const Calls& sequence = registers ? registering : unregistering;
+        for (std::size_t failing = 0; failing < sequence.size(); ++failing) {
+            for (const bool silent : {false, true}) {
+                const std::string call = sequence[failing];
+                const PlatformError refusal{call + " refused"};
+                manager->calls.clear();
+                manager->errors = {{call, refusal}};
+                manager->silent = silent ? call : "";
+                const test::Started<Outcome> started(registers ? agentUnit.registerService()
+                                                               : agentUnit.unregisterService());
+                scheduler.advance(3s - 1ns);
+                EXPECT_EQ(started.done(), !silent) << call;
+                scheduler.advance(1ns);
+                ASSERT_TRUE(started.done()) << call;
+                manager->answerSilentCalls();
+                scheduler.runPosted();
+                EXPECT_EQ(started.result(), Outcome{silent ? late : refusal}) << call;
+                EXPECT_EQ(manager->calls, Calls(sequence.begin(), sequence.begin() + failing + 1)) << call;
+            }
+        }
+    }
+}
+
+// A mask is left as it is, whoever set it: registering goes straight to the manager, whose refusal is
+// the result. Without the agent there is nothing to register.
+TEST_F(SystemdUserUnitTest, RegisteringLeavesAMaskAloneAndNeedsTheAgent) {
+    const PlatformError refusal{"Unit file kestrava-agent.service is masked."};
+    manager->errors = {{registering.front(), refusal}};
+    link("/dev/null", userFolder / "kestrava-agent.service");
+    EXPECT_EQ(run(unit(agent).registerService()), Outcome{refusal});
+    EXPECT_EQ(std::filesystem::read_symlink(userFolder / "kestrava-agent.service"), "/dev/null");
+
+    std::filesystem::remove(userFolder / "kestrava-agent.service");
+    link("/dev/null", systemFolder / "kestrava-agent.service");
+    EXPECT_EQ(run(unit(agent).registerService()), Outcome{refusal});
+    EXPECT_FALSE(std::filesystem::exists(userFolder / "kestrava-agent.service"));
+    EXPECT_EQ(manager->calls, Calls(2, registering.front()));
+
+    manager->calls.clear();
+    const std::filesystem::path gone = folder / "gone" / "kestrava-agent";
+    EXPECT_EQ(run(unit(gone).registerService()),
+              Outcome{PlatformError{"no agent program at " + gone.string()}});
+    EXPECT_EQ(run(unit(std::nullopt).registerService()), Outcome{PlatformError{"no agent program"}});
+    EXPECT_TRUE(manager->calls.empty());
+}
+
+} // namespace
+} // namespace kestrava
