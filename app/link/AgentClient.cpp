@@ -88,6 +88,13 @@ void AgentClient::drop(int generation) {
 
 template<class T, class Send>
 QCoro::Task<AgentResult<T>> AgentClient::call(Send send) {
+    auto carried = callOn<T>(send);
+    auto done = co_await carried;
+    co_return std::move(done.reply);
+}
+
+template<class T, class Send>
+QCoro::Task<AgentClient::Carried<AgentResult<T>>> AgentClient::callOn(Send send) {
     const auto self = shared_from_this();
     const Live live = co_await connect();
     const auto once = std::make_shared<OneShot<AgentResult<T>>>(scheduler_);
@@ -107,7 +114,7 @@ QCoro::Task<AgentResult<T>> AgentClient::call(Send send) {
         // A slow agent keeps its connection; any other failure ends it.
         drop(live.generation);
     }
-    co_return result;
+    co_return Carried<AgentResult<T>>{std::move(result), live.generation};
 }
 
 template<class Send>
@@ -161,7 +168,9 @@ QCoro::Task<AgentResult<AgentClient::PairingWindow>> AgentClient::openPairing() 
                 reply(Opened{std::move(link), expiry});
             });
     };
-    const AgentResult<Opened> reply = co_await call<Opened>(send);
+    auto carried = callOn<Opened>(send);
+    const auto opened = co_await carried;
+    const AgentResult<Opened>& reply = opened.reply;
     if (!reply) {
         co_return reply.error();
     }
@@ -174,7 +183,8 @@ QCoro::Task<AgentResult<AgentClient::PairingWindow>> AgentClient::openPairing() 
         co_return AgentClientError::badReply();
     }
     const auto sinceEpoch = std::chrono::duration<double, std::milli>(expiry);
-    co_return PairingWindow{*link, Timestamp(std::chrono::duration_cast<Timestamp::duration>(sinceEpoch))};
+    co_return PairingWindow{*link, Timestamp(std::chrono::duration_cast<Timestamp::duration>(sinceEpoch)),
+                            opened.connection};
 }
 
 QCoro::Task<AgentResult<void>> AgentClient::cancelPairing() {

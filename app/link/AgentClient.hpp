@@ -35,6 +35,7 @@ public:
     struct PairingWindow {
         std::string link;    // shown as a QR code
         Timestamp expiresAt; // the agent closes the window then
+        int connection = 0;  // the connection that opened it: the agent closes the window when it ends
     };
 
     struct Settings {
@@ -75,6 +76,9 @@ public:
     // by at most one `changed`; the newest 8 are kept while the reader lags. Finished when the client ends.
     const std::shared_ptr<BoundedChannel<AgentEvent>>& events() const noexcept { return events_; }
 
+    // The live connection's generation; 0 while there is none.
+    int liveConnection() const noexcept { return connection_ ? generation_ : 0; }
+
     // The wait before the next connection after `failures` failures in a row: none, then 0.5 s doubling
     // up to 5 s.
     static Duration backoff(int failures);
@@ -93,6 +97,14 @@ private:
     // Forgets and invalidates the connection if it is still the one of `generation`.
     void drop(int generation);
     // One message that waits for its reply: `send` gets the proxy and the function to hand the reply to.
+    // The reply, and the generation of the connection that carried it.
+    template<class T>
+    struct Carried {
+        T reply;
+        int connection = 0;
+    };
+    template<class T, class Send>
+    QCoro::Task<Carried<AgentResult<T>>> callOn(Send send);
     template<class T, class Send>
     QCoro::Task<AgentResult<T>> call(Send send);
     template<class Send>

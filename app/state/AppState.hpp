@@ -8,6 +8,7 @@
 #include "app/link/AgentClient.hpp"
 #include "app/state/AppError.hpp"
 #include "app/state/Defaults.hpp"
+#include "app/state/PairingAttempts.hpp"
 #include "app/system/ServiceManager.hpp"
 #include "platform/time/Timestamp.hpp"
 
@@ -50,6 +51,7 @@ public:
     void setOnboardingDone(bool done);
 
     ServiceManager& serviceManager() const noexcept { return *serviceManager_; }
+    PairingAttempts& pairingAttempts() noexcept { return pairingAttempts_; }
     AgentClient& client() const noexcept { return *client_; }
     Defaults& defaults() const noexcept { return *defaults_; }
 
@@ -114,6 +116,7 @@ private:
     bool launchAtLogin_ = false;
     bool onboardingDone_ = false;
 
+    PairingAttempts pairingAttempts_;
     bool started_ = false;
     std::shared_ptr<Completion> refreshRun_; // while a run is in progress
     bool refreshAgain_ = false;              // another pass was asked for during this one

@@ -1,15 +1,21 @@
 #include "tests/app-support/QtLoop.hpp"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <thread>
 
 namespace kestrava::test {
 void ensureQtApplication() {
     if (!QCoreApplication::instance()) {
+        // Widgets need a QApplication, and tests have no screen unless one is asked for.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
         static int argc = 1;
         static char name[] = "app-tests";
         static char* argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
+        // Never destroyed: a QApplication torn down among the program's exit handlers crashes in Qt.
+        static const auto* application = new QApplication(argc, argv);
+        (void)application;
     }
 }
 

@@ -5,10 +5,11 @@
 
 namespace kestrava::test {
 
-// The program's QCoreApplication, made on first use.
+// The program's QApplication, made on first use, on the offscreen platform unless QT_QPA_PLATFORM names
+// another.
 void ensureQtApplication();
 
-// Runs the Qt event loop of this thread (making the program's QCoreApplication on first use), and
+// Runs the Qt event loop of this thread (making the program's QApplication on first use), and
 // `alsoRun` with it, until `done` holds; false after `limit`.
 bool runQtUntil(const std::function<bool()>& done, const std::function<void()>& alsoRun = {},
                 std::chrono::milliseconds limit = std::chrono::seconds(20));

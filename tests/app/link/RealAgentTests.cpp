@@ -1,3 +1,5 @@
+#include "agent-core/control/AgentXPC.hpp"
+#include "agent-core/control/NotificationSignal.hpp"
 #include "app/async/QtScheduler.hpp"
 #include "app/link/AgentClient.hpp"
 #include "app/link/BusAgentNotifications.hpp"
@@ -7,6 +9,7 @@
 #include "tests/support/PrivateSessionBus.hpp"
 #include "tests/support/RelayPhone.hpp"
 #include "tests/support/ServedAgent.hpp"
+#include "tests/support/SignalListener.hpp"
 
 #include <gtest/gtest.h>
 
@@ -86,10 +89,16 @@ TEST(RealAgent, TheApplicationsClientDrivesTheAgent) {
     EXPECT_EQ(phones.value()[0].name, "Điện thoại của Lan");
     EXPECT_EQ(phones.value()[0].phoneId, std::get<PairingOutcome::Approved>(outcome.value().value).phoneId);
 
-    // A window the application opened closes when the application goes away.
+    // A window the application opened closes when the application goes away: the agent announces the
+    // change, and a phone that comes later is refused.
     const auto second = awaited(client->openPairing());
     ASSERT_TRUE(second.ok());
+    test::SignalListener announcements(bus.address(),
+                                       notificationSignal(AgentXPC::changedNotification()).interface);
+    while (announcements.next(std::chrono::milliseconds(300))) {
+    }
     client.reset();
+    ASSERT_TRUE(announcements.next().has_value());
     const auto logged = served.agent->output().size();
     test::RelayPhone late(relay);
     late.requestPairing(second.value().link, "req-2", "Too late");

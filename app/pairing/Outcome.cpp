@@ -1,0 +1,51 @@
+#include "app/pairing/Outcome.hpp"
+
+#include "app/ui/Palette.hpp"
+#include "app/ui/Symbols.hpp"
+#include "app/ui/Typography.hpp"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace kestrava::app {
+namespace {
+
+QLabel* plainLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignCenter);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+Outcome::Outcome(QWidget* parent) : QWidget(parent) {
+    // Fixed rather than at most: wrapped texts then take the height they need.
+    setFixedWidth(360);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 24, 0, 24);
+    layout->setSpacing(10);
+    symbol_ = new QLabel(this);
+    symbol_->setObjectName(QStringLiteral("outcomeSymbol"));
+    symbol_->setAlignment(Qt::AlignCenter);
+    layout->addWidget(symbol_);
+    title_ = plainLabel(QStringLiteral("outcomeTitle"), this);
+    title_->setFont(ui::font(ui::TextStyle::title3, QFont::DemiBold));
+    layout->addWidget(title_);
+    detail_ = plainLabel(QStringLiteral("outcomeDetail"), this);
+    detail_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::css(ui::secondary())));
+    layout->addWidget(detail_);
+}
+
+void Outcome::render(const QString& symbol, const QColor& tint, const QString& title,
+                     const std::optional<QString>& detail) {
+    symbol_->setPixmap(ui::icon(symbol, tint, 44, devicePixelRatioF()));
+    symbol_->setProperty("symbol", symbol);
+    title_->setText(title);
+    detail_->setText(detail.value_or(QString()));
+    detail_->setVisible(detail.has_value());
+}
+
+} // namespace kestrava::app

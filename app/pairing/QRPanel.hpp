@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace kestrava::app {
+
+class QRCodeView;
+
+namespace ui {
+class ElidingLabel;
+} // namespace ui
+
+// The pairing link as a QR code, its remaining validity, and the link itself to copy for a phone that
+// cannot scan.
+class QRPanel final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit QRPanel(bool showsTitle, QWidget* parent = nullptr);
+
+    void render(const std::string& link, const QString& countdown);
+    // Puts the link on the clipboard.
+    void copyLink();
+
+private:
+    void renderCopyButton();
+
+    QRCodeView* code_;
+    QLabel* countdown_;
+    ui::ElidingLabel* link_;
+    QPushButton* copy_;
+    std::string shown_;
+    bool copied_ = false;
+};
+
+} // namespace kestrava::app

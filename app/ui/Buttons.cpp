@@ -1,0 +1,49 @@
+#include "app/ui/Buttons.hpp"
+
+#include "app/ui/Palette.hpp"
+#include "app/ui/Typography.hpp"
+
+namespace kestrava::app::ui {
+namespace {
+
+constexpr char prominentProperty[] = "kestravaProminent";
+constexpr char largeProperty[] = "kestravaLarge";
+
+// Both looks are written into one style sheet from the button's marks, so neither undoes the other.
+void restyle(QPushButton* button) {
+    const bool large = button->property(largeProperty).toBool();
+    QString sheet;
+    if (button->property(prominentProperty).toBool()) {
+        const QColor background = accent();
+        QColor disabledBackground = tertiary();
+        disabledBackground.setAlphaF(0.12f);
+        sheet += QStringLiteral("QPushButton { background-color: %1; color: white; border: none;"
+                                " border-radius: 6px; padding: %2; }"
+                                " QPushButton:hover { background-color: %3; }"
+                                " QPushButton:pressed { background-color: %4; }"
+                                " QPushButton:disabled { background-color: %5; color: %6; }")
+                     .arg(css(background), large ? QStringLiteral("6px 20px") : QStringLiteral("4px 14px"),
+                          css(background.lighter(108)), css(background.darker(112)), css(disabledBackground),
+                          css(tertiary()));
+    }
+    if (large) {
+        const int textPx = font(TextStyle::title3).pixelSize();
+        sheet +=
+            QStringLiteral(" QPushButton { font-size: %1px; min-height: %2px; }").arg(textPx).arg(textPx * 2);
+    }
+    button->setStyleSheet(sheet);
+}
+
+} // namespace
+
+void makeProminent(QPushButton* button) {
+    button->setProperty(prominentProperty, true);
+    restyle(button);
+}
+
+void makeLarge(QPushButton* button) {
+    button->setProperty(largeProperty, true);
+    restyle(button);
+}
+
+} // namespace kestrava::app::ui

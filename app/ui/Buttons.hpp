@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QPushButton>
+
+namespace kestrava::app::ui {
+
+// Looks for push buttons, set through the button's style sheet (which they replace); both may be applied,
+// in either order. Interface thread.
+
+// The window's main action: white text on the accent colour, rounded, greyed out while disabled.
+void makeProminent(QPushButton* button);
+// A taller button with larger text, for the one action of a sparse window.
+void makeLarge(QPushButton* button);
+
+} // namespace kestrava::app::ui

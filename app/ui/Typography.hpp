@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QFont>
+
+namespace kestrava::app::ui {
+
+// The text styles of the interface, from the body text down to captions and up to titles.
+enum class TextStyle { body, callout, subheadline, caption, headline, title3, title2, title };
+
+// Fonts in pixel sizes, scaled with the application font so that a larger desktop font enlarges every
+// style alike (the body text takes the application font's size). Interface thread, after the application
+// object exists.
+
+// The style's font; a headline is never lighter than semibold.
+QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
+// A font of an explicit size, given as if the body text were 13 px.
+QFont sized(double logicalPx, QFont::Weight weight = QFont::Normal);
+// `base` in the system's fixed-pitch family, at the same pixel size.
+QFont monospaced(QFont base);
+
+} // namespace kestrava::app::ui

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/async/QtScheduler.hpp"
+#include "app/state/AppState.hpp"
+#include "tests/app-support/FakeAgentTransport.hpp"
+#include "tests/app-support/FakeServiceBackend.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+
+#include <memory>
+
+namespace kestrava::test {
+
+// An application state for a view under test or on review: its agent link leads nowhere (nothing
+// answers), its services are fakes, its settings live in a temporary folder.
+struct AppStateForViews {
+    // On the Qt event loop, which it runs while it waits.
+    AppStateForViews();
+
+    // The agent answers from now on with a connected status, these phones and this waiting request; the
+    // state is refreshed.
+    void agentHolds(const std::vector<PhoneInfo>& phones, const std::optional<PendingPairingInfo>& pending);
+
+    app::QtScheduler scheduler;
+    TemporaryDirectory folder;
+    std::shared_ptr<FakeAgentTransport> transport;
+    std::shared_ptr<app::AgentClient> client;
+    std::shared_ptr<app::AppState> state;
+};
+
+} // namespace kestrava::test

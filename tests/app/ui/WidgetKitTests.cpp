@@ -1,0 +1,213 @@
+#include "app/ui/BusyIndicator.hpp"
+#include "app/ui/ElidingLabel.hpp"
+#include "app/ui/Palette.hpp"
+#include "app/ui/Symbols.hpp"
+#include "app/ui/Typography.hpp"
+#include "tests/app-support/QtLoop.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <chrono>
+#include <set>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QStringList solidSymbols{
+    "checkmark.circle.fill",    "xmark.octagon.fill",
+    "questionmark.circle.fill", "exclamationmark.triangle.fill",
+    "checkmark.shield.fill",    "exclamationmark.shield.fill",
+    "xmark.shield.fill",        "pause.shield.fill",
+};
+const QStringList outlineSymbols{
+    "clock.badge.exclamationmark",
+    "iphone.slash",
+    "iphone.gen3.radiowaves.left.and.right",
+    "timer",
+    "doc.on.doc",
+    "checkmark",
+};
+
+// Whether the middle half of `image` holds an opaque pixel of exactly `colour`.
+bool middleHolds(const QImage& image, const QColor& colour) {
+    const QRect middle(image.width() / 4, image.height() / 4, image.width() / 2, image.height() / 2);
+    for (int y = middle.top(); y <= middle.bottom(); ++y) {
+        for (int x = middle.left(); x <= middle.right(); ++x) {
+            if (image.pixel(x, y) == colour.rgba()) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The application font for one test, restored after it.
+class ApplicationFont {
+public:
+    explicit ApplicationFont(const QFont& font) : saved_(QApplication::font()) {
+        QApplication::setFont(font);
+    }
+    ~ApplicationFont() { QApplication::setFont(saved_); }
+    ApplicationFont(const ApplicationFont&) = delete;
+    ApplicationFont& operator=(const ApplicationFont&) = delete;
+
+private:
+    QFont saved_;
+};
+
+// Each symbol fills its square in the colour asked for, at every device pixel ratio; the solid ones carry
+// a white mark; no two look alike; an unknown name is a blank square of the same size.
+TEST(WidgetKit, EverySymbolIsItsOwnShapeInTheColourAskedFor) {
+    test::ensureQtApplication();
+    const QColor colour = app::ui::orange();
+    std::set<QByteArray> seen;
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (const QString& name : solidSymbols + outlineSymbols) {
+            SCOPED_TRACE(name.toStdString() + " at " + std::to_string(ratio));
+            const QPixmap pixmap = app::ui::icon(name, colour, 48, ratio);
+            ASSERT_FALSE(pixmap.isNull());
+            EXPECT_EQ(pixmap.deviceIndependentSize(), QSizeF(48, 48));
+            EXPECT_EQ(pixmap.size(), QSize(48, 48) * ratio);
+            const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+            EXPECT_TRUE(middleHolds(image, colour));
+            if (solidSymbols.contains(name)) {
+                EXPECT_TRUE(middleHolds(image, Qt::white));
+            }
+            EXPECT_EQ(image.pixel(0, 0), qRgba(0, 0, 0, 0));
+            seen.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
+        }
+    }
+    EXPECT_EQ(seen.size(), 2 * (solidSymbols.size() + outlineSymbols.size()));
+
+    const QPixmap unknown = app::ui::icon("no.such.symbol", colour, 15, 2.0);
+    ASSERT_FALSE(unknown.isNull());
+    EXPECT_EQ(unknown.deviceIndependentSize(), QSizeF(15, 15));
+    const QImage blank = unknown.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < blank.height(); ++y) {
+        for (int x = 0; x < blank.width(); ++x) {
+            ASSERT_EQ(qAlpha(blank.pixel(x, y)), 0);
+        }
+    }
+}
+
+// Markup in a name is shown as written; a text too long for its place is cut to the width, at the end or
+// in the middle, or wrapped on two lines with the ellipsis on the last, and comes back whole when there is
+// room again.
+TEST(WidgetKit, ElidingLabelShowsPlainTextCutToItsWidth) {
+    test::ensureQtApplication();
+    const QString markup = "<b>X</b><br><img src=x>";
+    app::ui::ElidingLabel label(markup);
+    const QFontMetrics metrics(label.font());
+    EXPECT_EQ(label.sizeHint().width(), qCeil(QFontMetricsF(label.font()).horizontalAdvance(markup)));
+    label.resize(label.sizeHint());
+    EXPECT_EQ(label.shownText(), markup);
+
+    QString longText = "Đầu";
+    for (int word = 0; word < 40; ++word) {
+        longText += " giữa";
+    }
+    longText += " cuối";
+    label.setText(longText);
+    label.setFullTextToolTip(true);
+    label.resize(160, label.height());
+    EXPECT_EQ(label.fullText(), longText);
+    EXPECT_EQ(label.toolTip(), longText);
+    EXPECT_TRUE(label.shownText().startsWith("Đầu"));
+    EXPECT_TRUE(label.shownText().endsWith("…"));
+    EXPECT_LE(metrics.horizontalAdvance(label.shownText()), 160);
+
+    label.setElideMode(Qt::ElideMiddle);
+    EXPECT_TRUE(label.shownText().startsWith("Đầu"));
+    EXPECT_TRUE(label.shownText().contains("…"));
+    EXPECT_TRUE(label.shownText().endsWith("cuối"));
+    EXPECT_LE(metrics.horizontalAdvance(label.shownText()), 160);
+
+    label.setMaximumLines(2);
+    const QStringList lines = label.shownText().split('\n');
+    SCOPED_TRACE(label.shownText().toStdString());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("Đầu"));
+    EXPECT_FALSE(lines[0].contains("…"));
+    EXPECT_TRUE(lines[1].endsWith("…"));
+    for (const QString& line : lines) {
+        EXPECT_LE(metrics.horizontalAdvance(line), 160);
+    }
+    EXPECT_EQ(label.heightForWidth(160), metrics.height() + metrics.lineSpacing());
+    EXPECT_EQ(label.heightForWidth(label.sizeHint().width()), metrics.height());
+
+    label.resize(label.sizeHint().width(), label.height());
+    EXPECT_EQ(label.shownText(), longText);
+}
+
+// The text styles keep their proportions to the application font, given in pixels or in points.
+TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
+    test::ensureQtApplication();
+    using app::ui::TextStyle;
+    {
+        QFont large = QApplication::font();
+        large.setPixelSize(26);
+        const ApplicationFont scoped(large);
+        EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), 26);
+        EXPECT_EQ(app::ui::font(TextStyle::caption).pixelSize(), 20);
+        EXPECT_EQ(app::ui::font(TextStyle::title).pixelSize(), 44);
+        EXPECT_EQ(app::ui::sized(40).pixelSize(), 80);
+        EXPECT_EQ(app::ui::font(TextStyle::headline).weight(), QFont::DemiBold);
+        EXPECT_EQ(app::ui::font(TextStyle::headline, QFont::Bold).weight(), QFont::Bold);
+        EXPECT_EQ(app::ui::font(TextStyle::body).weight(), QFont::Normal);
+
+        const QFont code = app::ui::monospaced(app::ui::font(TextStyle::callout));
+        EXPECT_EQ(code.pixelSize(), 24);
+        EXPECT_TRUE(QFontInfo(code).fixedPitch());
+        EXPECT_FALSE(QFontInfo(app::ui::font(TextStyle::callout)).fixedPitch());
+    }
+    {
+        QFont points = QApplication::font();
+        points.setPointSizeF(19.5);
+        const ApplicationFont scoped(points);
+        const int body = QFontInfo(points).pixelSize();
+        ASSERT_GT(body, 13);
+        EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), body);
+        EXPECT_EQ(app::ui::sized(26).pixelSize(), 2 * body);
+    }
+}
+
+// A style sheet colour written by css() comes back from Qt with the same alpha, down to the faintest.
+TEST(WidgetKit, StyleSheetColoursKeepTheirAlpha) {
+    test::ensureQtApplication();
+    for (const int alpha : {1, 140, 255}) {
+        SCOPED_TRACE(alpha);
+        QWidget swatch;
+        swatch.setAttribute(Qt::WA_StyledBackground);
+        swatch.setStyleSheet("background-color: " + app::ui::css(QColor(255, 0, 0, alpha)));
+        swatch.resize(8, 8);
+        QImage image(swatch.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        swatch.render(&image, {}, {}, QWidget::DrawChildren);
+        EXPECT_EQ(qAlpha(image.pixel(4, 4)), alpha);
+    }
+}
+
+// The spinner turns while it is shown and rests while it is hidden.
+TEST(WidgetKit, BusyIndicatorTurnsOnlyWhileShown) {
+    test::ensureQtApplication();
+    app::ui::BusyIndicator spinner(app::ui::BusyIndicator::Size::small);
+    EXPECT_EQ(spinner.sizeHint(), QSize(16, 16));
+    const auto changesWithin = [&spinner](std::chrono::milliseconds wait) {
+        const QImage before = spinner.grab().toImage();
+        test::runQtUntil([] { return false; }, {}, wait);
+        return spinner.grab().toImage() != before;
+    };
+    spinner.show();
+    EXPECT_TRUE(changesWithin(300ms));
+    spinner.hide();
+    EXPECT_FALSE(changesWithin(300ms));
+}
+
+} // namespace
+} // namespace kestrava
