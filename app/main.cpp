@@ -1,10 +1,12 @@
-// The tray application: the updater first, then the one link to the agent, the agent's service, and the
-// state that follows them, for the interface that shows it.
+// The tray application: one per user session; the updater first, then the link to the agent, the agent's
+// service and the state that follows them, then the tray that shows it.
 #include "agent-core/runtime/TestHarness.hpp"
 #include "app/async/QtScheduler.hpp"
 #include "app/link/AgentClient.hpp"
 #include "app/link/BusAgentNotifications.hpp"
 #include "app/link/SocketTransport.hpp"
+#include "app/menu/SingleInstance.hpp"
+#include "app/menu/TrayApp.hpp"
 #include "app/runtime/AppLog.hpp"
 #include "app/runtime/Translations.hpp"
 #include "app/state/AppState.hpp"
@@ -20,12 +22,22 @@
 namespace app = kestrava::app;
 
 int main(int argc, char** argv) {
+    // A panel that drops from the tray cannot be placed on Wayland itself: use its X server.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QApplication application(argc, argv);
+    app::SingleInstance instance(app::SingleInstance::standardPath());
+    if (instance.forwardToRunning()) {
+        return 0;
+    }
+    instance.listen();
+    QApplication::setQuitOnLastWindowClosed(false);
     if (!app::installTranslations(application)) {
         app::appLog(app::AppLogLevel::error, "App", "the translated texts cannot be loaded");
     }
-    const app::Updater updater(std::make_unique<app::SoftwareCentreUpdates>(),
-                               !kestrava::isRunningUnderTests());
+
+    app::Updater updater(std::make_unique<app::SoftwareCentreUpdates>(), !kestrava::isRunningUnderTests());
     app::QtScheduler scheduler;
     const auto client = app::AgentClient::make(std::make_shared<app::SocketTransport>(scheduler),
                                                std::make_shared<app::BusAgentNotifications>(), scheduler);
@@ -40,5 +52,9 @@ int main(int argc, char** argv) {
         serviceManager, client, std::make_shared<app::Defaults>(app::Defaults::standardFile()), scheduler);
     state->start();
     state->checkAfterUpdate();
+
+    app::TrayApp tray(state, updater, scheduler);
+    QObject::connect(&instance, &app::SingleInstance::broughtForward, &tray, &app::TrayApp::bringForward);
+    tray.show();
     return QApplication::exec();
 }

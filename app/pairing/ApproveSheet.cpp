@@ -6,6 +6,7 @@
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
+#include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
 
 #include <QHBoxLayout>
@@ -22,10 +23,8 @@ namespace {
 constexpr int approvalSeconds = 110;
 
 QLabel* centredLabel(QWidget* parent) {
-    auto* label = new QLabel(parent);
+    QLabel* label = ui::textLabel({}, ui::TextStyle::body, parent);
     label->setAlignment(Qt::AlignCenter);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
     return label;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
+#include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
 
 #include <QLabel>
@@ -10,12 +11,10 @@
 namespace kestrava::app {
 namespace {
 
-QLabel* plainLabel(const QString& name, QWidget* parent) {
-    auto* label = new QLabel(parent);
+QLabel* centred(const QString& name, ui::TextStyle style, QWidget* parent, const QColor& colour = {}) {
+    QLabel* label = ui::textLabel({}, style, parent, colour);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignCenter);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
     return label;
 }
 
@@ -31,11 +30,10 @@ Outcome::Outcome(QWidget* parent) : QWidget(parent) {
     symbol_->setObjectName(QStringLiteral("outcomeSymbol"));
     symbol_->setAlignment(Qt::AlignCenter);
     layout->addWidget(symbol_);
-    title_ = plainLabel(QStringLiteral("outcomeTitle"), this);
+    title_ = centred(QStringLiteral("outcomeTitle"), ui::TextStyle::title3, this);
     title_->setFont(ui::font(ui::TextStyle::title3, QFont::DemiBold));
     layout->addWidget(title_);
-    detail_ = plainLabel(QStringLiteral("outcomeDetail"), this);
-    detail_->setStyleSheet(QStringLiteral("color: %1;").arg(ui::css(ui::secondary())));
+    detail_ = centred(QStringLiteral("outcomeDetail"), ui::TextStyle::body, this, ui::secondary());
     layout->addWidget(detail_);
 }
 

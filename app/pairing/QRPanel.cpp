@@ -6,6 +6,7 @@
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
+#include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
 
 #include <QClipboard>
@@ -19,15 +20,6 @@ namespace kestrava::app {
 namespace {
 
 constexpr int codeSide = 320;
-
-QLabel* secondaryLabel(const QString& text, ui::TextStyle style, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setFont(ui::font(style));
-    label->setStyleSheet(QStringLiteral("color: %1;").arg(ui::css(ui::secondary())));
-    return label;
-}
 
 } // namespace
 
@@ -45,8 +37,8 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
         title->setAlignment(Qt::AlignCenter);
         title->setFont(ui::font(ui::TextStyle::title2, QFont::DemiBold));
         heading->addWidget(title);
-        auto* instruction = secondaryLabel(uiText("Trên iPhone, mở Kestrava › Thêm Mac và quét mã này."),
-                                           ui::TextStyle::body, this);
+        auto* instruction = ui::textLabel(uiText("Trên iPhone, mở Kestrava › Thêm Mac và quét mã này."),
+                                          ui::TextStyle::body, this, ui::secondary());
         instruction->setAlignment(Qt::AlignCenter);
         heading->addWidget(instruction);
         layout->addLayout(heading);
@@ -61,7 +53,7 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     auto* timer = new QLabel(this);
     timer->setPixmap(ui::icon(QStringLiteral("timer"), ui::secondary(), 14, devicePixelRatioF()));
     timerRow->addWidget(timer);
-    countdown_ = secondaryLabel({}, ui::TextStyle::callout, this);
+    countdown_ = ui::textLabel({}, ui::TextStyle::callout, this, ui::secondary());
     countdown_->setObjectName(QStringLiteral("countdown"));
     countdown_->setWordWrap(false);
     timerRow->addWidget(countdown_);
@@ -73,9 +65,8 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     auto* linkLayout = new QVBoxLayout(linkBlock);
     linkLayout->setContentsMargins(0, 0, 0, 0);
     linkLayout->setSpacing(6);
-    linkLayout->addWidget(
-        secondaryLabel(uiText("Không quét được? Dán liên kết này vào Kestrava trên iPhone."),
-                       ui::TextStyle::caption, linkBlock));
+    linkLayout->addWidget(ui::textLabel(uiText("Không quét được? Dán liên kết này vào Kestrava trên iPhone."),
+                                        ui::TextStyle::caption, linkBlock, ui::secondary()));
     auto* linkRow = new QHBoxLayout;
     linkRow->setSpacing(8);
     auto* field = new ui::CardFrame(linkBlock);

@@ -132,26 +132,6 @@ QCoro::Task<> AppState::refreshOnce() {
     assign(lastError_, first ? std::optional(message(*first)) : std::nullopt);
 }
 
-StatusIconState AppState::statusIcon() const {
-    if (!status_) {
-        return StatusIconState::red;
-    }
-    return std::visit(
-        [](const auto& state) {
-            using State = std::decay_t<decltype(state)>;
-            if constexpr (std::is_same_v<State, ConnectionState::Connected>) {
-                return StatusIconState::green;
-            } else if constexpr (std::is_same_v<State, ConnectionState::Reconnecting>) {
-                return StatusIconState::yellow;
-            } else if constexpr (std::is_same_v<State, ConnectionState::Paused>) {
-                return StatusIconState::paused;
-            } else {
-                return StatusIconState::red;
-            }
-        },
-        status_->connection.value);
-}
-
 std::optional<QString> AppState::serviceStatusText() const {
     switch (serviceStatus_) {
     case ServiceStatus::notRegistered:

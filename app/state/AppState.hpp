@@ -9,6 +9,7 @@
 #include "app/state/AppError.hpp"
 #include "app/state/Defaults.hpp"
 #include "app/state/PairingAttempts.hpp"
+#include "app/state/StatusIcon.hpp"
 #include "app/system/ServiceManager.hpp"
 #include "platform/time/Timestamp.hpp"
 
@@ -21,9 +22,6 @@
 #include <vector>
 
 namespace kestrava::app {
-
-// The colour of the tray's shield.
-enum class StatusIconState { green, yellow, red, paused };
 
 // The application's one model of the agent: its last status, its service, the paired phones, the request
 // waiting for a decision, the last failure, and the application's own settings. Change events and a 15 s
@@ -61,7 +59,7 @@ public:
     // share one more pass after it.
     QCoro::Task<> refresh();
 
-    StatusIconState statusIcon() const;
+    StatusIconState statusIcon() const { return statusIconOf(status_); }
     // What the agent's service status means for the user; none while it is enabled.
     std::optional<QString> serviceStatusText() const;
 

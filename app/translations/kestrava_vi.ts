@@ -19,5 +19,37 @@
         <source>Mỗi Mac ghép được tối đa 5 iPhone. Gỡ bớt một iPhone trong Cài đặt rồi thử lại.</source>
         <translation>Mỗi máy tính ghép được tối đa 5 iPhone. Gỡ bớt một iPhone trong Cài đặt rồi thử lại.</translation>
     </message>
+    <message>
+        <source>iPhone này sẽ không xem hay điều khiển được Mac nữa. Muốn dùng lại thì phải ghép lại.</source>
+        <translation>iPhone này sẽ không xem hay điều khiển được máy tính nữa. Muốn dùng lại thì phải ghép lại.</translation>
+    </message>
+    <message>
+        <source>Mac đang không kết nối relay: iPhone được gỡ khỏi Mac ngay và sẽ gỡ khỏi relay khi kết nối lại.</source>
+        <translation>Máy tính đang không kết nối relay: iPhone được gỡ khỏi máy tính ngay và sẽ gỡ khỏi relay khi kết nối lại.</translation>
+    </message>
+    <message>
+        <source>Agent đang mất cấu hình: iPhone chỉ gỡ trên Mac; relay sẽ không được báo.</source>
+        <translation>Agent đang mất cấu hình: iPhone chỉ gỡ trên máy tính; relay sẽ không được báo.</translation>
+    </message>
+    <message>
+        <source>Chỉ gỡ trên Mac; relay sẽ không được báo</source>
+        <translation>Chỉ gỡ trên máy tính; relay sẽ không được báo</translation>
+    </message>
+    <message>
+        <source>Relay đã gỡ Mac này</source>
+        <translation>Relay đã gỡ máy tính này</translation>
+    </message>
+    <message>
+        <source>Một Mac khác đang dùng danh tính này</source>
+        <translation>Một máy tính khác đang dùng danh tính này</translation>
+    </message>
+    <message>
+        <source>Tắt Kestrava trên Mac kia hoặc gỡ Mac đó khỏi iPhone, rồi khởi động lại agent ở đây.</source>
+        <translation>Tắt Kestrava trên máy tính kia hoặc gỡ máy tính đó khỏi iPhone, rồi khởi động lại agent ở đây.</translation>
+    </message>
+    <message>
+        <source>Đăng ký lại Mac này</source>
+        <translation>Đăng ký lại máy tính này</translation>
+    </message>
 </context>
 </TS>

@@ -8,13 +8,15 @@ namespace {
 
 constexpr char prominentProperty[] = "kestravaProminent";
 constexpr char largeProperty[] = "kestravaLarge";
+constexpr char tintProperty[] = "kestravaTint";
 
 // Both looks are written into one style sheet from the button's marks, so neither undoes the other.
 void restyle(QPushButton* button) {
     const bool large = button->property(largeProperty).toBool();
     QString sheet;
     if (button->property(prominentProperty).toBool()) {
-        const QColor background = accent();
+        const QColor tint = button->property(tintProperty).value<QColor>();
+        const QColor background = tint.isValid() ? tint : accent();
         QColor disabledBackground = tertiary();
         disabledBackground.setAlphaF(0.12f);
         sheet += QStringLiteral("QPushButton { background-color: %1; color: white; border: none;"
@@ -36,8 +38,9 @@ void restyle(QPushButton* button) {
 
 } // namespace
 
-void makeProminent(QPushButton* button) {
+void makeProminent(QPushButton* button, const QColor& tint) {
     button->setProperty(prominentProperty, true);
+    button->setProperty(tintProperty, tint);
     restyle(button);
 }
 

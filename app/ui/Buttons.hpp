@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPushButton>
 
 namespace kestrava::app::ui {
@@ -7,8 +8,8 @@ namespace kestrava::app::ui {
 // Looks for push buttons, set through the button's style sheet (which they replace); both may be applied,
 // in either order. Interface thread.
 
-// The window's main action: white text on the accent colour, rounded, greyed out while disabled.
-void makeProminent(QPushButton* button);
+// The window's main action: white text on the accent colour (or `tint`), rounded, greyed out while disabled.
+void makeProminent(QPushButton* button, const QColor& tint = {});
 // A taller button with larger text, for the one action of a sparse window.
 void makeLarge(QPushButton* button);
 

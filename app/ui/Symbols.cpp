@@ -4,6 +4,7 @@
 #include <QPainterPath>
 #include <QtMath>
 #include <map>
+#include <utility>
 
 namespace kestrava::app::ui {
 namespace {
@@ -66,9 +67,17 @@ void exclamation(QPainter& painter, QPointF top, qreal bottom, qreal dot, const 
     painter.fillPath(circle({top.x(), dot}, width * 0.58), colour);
 }
 
-void cross(QPainter& painter, QPointF at, qreal half, const QColor& colour) {
-    stroke(painter, polyline({at + QPointF(-half, -half), at + QPointF(half, half)}), colour, markWeight);
-    stroke(painter, polyline({at + QPointF(half, -half), at + QPointF(-half, half)}), colour, markWeight);
+void cross(QPainter& painter, QPointF at, qreal half, const QColor& colour, qreal width) {
+    stroke(painter, polyline({at + QPointF(-half, -half), at + QPointF(half, half)}), colour, width);
+    stroke(painter, polyline({at + QPointF(half, -half), at + QPointF(-half, half)}), colour, width);
+}
+
+// A plus or, without its upright, a minus.
+void bars(QPainter& painter, QPointF at, qreal half, bool upright, const QColor& colour) {
+    stroke(painter, polyline({at - QPointF(half, 0.0), at + QPointF(half, 0.0)}), colour);
+    if (upright) {
+        stroke(painter, polyline({at - QPointF(0.0, half), at + QPointF(0.0, half)}), colour);
+    }
 }
 
 // A phone standing upright in `body`, its earpiece near the top.
@@ -97,19 +106,142 @@ void checkmarkCircleFill(QPainter& painter, const QColor& colour) {
     stroke(painter, polyline({{7.4, 12.4}, {10.6, 15.6}, {16.6, 8.8}}), Qt::white, markWeight);
 }
 
-void xmarkOctagonFill(QPainter& painter, const QColor& colour) {
-    // Flat top and sides: corners at 22.5° off the axes.
+// Flat top and sides: corners at 22.5° off the axes.
+QPainterPath octagon() {
     const qreal radius = 10.2 / qCos(qDegreesToRadians(22.5));
-    QPolygonF octagon;
+    QPolygonF corners;
     for (int corner = 0; corner < 8; ++corner) {
         const qreal angle = qDegreesToRadians(22.5 + 45.0 * corner);
-        octagon << centre + QPointF(radius * qCos(angle), radius * qSin(angle));
+        corners << centre + QPointF(radius * qCos(angle), radius * qSin(angle));
     }
     QPainterPath path;
-    path.addPolygon(octagon);
+    path.addPolygon(corners);
     path.closeSubpath();
-    solid(painter, path, colour, 1.4);
-    cross(painter, centre, 3.6, Qt::white);
+    return path;
+}
+
+void xmarkOctagonFill(QPainter& painter, const QColor& colour) {
+    solid(painter, octagon(), colour, 1.4);
+    cross(painter, centre, 3.6, Qt::white, markWeight);
+}
+
+void xmarkOctagon(QPainter& painter, const QColor& colour) {
+    stroke(painter, octagon(), colour);
+    cross(painter, centre, 3.4, colour, outlineWeight);
+}
+
+void exclamationmarkOctagonFill(QPainter& painter, const QColor& colour) {
+    solid(painter, octagon(), colour, 1.4);
+    exclamation(painter, {12.0, 6.8}, 13.2, 17.0, Qt::white, markWeight);
+}
+
+// The outline of a circle as large as the square allows, for the marks drawn inside it.
+void ring(QPainter& painter, const QColor& colour) {
+    stroke(painter, circle(centre, 9.8), colour);
+}
+
+void plusCircle(QPainter& painter, const QColor& colour) {
+    ring(painter, colour);
+    bars(painter, centre, 4.6, true, colour);
+}
+
+void minusCircle(QPainter& painter, const QColor& colour) {
+    ring(painter, colour);
+    bars(painter, centre, 4.6, false, colour);
+}
+
+void exclamationmarkCircle(QPainter& painter, const QColor& colour) {
+    ring(painter, colour);
+    exclamation(painter, {12.0, 6.9}, 13.0, 16.6, colour, outlineWeight);
+}
+
+void infoCircle(QPainter& painter, const QColor& colour) {
+    ring(painter, colour);
+    stroke(painter, polyline({{10.4, 10.6}, {12.0, 10.6}, {12.0, 16.8}}), colour);
+    stroke(painter, polyline({{10.2, 16.8}, {13.8, 16.8}}), colour);
+    painter.fillPath(circle({12.0, 7.4}, 1.2), colour);
+}
+
+void arrowDownCircle(QPainter& painter, const QColor& colour) {
+    ring(painter, colour);
+    stroke(painter, polyline({{12.0, 6.6}, {12.0, 17.0}}), colour);
+    stroke(painter, polyline({{7.8, 12.8}, {12.0, 17.0}, {16.2, 12.8}}), colour);
+}
+
+void power(QPainter& painter, const QColor& colour) {
+    const qreal radius = 8.4;
+    const QRectF bounds{centre.x() - radius, 13.0 - radius, 2 * radius, 2 * radius};
+    // Open at the top, where the bar stands.
+    QPainterPath arc;
+    arc.arcMoveTo(bounds, 90.0 - 38.0);
+    arc.arcTo(bounds, 90.0 - 38.0, -(360.0 - 2 * 38.0));
+    stroke(painter, arc, colour, markWeight);
+    stroke(painter, polyline({{12.0, 2.4}, {12.0, 11.6}}), colour, markWeight);
+}
+
+void gearshape(QPainter& painter, const QColor& colour) {
+    constexpr int teeth = 8;
+    constexpr qreal inner = 7.0;
+    constexpr qreal outer = 9.9;
+    // Each tooth spans a little less than half its share of the circle, its flanks slightly slanted.
+    constexpr qreal share = 360.0 / teeth;
+    const auto at = [](qreal radius, qreal degrees) {
+        return centre +
+               QPointF(radius * qCos(qDegreesToRadians(degrees)), radius * qSin(qDegreesToRadians(degrees)));
+    };
+    QPainterPath outline;
+    outline.moveTo(at(inner, -share * 0.3));
+    for (int tooth = 0; tooth < teeth; ++tooth) {
+        const qreal middle = tooth * share;
+        outline.lineTo(at(inner, middle - share * 0.3));
+        outline.lineTo(at(outer, middle - share * 0.2));
+        outline.lineTo(at(outer, middle + share * 0.2));
+        outline.lineTo(at(inner, middle + share * 0.3));
+        const QRectF bounds{centre.x() - inner, centre.y() - inner, 2 * inner, 2 * inner};
+        outline.arcTo(bounds, -(middle + share * 0.3), -share * 0.4);
+    }
+    outline.closeSubpath();
+    stroke(painter, outline, colour, 1.6);
+    stroke(painter, circle(centre, 3.0), colour, 1.6);
+}
+
+// Three lines, each after its number.
+void listNumber(QPainter& painter, const QColor& colour) {
+    constexpr qreal width = 1.5;
+    for (const qreal y : {5.6, 12.0, 18.4}) {
+        stroke(painter, polyline({{10.0, y}, {21.0, y}}), colour);
+    }
+    stroke(painter, polyline({{3.6, 4.6}, {5.0, 3.6}, {5.0, 7.6}}), colour, width);
+    QPainterPath two;
+    two.moveTo(3.4, 10.6);
+    two.cubicTo(3.6, 9.4, 6.6, 9.4, 6.6, 10.8);
+    two.cubicTo(6.6, 11.8, 3.6, 12.8, 3.4, 14.2);
+    two.lineTo(6.8, 14.2);
+    stroke(painter, two, colour, width);
+    QPainterPath three;
+    three.moveTo(3.4, 16.6);
+    three.cubicTo(3.8, 15.6, 6.6, 15.6, 6.6, 16.9);
+    three.cubicTo(6.6, 17.8, 5.6, 18.1, 4.8, 18.1);
+    three.cubicTo(5.6, 18.1, 6.8, 18.4, 6.8, 19.5);
+    three.cubicTo(6.8, 20.9, 3.8, 21.0, 3.4, 19.8);
+    stroke(painter, three, colour, width);
+}
+
+void iphone(QPainter& painter, const QColor& colour) {
+    phone(painter, {6.5, 2.5, 11.0, 19.0}, colour);
+}
+
+// A crescent, its horns to the upper right, with two small sleeping marks beside it.
+void moonZzzFill(QPainter& painter, const QColor& colour) {
+    const QPainterPath disc = circle({10.0, 14.0}, 8.0);
+    const QPainterPath bite = circle({15.2, 9.8}, 6.6);
+    solid(painter, disc.subtracted(bite), colour);
+    for (const auto& [corner, size] :
+         {std::pair{QPointF(15.4, 3.0), 3.4}, std::pair{QPointF(19.4, 9.4), 2.6}}) {
+        const QPointF right = corner + QPointF(size, 0.0);
+        stroke(painter, polyline({corner, right, corner + QPointF(0.0, size), right + QPointF(0.0, size)}),
+               colour, 1.4);
+    }
 }
 
 void questionmarkCircleFill(QPainter& painter, const QColor& colour) {
@@ -195,15 +327,16 @@ void exclamationmarkShieldFill(QPainter& painter, const QColor& colour) {
     exclamation(painter, {12.0, 6.8}, 12.2, 15.6, Qt::white, markWeight);
 }
 
-void xmarkShieldFill(QPainter& painter, const QColor& colour) {
-    solid(painter, shield(), colour);
-    cross(painter, {12.0, 11.4}, 3.1, Qt::white);
+void shieldLefthalfFilled(QPainter& painter, const QColor& colour) {
+    QPainterPath leftHalf;
+    leftHalf.addRect(0.0, 0.0, centre.x(), grid);
+    painter.fillPath(shield().intersected(leftHalf), colour);
+    stroke(painter, shield(), colour);
 }
 
-void pauseShieldFill(QPainter& painter, const QColor& colour) {
+void shieldSlashFill(QPainter& painter, const QColor& colour) {
     solid(painter, shield(), colour);
-    stroke(painter, polyline({{10.1, 8.2}, {10.1, 14.6}}), Qt::white, markWeight);
-    stroke(painter, polyline({{13.9, 8.2}, {13.9, 14.6}}), Qt::white, markWeight);
+    stroke(painter, polyline({{7.4, 6.6}, {16.6, 16.6}}), Qt::white, markWeight);
 }
 
 using Draw = void (*)(QPainter&, const QColor&);
@@ -222,8 +355,20 @@ const std::map<QString, Draw>& catalogue() {
         {QStringLiteral("checkmark"), checkmark},
         {QStringLiteral("checkmark.shield.fill"), checkmarkShieldFill},
         {QStringLiteral("exclamationmark.shield.fill"), exclamationmarkShieldFill},
-        {QStringLiteral("xmark.shield.fill"), xmarkShieldFill},
-        {QStringLiteral("pause.shield.fill"), pauseShieldFill},
+        {QStringLiteral("shield.lefthalf.filled"), shieldLefthalfFilled},
+        {QStringLiteral("shield.slash.fill"), shieldSlashFill},
+        {QStringLiteral("moon.zzz.fill"), moonZzzFill},
+        {QStringLiteral("plus.circle"), plusCircle},
+        {QStringLiteral("minus.circle"), minusCircle},
+        {QStringLiteral("iphone"), iphone},
+        {QStringLiteral("power"), power},
+        {QStringLiteral("arrow.down.circle"), arrowDownCircle},
+        {QStringLiteral("gearshape"), gearshape},
+        {QStringLiteral("list.number"), listNumber},
+        {QStringLiteral("info.circle"), infoCircle},
+        {QStringLiteral("exclamationmark.circle"), exclamationmarkCircle},
+        {QStringLiteral("exclamationmark.octagon.fill"), exclamationmarkOctagonFill},
+        {QStringLiteral("xmark.octagon"), xmarkOctagon},
     };
     return symbols;
 }

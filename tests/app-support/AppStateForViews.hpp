@@ -19,10 +19,16 @@ struct AppStateForViews {
     // The agent answers from now on with a connected status, these phones and this waiting request; the
     // state is refreshed.
     void agentHolds(const std::vector<PhoneInfo>& phones, const std::optional<PendingPairingInfo>& pending);
+    // The same with this status; none: the agent's link fails every call. Yes-or-no questions get `yes`.
+    void agentAnswers(const std::optional<AgentStatus>& status, const std::vector<PhoneInfo>& phones,
+                      const std::optional<PendingPairingInfo>& pending, bool yes = true);
+    // Runs `task` on the event loop to its end.
+    void run(QCoro::Task<> task);
 
     app::QtScheduler scheduler;
     TemporaryDirectory folder;
     std::shared_ptr<FakeAgentTransport> transport;
+    std::shared_ptr<FakeServiceBackend> agentService = std::make_shared<FakeServiceBackend>();
     std::shared_ptr<app::AgentClient> client;
     std::shared_ptr<app::AppState> state;
 };

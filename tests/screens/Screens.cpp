@@ -1,5 +1,7 @@
 // Not a test: renders every window of the application in each of its states, with made-up data, into
 // PNG files for a person to look at (./scripts/screens).
+#include "app/menu/MenuView.hpp"
+#include "app/menu/StatusImage.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/Translations.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
@@ -7,7 +9,10 @@
 #include "tests/app-support/ScriptedPairingService.hpp"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -134,6 +139,91 @@ void pairingWindows() {
     });
 }
 
+// Where the menu's update command would lead: nowhere, here.
+class NoUpdates final : public app::UpdateBackend {
+public:
+    bool canCheckForUpdates() const override { return false; }
+    void checkForUpdates() override {}
+};
+
+AgentStatus statusWith(ConnectionState connection, bool sleepSafe = true, bool paused = false) {
+    AgentStatus status;
+    status.connection = std::move(connection);
+    status.macName = "Máy tính của Lan";
+    status.snapshot.sleepSafe = sleepSafe;
+    status.snapshot.pmsetSleep = sleepSafe ? 0 : 30;
+    status.monitoringPaused = paused;
+    return status;
+}
+
+// The tray's panel with the agent answering `status` and listing `phoneCount` phones; `drive` acts on it.
+void menu(const std::string& name, const std::optional<AgentStatus>& status, int phoneCount,
+          const std::function<void(test::AppStateForViews&)>& drive = {}) {
+    test::AppStateForViews views;
+    views.agentService->current = app::ServiceStatus::enabled;
+    std::vector<PhoneInfo> phones;
+    for (int n = 1; n <= phoneCount; ++n) {
+        phones.push_back(phone(n));
+    }
+    if (!phones.empty()) {
+        phones.front().name = "iPhone của Lan có một cái tên rất dài không vừa một dòng";
+        phones.front().lastUsed = wallClockNow() - 26h;
+    }
+    views.agentAnswers(status, phones, std::nullopt, false);
+    if (drive) {
+        drive(views);
+    }
+    app::Updater updater(std::make_unique<NoUpdates>(), false);
+    QWidget panel;
+    auto* layout = new QVBoxLayout(&panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(new app::MenuView(
+        views.state, updater, [](const QString&) {}, [] {},
+        [](const PhoneInfo&, app::RelayLink) { return false; }, &panel));
+    panel.show();
+    save(panel, "menu-" + name);
+}
+
+// The tray's shield in each state, at the tray's size and larger, on a light and a dark bar.
+void trayIcons() {
+    const std::vector<std::pair<app::StatusIconState, std::string>> states{
+        {app::StatusIconState::green, "green"},
+        {app::StatusIconState::yellow, "yellow"},
+        {app::StatusIconState::red, "red"},
+        {app::StatusIconState::paused, "paused"}};
+    for (const auto& [state, name] : states) {
+        QWidget strip;
+        strip.setFixedSize(120, 40);
+        auto* layout = new QHBoxLayout(&strip);
+        for (const auto& background : {QStringLiteral("#f2f2f2"), QStringLiteral("#2b2b2b")}) {
+            auto* bar = new QLabel(&strip);
+            bar->setStyleSheet(QStringLiteral("background: %1;").arg(background));
+            bar->setAlignment(Qt::AlignCenter);
+            bar->setPixmap(app::statusImage(state).pixmap(15, 15));
+            bar->setToolTip(app::spokenText(state));
+            layout->addWidget(bar);
+        }
+        strip.show();
+        save(strip, "tray-" + name);
+    }
+}
+
+void menus() {
+    menu("connected", statusWith({ConnectionState::Connected{}}), 2);
+    menu("no-phones", statusWith({ConnectionState::Connected{}}), 0);
+    menu("five-phones", statusWith({ConnectionState::Connected{}}), 5);
+    menu("reconnecting-may-sleep", statusWith({ConnectionState::Reconnecting{12}}, false), 1);
+    menu("paused", statusWith({ConnectionState::Paused{}}, true, true), 1);
+    menu("agent-unreachable", std::nullopt, 0);
+    menu("config-lost", statusWith({ConnectionState::Error{"configLost"}}), 3);
+    menu("relay-error", statusWith({ConnectionState::Error{"TLS handshake failed: certificate expired"}}), 1);
+    menu("removed-by-relay", statusWith({ConnectionState::RemovedByRelay{}}), 0);
+    menu("identity-conflict", statusWith({ConnectionState::IdentityConflict{}}), 1);
+    menu("revoke-refused", statusWith({ConnectionState::Connected{}}), 2,
+         [](test::AppStateForViews& views) { views.run(views.state->revoke("phone-1")); });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -145,7 +235,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     test::ensureQtApplication();
+    // Reviewed as the application's users see it.
+    QLocale::setDefault(QLocale(QLocale::Vietnamese, QLocale::Vietnam));
     app::installTranslations(*QCoreApplication::instance());
     pairingWindows();
+    menus();
+    trayIcons();
     return 0;
 }

@@ -4,8 +4,11 @@
 #include "app/link/AgentClient.hpp"
 #include "app/link/BusAgentNotifications.hpp"
 #include "app/link/SocketTransport.hpp"
+#include "app/state/AppState.hpp"
+#include "tests/app-support/FakeServiceBackend.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/Started.hpp"
+#include "tests/app-support/VirtualScheduler.hpp"
 #include "tests/support/PrivateSessionBus.hpp"
 #include "tests/support/RelayPhone.hpp"
 #include "tests/support/ServedAgent.hpp"
@@ -105,6 +108,52 @@ TEST(RealAgent, TheApplicationsClientDrivesTheAgent) {
     EXPECT_TRUE(served.agent->waitForOutput("pairing request req-2 denied (no window",
                                             std::chrono::seconds(10), logged));
     EXPECT_TRUE(test::runQtUntil([&] { return *finished; }));
+}
+
+// The application's state follows the real agent: a pause made by another client of the socket, and a
+// phone paired by the tests' phone, reach it through the agent's announcements.
+TEST(RealAgent, TheApplicationsStateFollowsTheAgent) {
+    test::PrivateSessionBus bus;
+    test::FakeRelay relay;
+    test::ServedAgent served(relay);
+    ASSERT_TRUE(served.start());
+    ASSERT_TRUE(served.waitUntilConnected());
+
+    test::ensureQtApplication();
+    test::VirtualScheduler scheduler;
+    test::TemporaryDirectory folder;
+    auto client = app::AgentClient::make(
+        std::make_shared<app::SocketTransport>(
+            scheduler, [&] { return std::optional(test::agentControlSocket(served.home.path())); }),
+        std::make_shared<app::BusAgentNotifications>(
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "app-state-tests")),
+        scheduler);
+    auto state = app::AppState::make(
+        std::make_shared<app::ServiceManager>(
+            std::make_shared<test::FakeServiceBackend>(), std::make_shared<test::FakeServiceBackend>(),
+            [client] { return client->status(); }, scheduler),
+        client, std::make_shared<app::Defaults>(folder / "Kestrava.conf"), scheduler);
+    state->start();
+    // The state's clock moves 10 ms each turn of the loop, so the 15 s poll stays out of the way.
+    const auto follows = [&](const std::function<bool()>& done) {
+        return test::runQtUntil(done, [&] { scheduler.advance(std::chrono::milliseconds(10)); });
+    };
+    ASSERT_TRUE(follows([&] { return state->statusIcon() == app::StatusIconState::green; }));
+
+    served.client->setMonitoringPaused(true);
+    EXPECT_TRUE(follows([&] { return state->statusIcon() == app::StatusIconState::paused; }));
+    served.client->setMonitoringPaused(false);
+    EXPECT_TRUE(follows([&] { return state->statusIcon() == app::StatusIconState::green; }));
+
+    test::RelayPhone phone(relay);
+    ASSERT_TRUE(served.pair(phone, "req-1", "iPhone của Lan"));
+    EXPECT_TRUE(follows([&] { return state->phones().size() == 1; }));
+    EXPECT_EQ(state->phones()[0].name, "iPhone của Lan");
+    EXPECT_EQ(state->pendingPairing(), std::nullopt);
+
+    state.reset();
+    client.reset();
+    scheduler.advance(std::chrono::minutes(1)); // the poll wakes, finds no state and ends
 }
 
 } // namespace

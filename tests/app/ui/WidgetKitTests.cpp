@@ -19,12 +19,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Solid shapes that carry a white mark.
 const QStringList solidSymbols{
     "checkmark.circle.fill",    "xmark.octagon.fill",
     "questionmark.circle.fill", "exclamationmark.triangle.fill",
     "checkmark.shield.fill",    "exclamationmark.shield.fill",
-    "xmark.shield.fill",        "pause.shield.fill",
+    "shield.slash.fill",        "exclamationmark.octagon.fill",
 };
+// Shapes in the one colour only.
 const QStringList outlineSymbols{
     "clock.badge.exclamationmark",
     "iphone.slash",
@@ -32,6 +34,18 @@ const QStringList outlineSymbols{
     "timer",
     "doc.on.doc",
     "checkmark",
+    "shield.lefthalf.filled",
+    "moon.zzz.fill",
+    "plus.circle",
+    "minus.circle",
+    "iphone",
+    "power",
+    "arrow.down.circle",
+    "gearshape",
+    "list.number",
+    "info.circle",
+    "exclamationmark.circle",
+    "xmark.octagon",
 };
 
 // Whether the middle half of `image` holds an opaque pixel of exactly `colour`.

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/menu/RevokeConfirmation.hpp"
+#include "app/state/AppState.hpp"
+#include "app/system/Updater.hpp"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QToolButton;
+class QVBoxLayout;
+
+namespace kestrava::app {
+
+class MenuRow;
+class PhonesListView;
+
+// The panel under the tray's shield: the computer's name and state, an alert with its repair, the last
+// action's failure, the anti-sleep verdict, the paired phones, the pause switch and the commands. It
+// decides nothing itself: what it shows comes from the menu's view model, what it does goes to the
+// application state or opens a window.
+class MenuView final : public QWidget {
+    Q_OBJECT
+
+public:
+    MenuView(std::shared_ptr<AppState> state, Updater& updater,
+             std::function<void(const QString&)> openWindow, std::function<void()> dismiss, Confirmer confirm,
+             QWidget* parent = nullptr);
+
+private:
+    void render();
+
+    const std::shared_ptr<AppState> state_;
+    Updater& updater_;
+    const std::function<void(const QString&)> openWindow_;
+    const std::function<void()> dismiss_;
+
+    QLabel* shield_;
+    QLabel* name_;
+    QLabel* headerTitle_;
+    QLabel* updated_;
+    QVBoxLayout* notices_; // the alert, the action's failure, the service's state, the sleep verdict
+    MenuRow* addPhone_;
+    QLabel* limit_;
+    QToolButton* phonesToggle_;
+    PhonesListView* phones_;
+    QCheckBox* pause_;
+    QWidget* pauseRow_;
+};
+
+} // namespace kestrava::app

@@ -1,0 +1,52 @@
+#include "app/menu/RevokeConfirmation.hpp"
+
+#include "app/runtime/UiText.hpp"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace kestrava::app {
+
+QString revokeConfirmationText(RelayLink link) {
+    const QString base = uiText("iPhone này sẽ không xem hay điều khiển được Mac nữa. Muốn dùng lại thì phải "
+                                "ghép lại.");
+    switch (link) {
+    case RelayLink::connected:
+        return base;
+    case RelayLink::offline:
+        return base + QStringLiteral("\n\n") +
+               uiText(
+                   "Mac đang không kết nối relay: iPhone được gỡ khỏi Mac ngay và sẽ gỡ khỏi relay khi kết "
+                   "nối lại.");
+    case RelayLink::configLost:
+        return base + QStringLiteral("\n\n") +
+               uiText("Agent đang mất cấu hình: iPhone chỉ gỡ trên Mac; relay sẽ không được báo.");
+    }
+    return base;
+}
+
+std::unique_ptr<QMessageBox> makeRevokeDialog(const PhoneInfo& phone, RelayLink link) {
+    auto dialog = std::make_unique<QMessageBox>();
+    dialog->setIcon(QMessageBox::Warning);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    // The name comes from the phone: markup in it must show as written.
+    dialog->setTextFormat(Qt::PlainText);
+    dialog->setText(uiText("Gỡ “%1”?").arg(QString::fromStdString(phone.name)));
+    dialog->setInformativeText(revokeConfirmationText(link));
+    QPushButton* remove = dialog->addButton(uiText("Gỡ"), QMessageBox::DestructiveRole);
+    dialog->addButton(uiText("Hủy"), QMessageBox::RejectRole);
+    dialog->setDefaultButton(remove);
+    return dialog;
+}
+
+bool confirmRevoke(const PhoneInfo& phone, RelayLink link) {
+    const std::unique_ptr<QMessageBox> dialog = makeRevokeDialog(phone, link);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    dialog->exec();
+    QAbstractButton* answer = dialog->clickedButton();
+    return answer && dialog->buttonRole(answer) == QMessageBox::DestructiveRole;
+}
+
+} // namespace kestrava::app

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/state/AppState.hpp"
+
+#include <QColor>
+#include <QIcon>
+#include <QString>
+
+namespace kestrava::app {
+
+// The shield that stands for the agent's state, in the tray and in the menu's header alike. Interface
+// thread.
+
+QString statusSymbol(StatusIconState state);
+QColor statusColour(StatusIconState state);
+// What the shield says to the user, as its tooltip or accessible name.
+QString spokenText(StatusIconState state);
+
+// The coloured shield at the tray's 15 px, for screens of 1× and 2×; never null.
+QIcon statusImage(StatusIconState state);
+
+} // namespace kestrava::app

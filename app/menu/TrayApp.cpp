@@ -1,0 +1,126 @@
+#include "app/menu/TrayApp.hpp"
+
+#include "app/menu/MenuView.hpp"
+#include "app/menu/PhonesListView.hpp"
+#include "app/menu/StatusImage.hpp"
+#include "app/pairing/PairingWindow.hpp"
+#include "app/runtime/UiText.hpp"
+
+#include <QApplication>
+#include <QCursor>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace kestrava::app {
+namespace {
+
+// The windows of later work: their titles, nothing in them yet.
+QWidget* placeholderWindow(const QString& title) {
+    auto* window = new QWidget;
+    window->setWindowTitle(title);
+    window->setFixedSize(420, 240);
+    return window;
+}
+
+// `panel` placed under `anchor` (the tray icon, or the pointer), inside the screen's free area.
+void placeNear(QWidget& panel, const QRect& anchor) {
+    const QPoint at = anchor.isValid() ? anchor.bottomLeft() : QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(at);
+    const QRect free = screen ? screen->availableGeometry() : QRect(at, panel.size());
+    const QSize size = panel.sizeHint();
+    panel.move(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() - size.width())),
+               std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() - size.height())));
+}
+
+} // namespace
+
+TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler)
+    : state_(std::move(state)), updater_(updater), autoOpener_(scheduler) {
+    windows_.define(QStringLiteral("pairing"), [this] { return new PairingWindow(state_); });
+    windows_.define(QStringLiteral("settings"), [] { return placeholderWindow(uiText("Cài đặt Kestrava")); });
+    windows_.define(QStringLiteral("about"), [] { return placeholderWindow(uiText("Giới thiệu Kestrava")); });
+    windows_.define(QStringLiteral("onboarding"),
+                    [] { return placeholderWindow(uiText("Hướng dẫn Kestrava")); });
+
+    // Some trays never pass a click on: the same commands, from the context menu.
+    const auto command = [this](const char* text, const char* window) {
+        connect(commands_.addAction(uiText(text)), &QAction::triggered, this,
+                [this, id = QString::fromLatin1(window)] { openWindow(id); });
+    };
+    command("Thêm iPhone…", "pairing");
+    command("Cài đặt…", "settings");
+    command("Chạy lại hướng dẫn", "onboarding");
+    command("Giới thiệu Kestrava", "about");
+    commands_.addSeparator();
+    connect(commands_.addAction(uiText("Thoát Kestrava")), &QAction::triggered, qApp, &QApplication::quit);
+    tray_.setContextMenu(&commands_);
+
+    connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) {
+            togglePanel();
+        }
+    });
+    connect(state_.get(), &AppState::changed, this, &TrayApp::renderIcon);
+    renderIcon();
+}
+
+TrayApp::~TrayApp() {
+    delete panel_;
+}
+
+void TrayApp::show() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_.show();
+    } else {
+        togglePanel();
+    }
+    autoOpener_.consider(*state_, [this] { openWindow(QStringLiteral("onboarding")); });
+}
+
+void TrayApp::bringForward() {
+    if (!panel_) {
+        togglePanel();
+    }
+    panel_->raise();
+    panel_->activateWindow();
+}
+
+void TrayApp::renderIcon() {
+    const StatusIconState icon = state_->statusIcon();
+    tray_.setIcon(statusImage(icon));
+    tray_.setToolTip(spokenText(icon));
+}
+
+void TrayApp::togglePanel() {
+    if (panel_ && panel_->isVisible()) {
+        panel_->close();
+        return;
+    }
+    panel_ = makePanel();
+    placeNear(*panel_, tray_.geometry());
+    panel_->show();
+    panel_->activateWindow();
+}
+
+void TrayApp::openWindow(const QString& id) {
+    if (panel_ && (panel_->windowFlags() & Qt::Popup) == Qt::Popup) {
+        panel_->close();
+    }
+    windows_.open(id);
+}
+
+QWidget* TrayApp::makePanel() {
+    const bool inTray = QSystemTrayIcon::isSystemTrayAvailable();
+    auto* panel = new QWidget(nullptr, inTray ? Qt::Popup : Qt::Window);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowTitle(QStringLiteral("Kestrava"));
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(new MenuView(
+        state_, updater_, [this](const QString& id) { openWindow(id); }, [panel] { panel->close(); },
+        confirmRevoke, panel));
+    return panel;
+}
+
+} // namespace kestrava::app

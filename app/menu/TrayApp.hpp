@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/async/Scheduler.hpp"
+#include "app/menu/OnboardingAutoOpener.hpp"
+#include "app/menu/WindowManager.hpp"
+#include "app/state/AppState.hpp"
+#include "app/system/Updater.hpp"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <memory>
+
+namespace kestrava::app {
+
+class MenuView;
+
+// What the user sees of the application: the shield in the tray, the menu panel it opens, the context
+// menu of the same commands for trays that send no click, and the four windows by name. Without a tray
+// the panel is an ordinary window.
+class TrayApp final : public QObject {
+    Q_OBJECT
+
+public:
+    TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler);
+    ~TrayApp() override;
+
+    // Puts the shield in the tray (or opens the panel) and considers opening the first-run guide.
+    void show();
+    // Another start of the application asked for this one.
+    void bringForward();
+    WindowManager& windows() noexcept { return windows_; }
+
+private:
+    void renderIcon();
+    void togglePanel();
+    void openWindow(const QString& id);
+    QWidget* makePanel();
+
+    const std::shared_ptr<AppState> state_;
+    Updater& updater_;
+    WindowManager windows_;
+    OnboardingAutoOpener autoOpener_;
+    QSystemTrayIcon tray_;
+    QMenu commands_;
+    QPointer<QWidget> panel_;
+};
+
+} // namespace kestrava::app
