@@ -39,24 +39,36 @@ T awaited(QCoro::Task<T> task) {
     return started.result();
 }
 
-// The application's client against the real agent running as a service, on a session bus of the test's
-// own: the agent's replies decode, its announcements arrive as events (a pairing request before the
-// change that follows it), and a pairing window the application opened ends when its connection does.
-TEST(RealAgent, TheApplicationsClientDrivesTheAgent) {
+// The real agent running as a service with the tests' relay, on a session bus of the test's own.
+class RealAgent : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(served.start());
+        ASSERT_TRUE(served.waitUntilConnected());
+        test::ensureQtApplication();
+    }
+
+    // The application's client of that agent, resuming on `scheduler`.
+    std::shared_ptr<app::AgentClient> clientOn(app::Scheduler& scheduler, const QString& busName) {
+        return app::AgentClient::make(
+            std::make_shared<app::SocketTransport>(
+                scheduler, [this] { return std::optional(test::agentControlSocket(served.home.path())); }),
+            std::make_shared<app::BusAgentNotifications>(
+                QDBusConnection::connectToBus(QString::fromStdString(bus.address()), busName)),
+            scheduler);
+    }
+
     test::PrivateSessionBus bus;
     test::FakeRelay relay;
-    test::ServedAgent served(relay);
-    ASSERT_TRUE(served.start());
-    ASSERT_TRUE(served.waitUntilConnected());
+    test::ServedAgent served{relay};
+};
 
-    test::ensureQtApplication();
+// The application's client against the real agent: the agent's replies decode, its announcements arrive as
+// events (a pairing request before the change that follows it), and a pairing window the application opened
+// ends when its connection does.
+TEST_F(RealAgent, TheApplicationsClientDrivesTheAgent) {
     app::QtScheduler scheduler;
-    auto client = app::AgentClient::make(
-        std::make_shared<app::SocketTransport>(
-            scheduler, [&] { return std::optional(test::agentControlSocket(served.home.path())); }),
-        std::make_shared<app::BusAgentNotifications>(
-            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "app-tests")),
-        scheduler);
+    auto client = clientOn(scheduler, QStringLiteral("app-tests"));
     const auto heard = std::make_shared<std::vector<AgentEvent>>();
     const auto finished = std::make_shared<bool>(false);
     listen(client->events(), heard, finished);
@@ -112,22 +124,10 @@ TEST(RealAgent, TheApplicationsClientDrivesTheAgent) {
 
 // The application's state follows the real agent: a pause made by another client of the socket, and a
 // phone paired by the tests' phone, reach it through the agent's announcements.
-TEST(RealAgent, TheApplicationsStateFollowsTheAgent) {
-    test::PrivateSessionBus bus;
-    test::FakeRelay relay;
-    test::ServedAgent served(relay);
-    ASSERT_TRUE(served.start());
-    ASSERT_TRUE(served.waitUntilConnected());
-
-    test::ensureQtApplication();
+TEST_F(RealAgent, TheApplicationsStateFollowsTheAgent) {
     test::VirtualScheduler scheduler;
     test::TemporaryDirectory folder;
-    auto client = app::AgentClient::make(
-        std::make_shared<app::SocketTransport>(
-            scheduler, [&] { return std::optional(test::agentControlSocket(served.home.path())); }),
-        std::make_shared<app::BusAgentNotifications>(
-            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), "app-state-tests")),
-        scheduler);
+    auto client = clientOn(scheduler, QStringLiteral("app-state-tests"));
     auto state = app::AppState::make(
         std::make_shared<app::ServiceManager>(
             std::make_shared<test::FakeServiceBackend>(), std::make_shared<test::FakeServiceBackend>(),
