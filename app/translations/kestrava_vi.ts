@@ -51,5 +51,17 @@
         <source>Đăng ký lại Mac này</source>
         <translation>Đăng ký lại máy tính này</translation>
     </message>
+    <message>
+        <source>Agent không khởi động được — mở Login Items, tắt rồi bật Kestrava; nếu vẫn lỗi, xoá bản Kestrava cũ rồi mở lại</source>
+        <translation>Agent không khởi động được — chạy “systemctl --user restart kestrava-agent.service”; nếu vẫn lỗi, xoá bản Kestrava cũ rồi mở lại</translation>
+    </message>
+    <message>
+        <source>Không chép được vào Applications — hãy kéo Kestrava vào Applications bằng Finder rồi mở lại.</source>
+        <translation>Không chép được vào ~/Applications — hãy chép thư mục Kestrava vào ~/Applications bằng trình quản lý tệp rồi mở lại.</translation>
+    </message>
+    <message>
+        <source>Đã chép Kestrava vào Applications — hãy mở nó từ Applications.</source>
+        <translation>Đã chép Kestrava vào ~/Applications/Kestrava — hãy mở nó từ đó.</translation>
+    </message>
 </context>
 </TS>

@@ -33,7 +33,7 @@ public:
     QCoro::Task<Answer> unregisterService() override {
         calls.push_back("unregister");
         if (unregisterFailure) {
-            co_return *unregisterFailure;
+            co_return app::PlatformError(*unregisterFailure); // a copy: QCoro moves from what it is given
         }
         current = statusAfterUnregister;
         co_return Answer{};
