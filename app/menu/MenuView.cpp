@@ -50,18 +50,6 @@ QWidget* notice(const QString& symbol, const QColor& symbolColour, const QString
     return row;
 }
 
-// How a removal reaches the relay, from the agent's connection.
-RelayLink relayLinkOf(const std::optional<AgentStatus>& status) {
-    if (!status) {
-        return RelayLink::offline;
-    }
-    if (std::holds_alternative<ConnectionState::Connected>(status->connection.value)) {
-        return RelayLink::connected;
-    }
-    const auto* error = std::get_if<ConnectionState::Error>(&status->connection.value);
-    return error && error->message == "configLost" ? RelayLink::configLost : RelayLink::offline;
-}
-
 } // namespace
 
 MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,

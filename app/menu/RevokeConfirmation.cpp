@@ -7,6 +7,17 @@
 
 namespace kestrava::app {
 
+RelayLink relayLinkOf(const std::optional<AgentStatus>& status) {
+    if (!status) {
+        return RelayLink::offline;
+    }
+    if (std::holds_alternative<ConnectionState::Connected>(status->connection.value)) {
+        return RelayLink::connected;
+    }
+    const auto* error = std::get_if<ConnectionState::Error>(&status->connection.value);
+    return error && error->message == "configLost" ? RelayLink::configLost : RelayLink::offline;
+}
+
 QString revokeConfirmationText(RelayLink link) {
     const QString base = uiText("iPhone này sẽ không xem hay điều khiển được Mac nữa. Muốn dùng lại thì phải "
                                 "ghép lại.");

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "agent-core/control/AgentStatus.hpp"
 #include "agent-core/control/PhoneInfo.hpp"
 
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QMessageBox;
 
@@ -16,6 +18,9 @@ enum class RelayLink {
     offline,    // removed here at once, from the relay when the agent reconnects
     configLost, // removed here only; the relay is never told
 };
+
+// How a removal reaches the relay, from the agent's last status: none counts as offline.
+RelayLink relayLinkOf(const std::optional<AgentStatus>& status);
 
 // Asks the user whether to remove `phone`; true only when they confirmed.
 using Confirmer = std::function<bool(const PhoneInfo&, RelayLink)>;

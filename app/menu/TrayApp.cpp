@@ -1,10 +1,14 @@
 #include "app/menu/TrayApp.hpp"
 
+#include "app/menu/AboutView.hpp"
 #include "app/menu/MenuView.hpp"
 #include "app/menu/PhonesListView.hpp"
+#include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
+#include "app/onboarding/OnboardingWindow.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/system/PkexecAdminRunner.hpp"
 
 #include <QApplication>
 #include <QCursor>
@@ -13,14 +17,6 @@
 
 namespace kestrava::app {
 namespace {
-
-// The windows of later work: their titles, nothing in them yet.
-QWidget* placeholderWindow(const QString& title) {
-    auto* window = new QWidget;
-    window->setWindowTitle(title);
-    window->setFixedSize(420, 240);
-    return window;
-}
 
 // `panel` placed under `anchor` (the tray icon, or the pointer), inside the screen's free area.
 void placeNear(QWidget& panel, const QRect& anchor) {
@@ -35,12 +31,21 @@ void placeNear(QWidget& panel, const QRect& anchor) {
 } // namespace
 
 TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler)
-    : state_(std::move(state)), updater_(updater), autoOpener_(scheduler) {
+    : state_(std::move(state)), updater_(updater), scheduler_(scheduler), autoOpener_(scheduler) {
     windows_.define(QStringLiteral("pairing"), [this] { return new PairingWindow(state_); });
-    windows_.define(QStringLiteral("settings"), [] { return placeholderWindow(uiText("Cài đặt Kestrava")); });
-    windows_.define(QStringLiteral("about"), [] { return placeholderWindow(uiText("Giới thiệu Kestrava")); });
+    windows_.define(QStringLiteral("settings"), [this] {
+        auto* window = new SettingsView(state_, std::make_shared<PkexecAdminRunner>(),
+                                        [this](const QString& id) { openWindow(id); });
+        window->setWindowTitle(uiText("Cài đặt Kestrava"));
+        return window;
+    });
+    windows_.define(QStringLiteral("about"), [this] {
+        auto* window = new AboutView(state_);
+        window->setWindowTitle(uiText("Giới thiệu Kestrava"));
+        return window;
+    });
     windows_.define(QStringLiteral("onboarding"),
-                    [] { return placeholderWindow(uiText("Hướng dẫn Kestrava")); });
+                    [this] { return new OnboardingWindow(state_, scheduler_); });
 
     // Some trays never pass a click on: the same commands, from the context menu.
     const auto command = [this](const char* text, const char* window) {

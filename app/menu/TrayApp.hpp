@@ -40,6 +40,7 @@ private:
 
     const std::shared_ptr<AppState> state_;
     Updater& updater_;
+    Scheduler& scheduler_;
     WindowManager windows_;
     OnboardingAutoOpener autoOpener_;
     QSystemTrayIcon tray_;

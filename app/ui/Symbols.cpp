@@ -231,17 +231,29 @@ void iphone(QPainter& painter, const QColor& colour) {
     phone(painter, {6.5, 2.5, 11.0, 19.0}, colour);
 }
 
-// A crescent, its horns to the upper right, with two small sleeping marks beside it.
-void moonZzzFill(QPainter& painter, const QColor& colour) {
-    const QPainterPath disc = circle({10.0, 14.0}, 8.0);
-    const QPainterPath bite = circle({15.2, 9.8}, 6.6);
-    solid(painter, disc.subtracted(bite), colour);
+// A crescent, its horns to the upper right.
+QPainterPath crescent() {
+    return circle({10.0, 14.0}, 8.0).subtracted(circle({15.2, 9.8}, 6.6));
+}
+
+// Two small sleeping marks beside the crescent.
+void sleepingMarks(QPainter& painter, const QColor& colour) {
     for (const auto& [corner, size] :
          {std::pair{QPointF(15.4, 3.0), 3.4}, std::pair{QPointF(19.4, 9.4), 2.6}}) {
         const QPointF right = corner + QPointF(size, 0.0);
         stroke(painter, polyline({corner, right, corner + QPointF(0.0, size), right + QPointF(0.0, size)}),
                colour, 1.4);
     }
+}
+
+void moonZzzFill(QPainter& painter, const QColor& colour) {
+    solid(painter, crescent(), colour);
+    sleepingMarks(painter, colour);
+}
+
+void moonZzz(QPainter& painter, const QColor& colour) {
+    stroke(painter, crescent(), colour);
+    sleepingMarks(painter, colour);
 }
 
 void questionmarkCircleFill(QPainter& painter, const QColor& colour) {
@@ -339,6 +351,51 @@ void shieldSlashFill(QPainter& painter, const QColor& colour) {
     stroke(painter, polyline({{7.4, 6.6}, {16.6, 16.6}}), Qt::white, markWeight);
 }
 
+void boltShield(QPainter& painter, const QColor& colour) {
+    stroke(painter, shield(), colour);
+    QPainterPath bolt =
+        polyline({{13.0, 5.8}, {8.6, 12.8}, {11.8, 12.8}, {10.8, 18.2}, {15.4, 10.8}, {12.2, 10.8}});
+    bolt.closeSubpath();
+    solid(painter, bolt, colour, 0.8);
+}
+
+void lockShield(QPainter& painter, const QColor& colour) {
+    stroke(painter, shield(), colour);
+    painter.fillPath(roundedRect({8.6, 10.6, 6.8, 5.6}, 1.2), colour);
+    QPainterPath shackle;
+    shackle.moveTo(10.0, 10.8);
+    shackle.lineTo(10.0, 9.2);
+    shackle.cubicTo(10.0, 6.6, 14.0, 6.6, 14.0, 9.2);
+    shackle.lineTo(14.0, 10.8);
+    stroke(painter, shackle, colour, 1.5);
+}
+
+// A phone with a round button under its screen.
+void iphoneGen3(QPainter& painter, const QColor& colour) {
+    const QRectF body{6.5, 2.5, 11.0, 19.0};
+    phone(painter, body, colour);
+    stroke(painter, circle({body.center().x(), body.bottom() - 2.6}, 1.1), colour, 1.2);
+}
+
+// A seal with a scalloped rim and a check mark.
+void checkmarkSeal(QPainter& painter, const QColor& colour) {
+    constexpr int scallops = 12;
+    QPainterPath rim;
+    for (int point = 0; point <= 2 * scallops; ++point) {
+        const qreal angle = qDegreesToRadians(180.0 * point / scallops - 90.0);
+        const qreal radius = point % 2 == 0 ? 10.2 : 8.8;
+        const QPointF at = centre + QPointF(radius * qCos(angle), radius * qSin(angle));
+        if (point == 0) {
+            rim.moveTo(at);
+        } else {
+            rim.lineTo(at);
+        }
+    }
+    rim.closeSubpath();
+    stroke(painter, rim, colour, 1.5);
+    stroke(painter, polyline({{8.0, 12.2}, {10.8, 15.0}, {16.0, 9.2}}), colour);
+}
+
 using Draw = void (*)(QPainter&, const QColor&);
 
 const std::map<QString, Draw>& catalogue() {
@@ -369,6 +426,11 @@ const std::map<QString, Draw>& catalogue() {
         {QStringLiteral("exclamationmark.circle"), exclamationmarkCircle},
         {QStringLiteral("exclamationmark.octagon.fill"), exclamationmarkOctagonFill},
         {QStringLiteral("xmark.octagon"), xmarkOctagon},
+        {QStringLiteral("bolt.shield"), boltShield},
+        {QStringLiteral("lock.shield"), lockShield},
+        {QStringLiteral("moon.zzz"), moonZzz},
+        {QStringLiteral("iphone.gen3"), iphoneGen3},
+        {QStringLiteral("checkmark.seal"), checkmarkSeal},
     };
     return symbols;
 }

@@ -2,6 +2,8 @@
 
 #include "app/ui/Palette.hpp"
 
+#include <QRegularExpression>
+
 namespace kestrava::app::ui {
 
 QLabel* textLabel(const QString& text, TextStyle style, QWidget* parent, const QColor& colour) {
@@ -12,6 +14,16 @@ QLabel* textLabel(const QString& text, TextStyle style, QWidget* parent, const Q
     if (colour.isValid()) {
         label->setStyleSheet(QStringLiteral("color: %1;").arg(css(colour)));
     }
+    return label;
+}
+
+QLabel* emphasisLabel(const QString& text, TextStyle style, QWidget* parent, const QColor& colour) {
+    static const QRegularExpression emphasis(QStringLiteral("\\*\\*(.+?)\\*\\*"));
+    QLabel* label = textLabel({}, style, parent, colour);
+    label->setTextFormat(Qt::RichText);
+    QString html = text.toHtmlEscaped();
+    html.replace(emphasis, QStringLiteral("<b>\\1</b>"));
+    label->setText(html);
     return label;
 }
 

@@ -11,4 +11,8 @@ namespace kestrava::app::ui {
 // and in `colour` when one is given.
 QLabel* textLabel(const QString& text, TextStyle style, QWidget* parent, const QColor& colour = {});
 
+// A label for one of the interface's own texts in which words between double asterisks are bold; every
+// other character shows as written.
+QLabel* emphasisLabel(const QString& text, TextStyle style, QWidget* parent, const QColor& colour = {});
+
 } // namespace kestrava::app::ui

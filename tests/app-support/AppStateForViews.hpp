@@ -10,6 +10,12 @@
 
 namespace kestrava::test {
 
+// The `n`th made-up paired phone: "phone-n", named "Phone n", paired now and never used.
+inline PhoneInfo samplePhone(int n) {
+    return PhoneInfo{"phone-" + std::to_string(n), "Phone " + std::to_string(n), wallClockNow(),
+                     std::nullopt};
+}
+
 // An application state for a view under test or on review: its agent link leads nowhere (nothing
 // answers), its services are fakes, its settings live in a temporary folder.
 struct AppStateForViews {

@@ -1,11 +1,16 @@
 // Not a test: renders every window of the application in each of its states, with made-up data, into
 // PNG files for a person to look at (./scripts/screens).
+#include "app/menu/AboutView.hpp"
 #include "app/menu/MenuView.hpp"
+#include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
+#include "app/onboarding/OnboardingWindow.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/Translations.hpp"
+#include "app/runtime/UiText.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
+#include "tests/app-support/ScriptedOnboarding.hpp"
 #include "tests/app-support/ScriptedPairingService.hpp"
 
 #include <QApplication>
@@ -224,6 +229,195 @@ void menus() {
          [](test::AppStateForViews& views) { views.run(views.state->revoke("phone-1")); });
 }
 
+// The guide's window over scripted services that `prepare` sets, driven to a state by `drive`. The
+// services are never freed: the flow's work may still run on them after the picture is taken.
+void onboarding(const std::string& name, const std::function<void(test::ScriptedOnboarding&)>& prepare,
+                const std::function<void(app::OnboardingWindow&)>& drive = {}) {
+    test::AppStateForViews views;
+    views.agentHolds({}, std::nullopt);
+    auto* scripted = new test::ScriptedOnboarding(views.scheduler);
+    prepare(*scripted);
+    const auto pairing = std::make_shared<test::ScriptedPairingService>();
+    pairing->window =
+        app::AgentClient::PairingWindow{"kestrava://pair?v=1&u=https%3A%2F%2Frelay.kestrava.example"
+                                        "&d=4F3A9C2E-81B7-4D0A-9E55-2C1F7B6D8A90&s=q8Xr2LmN0vT5yB7w",
+                                        wallClockNow() + 287s, views.client->liveConnection()};
+    app::OnboardingWindow window(
+        views.state, views.scheduler, [scripted] { return scripted->environment(); }, pairing);
+    window.show();
+    settle();
+    if (drive) {
+        drive(window);
+        settle();
+    }
+    save(window, "onboarding-" + name);
+    scripted->admin->letGo();
+}
+
+// Runs the flow's operation, as a button of the page would.
+std::function<void(app::OnboardingWindow&)> pressing(const char* button) {
+    return [button](app::OnboardingWindow& window) { click(window, button); };
+}
+
+// Moves the guide `steps` steps on without doing them, then acts with `then`.
+std::function<void(app::OnboardingWindow&)> skipping(int steps,
+                                                     std::function<void(app::OnboardingWindow&)> then = {}) {
+    return [steps, then](app::OnboardingWindow& window) {
+        for (int step = 0; step < steps; ++step) {
+            window.flow()->skip();
+            settle();
+        }
+        if (then) {
+            then(window);
+        }
+    };
+}
+
+void onboardingWindows() {
+    const auto none = [](test::ScriptedOnboarding&) {};
+    onboarding("agent-pending", none);
+    onboarding("agent-working", none, pressing("turnOn"));
+    onboarding(
+        "agent-done", [](auto& scripted) { scripted.agent->readyAt = 0s; }, pressing("turnOn"));
+    onboarding(
+        "agent-needs-approval",
+        [](auto& scripted) { scripted.service->statusAfterRegister = app::ServiceStatus::requiresApproval; },
+        pressing("turnOn"));
+    onboarding(
+        "agent-failed",
+        [](auto& scripted) {
+            scripted.service->registerFailure = app::PlatformError{"Unit kestrava-agent.service not found."};
+            scripted.service->statusAfterRegister = app::ServiceStatus::notRegistered;
+        },
+        pressing("turnOn"));
+    onboarding("agent-relocated", [](auto& scripted) { scripted.bundlePath = "/media/lan/USB/Kestrava"; });
+    onboarding(
+        "agent-relocated-move-failed",
+        [](auto& scripted) {
+            scripted.bundlePath = "/media/lan/USB/Kestrava";
+            scripted.moveAnswer = app::uiText("Không chép được vào Applications — hãy kéo Kestrava vào "
+                                              "Applications bằng Finder rồi mở lại.");
+        },
+        pressing("move"));
+    onboarding(
+        "power-desktop", [](auto& scripted) { scripted.sleepMinutes = 30; }, skipping(1));
+    onboarding(
+        "power-laptop",
+        [](auto& scripted) {
+            scripted.facts.isLaptop = true;
+            scripted.sleepMinutes = -1;
+        },
+        skipping(1));
+    onboarding(
+        "power-working", [](auto& scripted) { scripted.admin->held = true; }, skipping(1, pressing("apply")));
+    onboarding(
+        "power-done", [](auto& scripted) { scripted.sleepMinutes = 0; }, skipping(1, pressing("apply")));
+    onboarding(
+        "power-skipped", [](auto& scripted) { scripted.admin->answer = app::PowerSetupResult::cancelled(); },
+        skipping(1, pressing("apply")));
+    onboarding(
+        "power-failed",
+        [](auto& scripted) {
+            scripted.admin->answer = app::PowerSetupResult::failed("Error executing command as another user: "
+                                                                   "Not authorized");
+        },
+        skipping(1, pressing("apply")));
+    onboarding(
+        "fda-waiting", [](auto& scripted) { scripted.agent->fullDiskAccess = false; }, skipping(2));
+    onboarding("fda-done", none, skipping(2));
+    onboarding(
+        "fda-skipped", [](auto& scripted) { scripted.agent->fullDiskAccess = false; },
+        skipping(3, [](app::OnboardingWindow& window) { window.flow()->back(); }));
+    onboarding("pair-qr", none, skipping(3));
+    onboarding("pair-done", none, skipping(3, [](app::OnboardingWindow& window) {
+                   window.flow()->setPairState(app::StepState::done());
+               }));
+    onboarding(
+        "summary-ready",
+        [](auto& scripted) {
+            scripted.agent->readyAt = 0s;
+            scripted.sleepMinutes = 0;
+            scripted.facts.autoLoginUser = "lan";
+        },
+        [](app::OnboardingWindow& window) {
+            click(window, "turnOn");
+            settle();
+            skipping(4)(window);
+        });
+    onboarding(
+        "summary-warnings",
+        [](auto& scripted) {
+            scripted.facts = app::SystemFacts{true, std::nullopt, true};
+            scripted.sleepMinutes = 10;
+            scripted.service->statusAfterRegister = app::ServiceStatus::requiresApproval;
+            scripted.admin->answer = app::PowerSetupResult::failed("exit 1");
+            scripted.agent->phonesLatency = 0s;
+        },
+        [](app::OnboardingWindow& window) {
+            click(window, "turnOn");
+            settle();
+            window.flow()->next(); // past what the footer would allow, to show each state on the summary
+            settle();
+            click(window, "apply");
+            settle();
+            for (int step = 0; step < 3; ++step) {
+                window.flow()->next();
+                settle();
+            }
+        });
+}
+
+// The settings window over the agent answering `status` with `phoneCount` phones; `drive` acts on it.
+void settings(const std::string& name, const std::optional<AgentStatus>& status, int phoneCount,
+              bool powerApplied,
+              const std::function<void(test::AppStateForViews&, app::SettingsView&)>& drive = {}) {
+    test::AppStateForViews views;
+    views.agentService->current = app::ServiceStatus::enabled;
+    std::vector<PhoneInfo> phones;
+    for (int n = 1; n <= phoneCount; ++n) {
+        phones.push_back(phone(n));
+    }
+    views.agentAnswers(status, phones, std::nullopt);
+    if (powerApplied) {
+        views.state->defaults().setBoolean("powerApplied", true);
+        views.state->defaults().setText("powerAppliedFlags", "-a");
+    }
+    const auto admin = std::make_shared<test::ScriptedAdmin>();
+    admin->answer = app::PowerSetupResult::failed("nothing to undo");
+    app::SettingsView view(
+        views.state, admin, [](const QString&) {}, [](const PhoneInfo&, app::RelayLink) { return false; });
+    view.setWindowTitle(app::uiText("Cài đặt Kestrava"));
+    view.show();
+    if (drive) {
+        drive(views, view);
+    }
+    save(view, "settings-" + name);
+}
+
+void settingsWindows() {
+    settings("connected", statusWith({ConnectionState::Connected{}}), 2, true);
+    settings("five-phones-may-sleep", statusWith({ConnectionState::Connected{}}, false), 5, false);
+    settings("agent-unreachable", std::nullopt, 0, false);
+    settings("undo-failed", statusWith({ConnectionState::Connected{}}), 1, true,
+             [](test::AppStateForViews&, app::SettingsView& view) {
+                 click(view, "undo");
+                 settle();
+             });
+}
+
+void aboutWindows() {
+    for (const bool reachable : {true, false}) {
+        test::AppStateForViews views;
+        AgentStatus status = statusWith({ConnectionState::Connected{}});
+        status.agentVersion = "0.1.0 (1)";
+        views.agentAnswers(reachable ? std::optional(status) : std::nullopt, {}, std::nullopt);
+        app::AboutView view(views.state);
+        view.setWindowTitle(app::uiText("Giới thiệu Kestrava"));
+        view.show();
+        save(view, reachable ? "about" : "about-agent-unreachable");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -239,6 +433,9 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::Vietnamese, QLocale::Vietnam));
     app::installTranslations(*QCoreApplication::instance());
     pairingWindows();
+    onboardingWindows();
+    settingsWindows();
+    aboutWindows();
     menus();
     trayIcons();
     return 0;

@@ -1,16 +1,14 @@
-#include "app/async/Sleep.hpp"
 #include "app/onboarding/OnboardingFlow.hpp"
 #include "app/state/AppError.hpp"
 #include "tests/app-support/QtLoop.hpp"
+#include "tests/app-support/ScriptedOnboarding.hpp"
 #include "tests/app-support/Started.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
 #include "tests/support/EnvironmentOverride.hpp"
-#include "tests/support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <mutex>
 
 namespace kestrava {
 namespace {
@@ -26,107 +24,8 @@ using app::ServiceStatus;
 using app::StepState;
 using Duration = app::Scheduler::Clock::duration;
 
-// An agent whose answers the test scripts. Each status call is decided when it is made: from `readyAt` on
-// it answers, before that it fails; either way after `latency`.
-struct ScriptedAgent final : app::OnboardingAgent, std::enable_shared_from_this<ScriptedAgent> {
-    explicit ScriptedAgent(test::VirtualScheduler& scheduler) : scheduler(scheduler) {}
-
-    QCoro::Task<app::AgentResult<AgentStatus>> status() override {
-        const auto keep = shared_from_this(); // a call cut off by its limit still ends later
-        statusCalls.push_back(scheduler.elapsed());
-        if (onStatus) {
-            onStatus();
-        }
-        const bool ready = readyAt && scheduler.elapsed() >= *readyAt;
-        co_await app::sleepFor(scheduler, latency);
-        if (!ready) {
-            co_return AgentClientError::connection("Connection refused");
-        }
-        co_return AgentStatus{};
-    }
-
-    QCoro::Task<app::AgentResult<std::vector<PhoneInfo>>> phones() override {
-        const auto keep = shared_from_this();
-        ++phonesCalls;
-        co_await app::sleepFor(scheduler, 1s);
-        if (!phoneList) {
-            co_return AgentClientError::timeout();
-        }
-        co_return std::vector<PhoneInfo>(*phoneList); // a copy: QCoro moves from what it is given
-    }
-
-    QCoro::Task<app::AgentResult<bool>> hasFullDiskAccess() override {
-        if (!fullDiskAccess) {
-            co_return AgentClientError::badReply();
-        }
-        co_return *fullDiskAccess;
-    }
-
-    test::VirtualScheduler& scheduler;
-    std::optional<Duration> readyAt; // none: never
-    Duration latency = 0s;
-    std::function<void()> onStatus;
-    std::vector<Duration> statusCalls;
-    std::optional<std::vector<PhoneInfo>> phoneList = std::vector<PhoneInfo>{}; // none: the call fails
-    int phonesCalls = 0;
-    std::optional<bool> fullDiskAccess = true; // none: the call fails
-};
-
-// The agent's service as the test scripts it.
-struct ScriptedService final : app::OnboardingService {
-    explicit ScriptedService(test::VirtualScheduler& scheduler) : scheduler(scheduler) {}
-
-    ServiceStatus agentStatus() const override { return status; }
-
-    QCoro::Task<app::Result<void, ServiceFailure>> registerAgent() override {
-        calls.push_back("register");
-        status = statusAfterRegister;
-        if (registerFailure) {
-            co_return ServiceFailure(*registerFailure);
-        }
-        co_return app::Result<void, ServiceFailure>{};
-    }
-
-    void openLoginItems() override { calls.push_back("openLoginItems"); }
-
-    QCoro::Task<app::Result<void, ServiceFailure>> restartAgent() override {
-        calls.push_back("restart");
-        co_await app::sleepFor(scheduler, restartTakes);
-        if (onRestart) {
-            onRestart();
-        }
-        status = statusAfterRestart;
-        if (restartFailure) {
-            co_return ServiceFailure(*restartFailure);
-        }
-        co_return app::Result<void, ServiceFailure>{};
-    }
-
-    test::VirtualScheduler& scheduler;
-    ServiceStatus status = ServiceStatus::notRegistered;
-    ServiceStatus statusAfterRegister = ServiceStatus::enabled;
-    std::optional<ServiceFailure> registerFailure;
-    ServiceStatus statusAfterRestart = ServiceStatus::enabled;
-    std::optional<ServiceFailure> restartFailure;
-    Duration restartTakes = 1s;
-    std::function<void()> onRestart;
-    std::vector<std::string> calls;
-
-    int restarts() const { return static_cast<int>(std::count(calls.begin(), calls.end(), "restart")); }
-};
-
-// Answers every administrator command the same way, on the admin thread.
-struct ScriptedAdmin final : app::AdminRunner {
-    PowerSetupResult run(const std::string& command) override {
-        const std::lock_guard lock(mutex);
-        commands.push_back(command);
-        return answer;
-    }
-
-    std::mutex mutex;
-    PowerSetupResult answer = PowerSetupResult::applied();
-    std::vector<std::string> commands;
-};
+using ScriptedAgent = test::ScriptedOnboardingAgent;
+using ScriptedService = test::ScriptedOnboardingService;
 
 class OnboardingFlowTest : public testing::Test {
 protected:
@@ -134,22 +33,9 @@ protected:
     ~OnboardingFlowTest() override { scheduler.advance(1h); }
 
     std::shared_ptr<app::OnboardingFlow> makeFlow() {
-        app::OnboardingEnvironment environment;
-        environment.agent = agent;
-        environment.service = service;
-        environment.admin = admin;
-        environment.facts = [this]() -> QCoro::Task<app::SystemFacts> {
-            ++factsReads;
-            co_return facts;
-        };
-        environment.currentSleep = [this]() -> QCoro::Task<std::int64_t> {
-            ++sleepReads;
-            co_return sleepMinutes;
-        };
-        environment.defaults = defaults;
-        environment.bundlePath = bundlePath;
-        environment.moveToApplications = []() -> QCoro::Task<std::optional<QString>> { co_return {}; };
-        flow = app::OnboardingFlow::make(std::move(environment), scheduler, [this] { ++finished; });
+        scripted.agent = agent;
+        scripted.service = service;
+        flow = app::OnboardingFlow::make(scripted.environment(), scheduler, [this] { ++finished; });
         return flow;
     }
 
@@ -178,18 +64,18 @@ protected:
     }
 
     test::VirtualScheduler scheduler;
-    std::shared_ptr<ScriptedAgent> agent = std::make_shared<ScriptedAgent>(scheduler);
-    std::shared_ptr<ScriptedService> service = std::make_shared<ScriptedService>(scheduler);
-    std::shared_ptr<ScriptedAdmin> admin = std::make_shared<ScriptedAdmin>();
-    test::TemporaryDirectory folder;
-    std::shared_ptr<app::Defaults> defaults = std::make_shared<app::Defaults>(folder / "Kestrava.conf");
+    test::ScriptedOnboarding scripted{scheduler};
+    std::shared_ptr<ScriptedAgent> agent = scripted.agent;
+    std::shared_ptr<ScriptedService> service = scripted.service;
+    std::shared_ptr<test::ScriptedAdmin> admin = scripted.admin;
+    std::shared_ptr<app::Defaults> defaults = scripted.defaults;
     test::EnvironmentOverride desktop{"XDG_CURRENT_DESKTOP", "KDE"}; // no GNOME step in the power apply
-    app::SystemFacts facts;
-    std::int64_t sleepMinutes = 10;
-    int factsReads = 0;
-    int sleepReads = 0;
+    app::SystemFacts& facts = scripted.facts;
+    std::int64_t& sleepMinutes = scripted.sleepMinutes;
+    int& factsReads = scripted.factsReads;
+    int& sleepReads = scripted.sleepReads;
+    std::string& bundlePath = scripted.bundlePath;
     int finished = 0;
-    std::string bundlePath = "/opt/kestrava";
     std::shared_ptr<app::OnboardingFlow> flow;
 };
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace kestrava::app {
+
+// The head of every page of the first-run guide: a large symbol, the page's title and its explanation,
+// which wraps onto as many lines as it needs. The texts are the interface's own (double asterisks make
+// words bold). Interface thread.
+class StepHeader final : public QWidget {
+    Q_OBJECT
+
+public:
+    StepHeader(const QString& symbol, const QString& title, const QString& detail, QWidget* parent = nullptr);
+};
+
+} // namespace kestrava::app
