@@ -6,6 +6,7 @@
 #include "app/menu/PhonesListView.hpp"
 #include "app/menu/StatusImage.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/ui/Discard.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
@@ -67,6 +68,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     header->setContentsMargins(14, 12, 14, 10);
     header->setSpacing(10);
     shield_ = new QLabel(this);
+    shield_->setObjectName(QStringLiteral("shield"));
     header->addWidget(shield_, 0, Qt::AlignTop);
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
@@ -95,6 +97,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     phones->addWidget(addPhone_);
     limit_ = ui::textLabel(uiText("Đã đủ 5 iPhone — gỡ bớt để thêm"), ui::TextStyle::caption, this,
                            ui::secondary());
+    limit_->setObjectName(QStringLiteral("phoneLimit"));
     limit_->setContentsMargins(40, 0, 0, 2);
     phones->addWidget(limit_);
     phonesToggle_ = new QToolButton(this);
@@ -119,9 +122,8 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     pauseRow_ = new QWidget(this);
     auto* pauseLayout = new QHBoxLayout(pauseRow_);
     pauseLayout->setContentsMargins(14, 6, 14, 6);
-    pauseLayout->addWidget(ui::textLabel(MenuViewModel::pauseLabel(), ui::TextStyle::body, pauseRow_,
-                                         palette().color(QPalette::WindowText)),
-                           1);
+    // In the palette's colour, which greys it with the switch while there is no status.
+    pauseLayout->addWidget(ui::textLabel(MenuViewModel::pauseLabel(), ui::TextStyle::body, pauseRow_), 1);
     pause_ = new QCheckBox(pauseRow_);
     pause_->setObjectName(QStringLiteral("pause"));
     pause_->setAccessibleName(MenuViewModel::pauseLabel());
@@ -135,6 +137,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     commands->setContentsMargins(0, 4, 0, 4);
     commands->setSpacing(0);
     auto* update = new MenuRow(uiText("Kiểm tra cập nhật…"), {}, QStringLiteral("arrow.down.circle"), this);
+    update->setObjectName(QStringLiteral("checkForUpdates"));
     update->setEnabled(updater_.canCheckForUpdates());
     connect(update, &MenuRow::clicked, this, [this] {
         dismiss_();
@@ -187,7 +190,8 @@ void MenuView::render() {
     updated_->setVisible(state_->lastUpdated().has_value());
 
     while (QLayoutItem* item = notices_->takeAt(0)) {
-        delete item->widget();
+        // The alert's button may be in the middle of its click: a repair that fails at once redraws.
+        ui::discardLater(item->widget());
         delete item;
     }
     if (model.alert) {

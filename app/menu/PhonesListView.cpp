@@ -1,6 +1,7 @@
 #include "app/menu/PhonesListView.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/ui/Discard.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/RelativeDate.hpp"
@@ -57,11 +58,9 @@ PhonesListView::PhonesListView(PhonesListStyle style, Confirmer confirm, QWidget
 void PhonesListView::render(const std::vector<PhoneInfo>& phones, RelayLink link,
                             std::function<void(const PhoneInfo&)> revoke, Timestamp now) {
     for (QWidget* row : findChildren<QWidget*>(QStringLiteral("phoneRow"), Qt::FindDirectChildrenOnly)) {
-        // The row may hold the button whose click is still being handled (a confirmation's nested loop can
-        // rebuild the list), so it leaves the list now and is deleted once that is over.
-        row->hide();
-        row->setParent(nullptr);
-        row->deleteLater();
+        // The row may hold the button whose click is still being handled: a confirmation's nested loop can
+        // rebuild the list.
+        ui::discardLater(row);
     }
     emptyText_->setVisible(phones.empty());
     for (const PhoneInfo& phone : phones) {

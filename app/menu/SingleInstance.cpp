@@ -4,7 +4,10 @@
 #include "agent-core/control/ControlSocketPath.hpp"
 
 #include <QLocalSocket>
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace kestrava::app {
@@ -36,9 +39,20 @@ SingleInstance::SingleInstance(std::optional<std::filesystem::path> path) : path
     });
 }
 
+SingleInstance::~SingleInstance() {
+    endTurn();
+}
+
 bool SingleInstance::forwardToRunning() {
     if (!path_) {
         return false;
+    }
+    // Without the lock file (a runtime folder that refuses it) starts go unguarded, as the socket alone
+    // allows.
+    turn_ = ::open((path_->string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // Waits while another start takes its turn.
+    while (turn_ >= 0 && ::flock(turn_, LOCK_EX) != 0 && errno == EINTR) {
+        // A signal interrupted the wait: wait on.
     }
     QLocalSocket running;
     running.connectToServer(QString::fromStdString(path_->string()));
@@ -46,7 +60,11 @@ bool SingleInstance::forwardToRunning() {
         return false;
     }
     running.write(comeForward);
-    return running.waitForBytesWritten(answerWithin);
+    if (!running.waitForBytesWritten(answerWithin)) {
+        return false;
+    }
+    endTurn();
+    return true;
 }
 
 bool SingleInstance::listen() {
@@ -57,7 +75,17 @@ bool SingleInstance::listen() {
     // Nobody answered there: what is left is a socket of an instance that died.
     QLocalServer::removeServer(name);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    return server_.listen(name);
+    const bool listening = server_.listen(name);
+    endTurn();
+    return listening;
+}
+
+void SingleInstance::endTurn() {
+    // Closing the file gives the lock up.
+    if (turn_ >= 0) {
+        ::close(turn_);
+        turn_ = -1;
+    }
 }
 
 } // namespace kestrava::app

@@ -8,7 +8,9 @@
 namespace kestrava::app {
 
 // One application per user session: the first one listens on a socket in the user's runtime folder; a
-// later one finds it there, asks it to come forward and steps aside.
+// later one finds it there, asks it to come forward and steps aside. Looking for a running one and
+// listening are one turn under a lock file beside the socket, so two starts at the same instant cannot
+// both find nobody and both run. Interface thread; owns its socket and, during its turn, the lock.
 class SingleInstance final : public QObject {
     Q_OBJECT
 
@@ -18,10 +20,12 @@ public:
     static std::optional<std::filesystem::path> standardPath();
 
     explicit SingleInstance(std::optional<std::filesystem::path> path);
+    ~SingleInstance() override;
 
-    // True when another instance was found and asked to come forward: this one should exit.
+    // True when another instance was found and asked to come forward: this one should exit. Waits while
+    // another start takes its turn; on false this one holds the turn until it listens (or goes).
     bool forwardToRunning();
-    // Listens for later instances; false when the socket cannot be made.
+    // Listens for later instances, then ends the turn; false when the socket cannot be made.
     bool listen();
 
 signals:
@@ -29,7 +33,10 @@ signals:
     void broughtForward();
 
 private:
+    void endTurn();
+
     const std::optional<std::filesystem::path> path_;
+    int turn_ = -1; // the locked lock file while this start looks and listens
     QLocalServer server_;
 };
 

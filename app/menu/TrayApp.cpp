@@ -2,6 +2,7 @@
 
 #include "app/menu/AboutView.hpp"
 #include "app/menu/MenuView.hpp"
+#include "app/menu/MenuViewModel.hpp"
 #include "app/menu/PhonesListView.hpp"
 #include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
@@ -49,10 +50,12 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
 
     // Some trays never pass a click on: the same commands, from the context menu.
     const auto command = [this](const char* text, const char* window) {
-        connect(commands_.addAction(uiText(text)), &QAction::triggered, this,
+        QAction* action = commands_.addAction(uiText(text));
+        connect(action, &QAction::triggered, this,
                 [this, id = QString::fromLatin1(window)] { openWindow(id); });
+        return action;
     };
-    command("Thêm iPhone…", "pairing");
+    addPhone_ = command("Thêm iPhone…", "pairing");
     command("Cài đặt…", "settings");
     command("Chạy lại hướng dẫn", "onboarding");
     command("Giới thiệu Kestrava", "about");
@@ -65,8 +68,8 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
             togglePanel();
         }
     });
-    connect(state_.get(), &AppState::changed, this, &TrayApp::renderIcon);
-    renderIcon();
+    connect(state_.get(), &AppState::changed, this, &TrayApp::render);
+    render();
 }
 
 TrayApp::~TrayApp() {
@@ -83,17 +86,21 @@ void TrayApp::show() {
 }
 
 void TrayApp::bringForward() {
-    if (!panel_) {
+    // A closed panel may not be deleted yet.
+    if (!panel_ || !panel_->isVisible()) {
         togglePanel();
     }
     panel_->raise();
     panel_->activateWindow();
 }
 
-void TrayApp::renderIcon() {
+void TrayApp::render() {
     const StatusIconState icon = state_->statusIcon();
     tray_.setIcon(statusImage(icon));
     tray_.setToolTip(spokenText(icon));
+    addPhone_->setEnabled(
+        MenuViewModel::make(state_->status(), state_->phones(), state_->lastError(), state_->serviceStatus())
+            .canAddPhone);
 }
 
 void TrayApp::togglePanel() {

@@ -33,7 +33,8 @@ public:
     WindowManager& windows() noexcept { return windows_; }
 
 private:
-    void renderIcon();
+    // The shield, and the context menu's "Thêm iPhone…" enabled when the panel's row is.
+    void render();
     void togglePanel();
     void openWindow(const QString& id);
     QWidget* makePanel();
@@ -45,6 +46,7 @@ private:
     OnboardingAutoOpener autoOpener_;
     QSystemTrayIcon tray_;
     QMenu commands_;
+    QAction* addPhone_;
     QPointer<QWidget> panel_;
 };
 

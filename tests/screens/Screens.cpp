@@ -190,7 +190,7 @@ void menu(const std::string& name, const std::optional<AgentStatus>& status, int
     save(panel, "menu-" + name);
 }
 
-// The tray's shield in each state, at the tray's size and larger, on a light and a dark bar.
+// The tray's shield in each state, at the tray's size, on a light and a dark bar.
 void trayIcons() {
     const std::vector<std::pair<app::StatusIconState, std::string>> states{
         {app::StatusIconState::green, "green"},
@@ -227,6 +227,22 @@ void menus() {
     menu("identity-conflict", statusWith({ConnectionState::IdentityConflict{}}), 1);
     menu("revoke-refused", statusWith({ConnectionState::Connected{}}), 2,
          [](test::AppStateForViews& views) { views.run(views.state->revoke("phone-1")); });
+
+    // The agent's service not registered, as the next refresh finds it.
+    const auto serviceOff = [](test::AppStateForViews& views) {
+        views.agentService->current = app::ServiceStatus::notRegistered;
+        views.run(views.state->refresh());
+    };
+    menu("agent-not-enabled", std::nullopt, 0, serviceOff);
+    menu("service-not-enabled", statusWith({ConnectionState::Connected{}}), 1, serviceOff);
+    menu("config-lost-no-phones", statusWith({ConnectionState::Error{"configLost"}}), 0);
+    menu("removed-by-relay-with-phones", statusWith({ConnectionState::RemovedByRelay{}}), 2);
+    AgentStatus onBattery = statusWith({ConnectionState::Connected{}}, false);
+    onBattery.snapshot.isLaptop = true;
+    menu("on-battery", onBattery, 1);
+    AgentStatus sleepUnread = statusWith({ConnectionState::Connected{}}, false);
+    sleepUnread.snapshot.pmsetSleep = -1;
+    menu("sleep-unknown", sleepUnread, 1);
 }
 
 // The guide's window over scripted services that `prepare` sets, driven to a state by `drive`. The

@@ -1,6 +1,9 @@
+#include "app/menu/MenuView.hpp"
 #include "app/menu/OnboardingAutoOpener.hpp"
 #include "app/menu/SingleInstance.hpp"
+#include "app/menu/TrayApp.hpp"
 #include "app/menu/WindowManager.hpp"
+#include "app/runtime/UiText.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
@@ -8,6 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <array>
+#include <atomic>
+#include <latch>
 #include <thread>
 
 namespace kestrava {
@@ -42,6 +51,44 @@ TEST(SingleInstance, ASecondStartBringsTheFirstForward) {
     EXPECT_FALSE(app::SingleInstance(std::nullopt).forwardToRunning());
 }
 
+// Two starts at the same instant take turns: one finds nobody and runs, the other waits until it listens,
+// then asks it to come forward.
+TEST(SingleInstance, TwoStartsAtTheSameInstantRunOnce) {
+    test::ensureQtApplication();
+    constexpr int pending = -1;
+    for (int round = 0; round < 20 && !testing::Test::HasFailure(); ++round) {
+        SCOPED_TRACE(round);
+        test::TemporaryDirectory runtime;
+        std::array<app::SingleInstance, 2> starts{app::SingleInstance(runtime / "app.socket"),
+                                                  app::SingleInstance(runtime / "app.socket")};
+        int broughtForward = 0;
+        for (auto& start : starts) {
+            QObject::connect(&start, &app::SingleInstance::broughtForward, [&] { ++broughtForward; });
+        }
+        std::array<std::atomic<int>, 2> forwarded{pending, pending};
+        std::latch together(2);
+        // Their sockets belong to this thread's event loop: only the looks run on threads.
+        std::array<std::jthread, 2> looking;
+        for (std::size_t n = 0; n < 2; ++n) {
+            looking[n] = std::jthread([&, n] {
+                together.arrive_and_wait();
+                forwarded[n] = starts[n].forwardToRunning() ? 1 : 0;
+            });
+        }
+        test::runQtUntil([&] { return forwarded[0] != pending || forwarded[1] != pending; });
+        const std::size_t first = forwarded[0] != pending ? 0 : 1;
+        const std::size_t second = 1 - first;
+        const int secondBeforeTheListen = forwarded[second];
+        EXPECT_EQ(forwarded[first], 0);
+        EXPECT_TRUE(starts[first].listen());
+        EXPECT_EQ(secondBeforeTheListen, pending);
+        test::runQtUntil(
+            [&] { return forwarded[second] == 0 || (forwarded[second] == 1 && broughtForward == 1); });
+        EXPECT_EQ(forwarded[second], 1);
+        EXPECT_EQ(broughtForward, 1);
+    }
+}
+
 // Each window is made once while it is open and made anew after it was closed; an unknown name opens
 // nothing.
 TEST(WindowManager, OneWindowPerName) {
@@ -61,6 +108,62 @@ TEST(WindowManager, OneWindowPerName) {
     EXPECT_EQ(made, 2);
     EXPECT_FALSE(windows.open("nowhere"));
     windows.window("about")->close();
+}
+
+class NoUpdates final : public app::UpdateBackend {
+public:
+    bool canCheckForUpdates() const override { return false; }
+    void checkForUpdates() override {}
+};
+
+// The context menu, for trays that pass no click on, offers to add a phone when the panel does; without a
+// tray the panel is a window, and once closed a later start brings it back. (Not through show(), which
+// would take the process's one automatic opening of the guide.)
+TEST(TrayApp, FollowsTheAgentWithOrWithoutATray) {
+    test::AppStateForViews views;
+    test::VirtualScheduler scheduler;
+    app::Updater updater(std::make_unique<NoUpdates>(), false);
+    app::TrayApp tray(views.state, updater, scheduler);
+    const auto addPhone = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* menu = qobject_cast<QMenu*>(window)) {
+                for (QAction* action : menu->actions()) {
+                    if (action->text() == app::uiText("Thêm iPhone…")) {
+                        return action;
+                    }
+                }
+            }
+        }
+        return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_NE(addPhone(), nullptr);
+    EXPECT_FALSE(addPhone()->isEnabled()); // no status yet
+    views.agentHolds({}, std::nullopt);
+    EXPECT_TRUE(addPhone()->isEnabled());
+    AgentStatus paused;
+    paused.connection.value = ConnectionState::Connected{};
+    paused.monitoringPaused = true;
+    views.agentAnswers(paused, {}, std::nullopt);
+    EXPECT_FALSE(addPhone()->isEnabled());
+
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        GTEST_SKIP() << "this desktop has a tray: the panel drops from it";
+    }
+    const auto panel = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->findChild<app::MenuView*>()) {
+                return window;
+            }
+        }
+        return static_cast<QWidget*>(nullptr);
+    };
+    tray.bringForward();
+    ASSERT_NE(panel(), nullptr);
+    EXPECT_FALSE(panel()->windowFlags().testFlag(Qt::Popup));
+    panel()->close();
+    EXPECT_EQ(panel(), nullptr);
+    tray.bringForward();
+    EXPECT_NE(panel(), nullptr);
 }
 
 // The guide opens 0.6 s after the first showing of the tray unless it was finished, once per process.
