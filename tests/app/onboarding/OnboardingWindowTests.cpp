@@ -3,6 +3,7 @@
 #include "app/onboarding/StatusLine.hpp"
 #include "app/onboarding/StepPairView.hpp"
 #include "app/pairing/PairingView.hpp"
+#include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -346,6 +347,34 @@ TEST_F(OnboardingWindowTest, TheAccessAndPairingPages) {
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(visible<app::StatusLine>("paired").size(), 1u);
     EXPECT_EQ(window->flow()->pairState(), StepState::done());
+}
+
+// The pairing in the guide is the application's one attempt: a pairing window opened meanwhile takes the
+// agent's one pairing window over, the guide's code shows as run out, and leaving the guide does not close
+// the window's.
+TEST_F(OnboardingWindowTest, ThePairingStepSharesTheOneAttempt) {
+    pairing->window = app::AgentClient::PairingWindow{"kestrava://pair?v=1&d=dev-1", wallClockNow() + 300s,
+                                                      views.client->liveConnection()};
+    show();
+    for (int step = 0; step < 3; ++step) {
+        moveOn();
+    }
+    auto* page = qobject_cast<app::StepPairView*>(window->content()->page());
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(test::runQtUntil([&] {
+        return std::holds_alternative<app::PairingViewModel::ShowingQR>(page->pairing()->model()->phase());
+    }));
+    app::PairingWindow other(views.state, pairing);
+    other.show();
+    EXPECT_TRUE(test::runQtUntil([&] {
+        return std::holds_alternative<app::PairingViewModel::Expired>(page->pairing()->model()->phase());
+    }));
+    window->close();
+    wait();
+    EXPECT_EQ(pairing->calls, (std::vector<std::string>{"open", "open"}));
+    other.close();
+    wait();
+    EXPECT_EQ(pairing->calls, (std::vector<std::string>{"open", "open", "cancel"}));
 }
 
 // The summary: a row per working step with its state, and a box per warning in the flow's order.
