@@ -233,8 +233,13 @@ QCoro::Task<> AppState::checkAfterUpdate() {
     if (isRunningUnderTests()) {
         co_return;
     }
+    auto check = checkAfterUpdate(currentAppVersion());
+    co_await check;
+}
+
+QCoro::Task<> AppState::checkAfterUpdate(std::string version) {
     const auto self = shared_from_this();
-    auto restart = restartAgentIfAppUpdated(currentAppVersion(), defaults_, serviceManager_);
+    auto restart = restartAgentIfAppUpdated(std::move(version), defaults_, serviceManager_);
     const auto outcome = co_await restart;
     if (outcome.attempted) {
         co_await refresh();

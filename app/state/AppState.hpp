@@ -72,6 +72,8 @@ public:
     QCoro::Task<> setLaunchAtLogin(bool enabled);
     // Restarts the agent once after the application's version changed (not under a test harness).
     QCoro::Task<> checkAfterUpdate();
+    // The same with `version` as the application's, under a test harness too.
+    QCoro::Task<> checkAfterUpdate(std::string version);
 
 signals:
     void changed();

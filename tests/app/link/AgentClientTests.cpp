@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace kestrava {
@@ -142,11 +143,25 @@ TEST_F(AgentClientTest, FailuresBackOffAndATimeoutKeepsTheConnection) {
         scheduler.runPosted();
         EXPECT_EQ(waitBeforeConnecting(), expected);
     }
-    const auto answered = start(client->status());
-    last().data(XPCCoding::encode(someStatus()));
-    EXPECT_TRUE(ended(answered).ok());
-    failOneCall();
-    EXPECT_EQ(waitBeforeConnecting(), 500ms);
+    // A reply in time ends the back-off, so one failure after it waits 0.5 s; the answer that no pairing
+    // request waits is such a reply.
+    const std::vector<std::function<void()>> repliesInTime{
+        [&] {
+            const auto answered = start(client->status());
+            last().data(XPCCoding::encode(someStatus()));
+            EXPECT_TRUE(ended(answered).ok());
+        },
+        [&] {
+            const auto nothingWaits = start(client->pendingPairing());
+            last().data(std::nullopt);
+            EXPECT_EQ(ended(nothingWaits).value(), std::nullopt);
+        },
+    };
+    for (const auto& replyInTime : repliesInTime) {
+        replyInTime();
+        failOneCall();
+        EXPECT_EQ(waitBeforeConnecting(), 500ms);
+    }
 
     const auto slow = start(client->reregister());
     scheduler.advance(10s - 1ns);

@@ -228,16 +228,35 @@ TEST_F(AppStateTest, TheServicesFollowTheirRealState) {
     EXPECT_EQ(state->serviceStatusText(), std::nullopt);
     EXPECT_EQ(agent.passes, 1);
 
-    run(state->setLaunchAtLogin(false));
-    EXPECT_TRUE(appService->calls.empty());
-    EXPECT_FALSE(state->launchAtLogin());
-    appService->registerFailures = {app::PlatformError{"read-only file system"}};
-    run(state->setLaunchAtLogin(true));
-    EXPECT_EQ(state->actionError(), QStringLiteral("read-only file system"));
-    EXPECT_FALSE(state->launchAtLogin());
-    run(state->setLaunchAtLogin(true));
-    EXPECT_EQ(state->actionError(), std::nullopt);
-    EXPECT_TRUE(state->launchAtLogin());
+    // A failure shows until the next switch: off while not registered calls nothing and clears it, and so
+    // does a success.
+    for (const bool enabled : {false, true}) {
+        appService->calls.clear();
+        appService->registerFailures = {app::PlatformError{"read-only file system"}};
+        run(state->setLaunchAtLogin(true));
+        EXPECT_EQ(state->actionError(), QStringLiteral("read-only file system"));
+        EXPECT_FALSE(state->launchAtLogin());
+        run(state->setLaunchAtLogin(enabled));
+        EXPECT_EQ(appService->calls, std::vector<std::string>(enabled ? 2 : 1, "register"));
+        EXPECT_EQ(state->actionError(), std::nullopt);
+        EXPECT_EQ(state->launchAtLogin(), enabled);
+    }
+}
+
+// After an update the restart's failure shows in both texts, set after the refresh that follows the
+// attempt (which found nothing wrong); a version already settled restarts and refreshes nothing.
+TEST_F(AppStateTest, ARestartAfterAnUpdateRefreshesThenShowsItsFailure) {
+    agentService->current = ServiceStatus::enabled;
+    agentService->unregisterFailure = app::PlatformError{"Access denied"};
+    run(state->checkAfterUpdate("0.2.0"));
+    EXPECT_EQ(agent.passes, 1);
+    EXPECT_EQ(state->actionError(), QStringLiteral("Access denied"));
+    EXPECT_EQ(state->lastError(), QStringLiteral("Access denied"));
+
+    agentService->calls.clear();
+    run(state->checkAfterUpdate("0.2.0"));
+    EXPECT_TRUE(agentService->calls.empty());
+    EXPECT_EQ(agent.passes, 1);
 }
 
 TEST_F(AppStateTest, TheShieldFollowsTheRelayLink) {

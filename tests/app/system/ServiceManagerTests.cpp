@@ -1,10 +1,16 @@
 #include "app/async/Sleep.hpp"
 #include "app/system/ServiceManager.hpp"
+#include "app/system/SystemdUserUnit.hpp"
 #include "tests/app-support/FakeServiceBackend.hpp"
+#include "tests/app-support/FakeSystemdUserManager.hpp"
 #include "tests/app-support/Started.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace kestrava {
 namespace {
@@ -43,21 +49,26 @@ struct ProbedAgent {
     }
 };
 
+// Runs a restart to its end on the virtual clock; when it ended, from its start.
+app::Result<void, ServiceFailure> restartToEnd(test::VirtualScheduler& scheduler,
+                                               app::ServiceManager& manager, Duration* took = nullptr) {
+    const auto began = scheduler.elapsed();
+    const test::Started started(manager.restartAgent());
+    while (!started.done()) {
+        scheduler.advance(10ms);
+    }
+    if (took) {
+        *took = scheduler.elapsed() - began;
+    }
+    return started.result();
+}
+
 class ServiceManagerTest : public testing::Test {
 protected:
     ~ServiceManagerTest() override { scheduler.advance(2h); }
 
-    // Runs a restart to its end on the virtual clock; when it ended, from its start.
     app::Result<void, ServiceFailure> restart(Duration* took = nullptr) {
-        const auto began = scheduler.elapsed();
-        const test::Started started(manager.restartAgent());
-        while (!started.done()) {
-            scheduler.advance(10ms);
-        }
-        if (took) {
-            *took = scheduler.elapsed() - began;
-        }
-        return started.result();
+        return restartToEnd(scheduler, manager, took);
     }
 
     test::VirtualScheduler scheduler;
@@ -147,6 +158,74 @@ TEST_F(ServiceManagerTest, RegisteringTheAgent) {
     service->current = ServiceStatus::requiresApproval;
     EXPECT_TRUE(test::Started(manager.registerAgent()).result());
     EXPECT_EQ(service->calls, (std::vector<std::string>{"register", "openSettings"}));
+}
+
+// The restart over the agent's systemd unit and a service manager that enables by linking the unit, as
+// the real one does: from enabled it stops, disables and reloads, finds the unit unregistered at once,
+// settles, then enables, reloads and starts. A refusal to stop ends it with the manager's text before
+// anything is registered; a start that never answers ends each of the two registrations at the call limit.
+TEST(ServiceManagerOverSystemd, RestartsThroughTheUnitAndItsManager) {
+    using Calls = test::FakeSystemdUserManager::Calls;
+    const Calls& registering = test::FakeSystemdUserManager::registering;
+    const Calls& unregistering = test::FakeSystemdUserManager::unregistering;
+    const auto joined = [](std::initializer_list<Calls> parts) {
+        Calls calls;
+        for (const Calls& part : parts) {
+            calls.insert(calls.end(), part.begin(), part.end());
+        }
+        return calls;
+    };
+    struct Row {
+        std::string what;
+        std::map<std::string, PlatformError> errors;
+        std::string silent;
+        app::Result<void, ServiceFailure> expected;
+        Calls calls;
+        Duration took;
+    };
+    const std::vector<Row> table{
+        {"clean", {}, {}, {}, joined({unregistering, registering}), 300ms},
+        {"stop refused",
+         {{unregistering.front(), PlatformError{"Access denied"}}},
+         {},
+         ServiceFailure(PlatformError{"Access denied"}),
+         {unregistering.front()},
+         0s},
+        {"start unanswered",
+         {},
+         registering.back(),
+         ServiceFailure(ServiceManagerError::registerFailed("the service manager did not answer within 3 s")),
+         joined({unregistering, registering, registering}),
+         300ms + 3s + 3s},
+    };
+
+    test::TemporaryDirectory folder;
+    const std::filesystem::path agentProgram = folder / "bin" / "kestrava-agent";
+    std::filesystem::create_directories(agentProgram.parent_path());
+    test::writeText(agentProgram, "#!/bin/sh\n");
+    test::VirtualScheduler scheduler;
+    const auto systemd = std::make_shared<test::FakeSystemdUserManager>(scheduler);
+    systemd->wantsFolder = folder / "config" / "systemd" / "user" / "default.target.wants";
+    const auto unit = std::make_shared<app::SystemdUserUnit>(
+        systemd, scheduler, folder / "config", agentProgram, 3s, folder / "etc" / "systemd" / "user");
+    ProbedAgent agent{scheduler};
+    app::ServiceManager manager{unit, std::make_shared<test::FakeServiceBackend>(), agent.probe(), scheduler};
+
+    EXPECT_TRUE(restartToEnd(scheduler, manager));
+    EXPECT_EQ(systemd->calls, registering);
+    for (const Row& row : table) {
+        ASSERT_EQ(unit->status(), ServiceStatus::enabled) << row.what;
+        systemd->calls.clear();
+        systemd->errors = row.errors;
+        systemd->silent = row.silent;
+        Duration took{};
+        EXPECT_EQ(restartToEnd(scheduler, manager, &took), row.expected) << row.what;
+        EXPECT_EQ(systemd->calls, row.calls) << row.what;
+        EXPECT_GE(took, row.took) << row.what;
+        EXPECT_LT(took, row.took + 10ms) << row.what;
+        systemd->answerSilentCalls();
+        scheduler.runPosted();
+    }
 }
 
 } // namespace

@@ -1,14 +1,12 @@
-#include "app/async/OneShot.hpp"
 #include "app/system/AgentUnitTemplate.hpp"
 #include "app/system/SystemdUserUnit.hpp"
+#include "tests/app-support/FakeSystemdUserManager.hpp"
 #include "tests/app-support/Started.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
-
-#include <map>
 
 namespace kestrava {
 namespace {
@@ -19,56 +17,8 @@ using app::ServiceStatus;
 using Outcome = app::Result<void, PlatformError>;
 using Calls = std::vector<std::string>;
 
-// A service manager that notes each call ("StartUnit kestrava-agent.service") and answers it at once,
-// with the error set for it, except the silent call, which waits for answerSilentCalls().
-class FakeSystemdUserManager final : public app::SystemdUserManager {
-public:
-    explicit FakeSystemdUserManager(app::Scheduler& scheduler) : scheduler_(scheduler) {}
-
-    Answer enableUnitFiles(std::string unit) override { return answer("EnableUnitFiles " + unit); }
-    Answer disableUnitFiles(std::string unit) override { return answer("DisableUnitFiles " + unit); }
-    Answer reload() override { return answer("Reload"); }
-    Answer startUnit(std::string unit) override { return answer("StartUnit " + unit); }
-    Answer stopUnit(std::string unit) override { return answer("StopUnit " + unit); }
-
-    void answerSilentCalls() {
-        for (const auto& shot : waiting_) {
-            shot->resolve(std::nullopt);
-        }
-        waiting_.clear();
-    }
-
-    std::map<std::string, PlatformError> errors;
-    std::string silent;
-    Calls calls;
-
-private:
-    using Shot = app::OneShot<std::optional<PlatformError>>;
-
-    Answer answer(const std::string& call) {
-        calls.push_back(call);
-        auto shot = std::make_shared<Shot>(scheduler_);
-        if (call == silent) {
-            waiting_.push_back(shot);
-        } else {
-            shot->resolve(errors.contains(call) ? std::optional(errors.at(call)) : std::nullopt);
-        }
-        return awaited(shot);
-    }
-
-    static Answer awaited(std::shared_ptr<Shot> shot) {
-        const std::optional<PlatformError> error = co_await *shot;
-        co_return error;
-    }
-
-    app::Scheduler& scheduler_;
-    std::vector<std::shared_ptr<Shot>> waiting_;
-};
-
-const Calls registering{"EnableUnitFiles kestrava-agent.service", "Reload",
-                        "StartUnit kestrava-agent.service"};
-const Calls unregistering{"StopUnit kestrava-agent.service", "DisableUnitFiles kestrava-agent.service",
-                          "Reload"};
+const Calls& registering = test::FakeSystemdUserManager::registering;
+const Calls& unregistering = test::FakeSystemdUserManager::unregistering;
 
 class SystemdUserUnitTest : public testing::Test {
 protected:
@@ -99,7 +49,8 @@ protected:
     const std::filesystem::path systemFolder = folder / "etc" / "systemd" / "user";
     const std::filesystem::path agent = folder / "bin" / "kestrava-agent";
     test::VirtualScheduler scheduler;
-    std::shared_ptr<FakeSystemdUserManager> manager = std::make_shared<FakeSystemdUserManager>(scheduler);
+    std::shared_ptr<test::FakeSystemdUserManager> manager =
+        std::make_shared<test::FakeSystemdUserManager>(scheduler);
 };
 
 // A missing agent comes first, then a mask in either folder, then a wants-link in either folder.
