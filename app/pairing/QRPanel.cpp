@@ -3,8 +3,8 @@
 #include "app/pairing/QRCodeView.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/CardFrame.hpp"
-#include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
+#include "app/ui/SelectableLine.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kestrava::app {
 namespace {
@@ -75,9 +76,8 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     field->setCornerRadius(5);
     auto* fieldLayout = new QHBoxLayout(field);
     fieldLayout->setContentsMargins(6, 3, 6, 3);
-    link_ = new ui::ElidingLabel({}, field);
+    link_ = new ui::SelectableLine(field);
     link_->setObjectName(QStringLiteral("link"));
-    link_->setElideMode(Qt::ElideMiddle);
     link_->setFont(ui::monospaced(ui::font(ui::TextStyle::caption)));
     link_->setAccessibleName(uiText("Liên kết ghép"));
     fieldLayout->addWidget(link_);
@@ -90,6 +90,13 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     layout->addWidget(linkBlock, 0, Qt::AlignHCenter);
 
     connect(copy_, &QPushButton::clicked, this, &QRPanel::copyLink);
+    // As wide as its wider text, so that the link's field keeps its width when the text changes.
+    int widest = 0;
+    for (const bool copied : {true, false}) {
+        renderCopyButton(copied);
+        widest = std::max(widest, copy_->sizeHint().width());
+    }
+    copy_->setMinimumWidth(widest);
 }
 
 void QRPanel::render(const std::string& link, const QString& countdown) {
@@ -100,18 +107,18 @@ void QRPanel::render(const std::string& link, const QString& countdown) {
         link_->setText(QString::fromStdString(link));
     }
     countdown_->setText(uiText("Mã hết hạn sau %1").arg(countdown));
-    renderCopyButton();
+    renderCopyButton(copied_);
 }
 
 void QRPanel::copyLink() {
     QGuiApplication::clipboard()->setText(QString::fromStdString(shown_));
     copied_ = true;
-    renderCopyButton();
+    renderCopyButton(copied_);
 }
 
-void QRPanel::renderCopyButton() {
-    copy_->setText(copied_ ? uiText("Đã sao chép") : uiText("Sao chép liên kết"));
-    copy_->setIcon(QIcon(ui::icon(copied_ ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
+void QRPanel::renderCopyButton(bool copied) {
+    copy_->setText(copied ? uiText("Đã sao chép") : uiText("Sao chép liên kết"));
+    copy_->setIcon(QIcon(ui::icon(copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
                                   palette().color(QPalette::ButtonText), 14, devicePixelRatioF())));
 }
 

@@ -11,11 +11,11 @@ namespace kestrava::app {
 class QRCodeView;
 
 namespace ui {
-class ElidingLabel;
+class SelectableLine;
 } // namespace ui
 
-// The pairing link as a QR code, its remaining validity, and the link itself to copy for a phone that
-// cannot scan.
+// The pairing link as a QR code, its remaining validity, and the link itself, to select or copy for a
+// phone that cannot scan.
 class QRPanel final : public QWidget {
     Q_OBJECT
 
@@ -27,11 +27,11 @@ public:
     void copyLink();
 
 private:
-    void renderCopyButton();
+    void renderCopyButton(bool copied);
 
     QRCodeView* code_;
     QLabel* countdown_;
-    ui::ElidingLabel* link_;
+    ui::SelectableLine* link_;
     QPushButton* copy_;
     std::string shown_;
     bool copied_ = false;

@@ -8,6 +8,7 @@
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/Translations.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/ui/SelectableLine.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/ScriptedOnboarding.hpp"
@@ -89,6 +90,9 @@ void pairingWindows() {
     pairingWindow("opening", [](auto& service) { service.holdOpening = true; });
     pairingWindow("qr", none);
     pairingWindow("qr-copied", none, [](auto&, app::PairingWindow& window) { click(window, "copy"); });
+    pairingWindow("qr-link-selected", none, [](auto&, app::PairingWindow& window) {
+        window.findChild<app::ui::SelectableLine*>("link")->selectAll();
+    });
     pairingWindow("card", none, card("iPhone của Lan", 300s));
     pairingWindow("card-running-out", none, card("iPhone của Lan", 15s));
     pairingWindow(

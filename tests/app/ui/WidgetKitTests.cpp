@@ -1,6 +1,7 @@
 #include "app/ui/BusyIndicator.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
+#include "app/ui/SelectableLine.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Typography.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -8,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QTest>
 #include <chrono>
 #include <set>
 
@@ -157,6 +160,72 @@ TEST(WidgetKit, ElidingLabelShowsPlainTextCutToItsWidth) {
 
     label.resize(label.sizeHint().width(), label.height());
     EXPECT_EQ(label.shownText(), longText);
+}
+
+// A line too long for its place shows cut in the middle; a selection by mouse or keyboard that takes in
+// the ellipsis takes the part it hides, so the whole text, or any piece of it, is what gets copied; a key
+// that would edit changes nothing.
+TEST(WidgetKit, SelectableLineGivesPiecesOfTheWholeText) {
+    test::ensureQtApplication();
+    const QString text = "kestrava://pair?v=1&d=" + QString(80, u'd') + "&n=END";
+    app::ui::SelectableLine line;
+    line.setText(text);
+    line.resize(200, line.sizeHint().height());
+    line.show();
+    const QString shown = line.shownText();
+    SCOPED_TRACE(shown.toStdString());
+    const qsizetype head = shown.indexOf(u'…');
+    ASSERT_GT(head, 3);
+    const qsizetype tail = shown.size() - head - 1;
+    ASSERT_GT(tail, 3);
+    EXPECT_TRUE(text.startsWith(shown.left(head)));
+    EXPECT_TRUE(text.endsWith(shown.right(tail)));
+    const QFontMetrics metrics(line.font());
+    EXPECT_LE(metrics.horizontalAdvance(shown), 200);
+
+    // With the mouse: from the line's start to past its end, then from inside the head to inside the tail.
+    const int middle = line.height() / 2;
+    const auto drag = [&](int from, int to) {
+        QTest::mousePress(&line, Qt::LeftButton, {}, QPoint(from, middle));
+        QTest::mouseMove(&line, QPoint(to, middle));
+        QTest::mouseRelease(&line, Qt::LeftButton, {}, QPoint(to, middle));
+    };
+    drag(0, 199);
+    EXPECT_EQ(line.selectedText(), text);
+    drag(metrics.horizontalAdvance(shown.left(3)), metrics.horizontalAdvance(shown.left(shown.size() - 3)));
+    EXPECT_EQ(line.selectedText(), text.mid(3, text.size() - 6));
+    QTest::keyClick(&line, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text.mid(3, text.size() - 6));
+
+    // With the keys: one step back from the tail crosses the hidden part.
+    QTest::keyClick(&line, Qt::Key_End);
+    EXPECT_EQ(line.selectedText(), QString());
+    for (qsizetype step = 0; step < tail; ++step) {
+        QTest::keyClick(&line, Qt::Key_Left, Qt::ShiftModifier);
+    }
+    EXPECT_EQ(line.selectedText(), shown.right(tail));
+    QTest::keyClick(&line, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(line.selectedText(), text.mid(head));
+    QTest::keyClick(&line, Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(line.selectedText(), text);
+    QTest::keyClick(&line, Qt::Key_Right);
+    QTest::keyClick(&line, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(line.selectedText(), text.mid(1, 1));
+    QTest::keyClick(&line, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(line.selectedText(), text);
+
+    for (const auto& [key, modifiers] :
+         std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{{Qt::Key_X, Qt::NoModifier},
+                                                                {Qt::Key_Backspace, Qt::NoModifier},
+                                                                {Qt::Key_Delete, Qt::NoModifier},
+                                                                {Qt::Key_X, Qt::ControlModifier},
+                                                                {Qt::Key_V, Qt::ControlModifier}}) {
+        QTest::keyClick(&line, key, modifiers);
+    }
+    EXPECT_EQ(line.fullText(), text);
+
+    line.resize(line.sizeHint().width(), line.height());
+    EXPECT_EQ(line.shownText(), text);
 }
 
 // The text styles keep their proportions to the application font, given in pixels or in points.
