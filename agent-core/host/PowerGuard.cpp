@@ -1,8 +1,13 @@
 #include "agent-core/host/PowerGuard.hpp"
 
+#include "agent-core/runtime/TestHarness.hpp"
 #include "platform/power/SleepInhibitor.hpp"
 
 namespace kestrava {
+
+std::filesystem::path SystemPowerSource::root() {
+    return testPowerSupplies().value_or(power::kernelPowerSupplies);
+}
 
 std::optional<PowerGuard::AssertionId> PowerGuard::createSystemAssertion(const std::string& type) {
     if (type == preventIdleSleep) {

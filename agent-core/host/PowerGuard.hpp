@@ -2,6 +2,7 @@
 
 #include "platform/power/PowerSupplies.hpp"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,11 @@ public:
 // The machine's power supplies, asked afresh on every call.
 class SystemPowerSource : public PowerSource {
 public:
+    SystemPowerSource() : supplies_(root()) {}
+
+    // Where they are listed: the kernel's tree, or the folder a test gave the agent program in its place.
+    static std::filesystem::path root();
+
     bool onACPower() const override { return supplies_.onACPower(); }
     bool isLaptop() const override { return supplies_.isLaptop(); }
 

@@ -1,5 +1,6 @@
 #include "agent-core/host/PowerSourceMonitor.hpp"
 
+#include "agent-core/host/PowerGuard.hpp"
 #include "agent-core/runtime/Log.hpp"
 
 #include <exception>
@@ -12,13 +13,16 @@ void PowerSourceMonitor::start(boost::asio::io_context& context) {
     if (supplies_) {
         return;
     }
-    supplies_.emplace(context, [this]() noexcept {
-        try {
-            onChange_();
-        } catch (const std::exception& error) {
-            logError(error.what());
-        }
-    });
+    supplies_.emplace(
+        context,
+        [this]() noexcept {
+            try {
+                onChange_();
+            } catch (const std::exception& error) {
+                logError(error.what());
+            }
+        },
+        SystemPowerSource::root());
 }
 
 } // namespace kestrava

@@ -9,7 +9,8 @@
 
 namespace kestrava {
 
-// Calls `onChange` on the event loop it was started on whenever the machine's power supplies change.
+// Calls `onChange` on the event loop it was started on whenever the machine's power supplies change
+// (those SystemPowerSource reads).
 class PowerSourceMonitor {
 public:
     explicit PowerSourceMonitor(std::function<void()> onChange);

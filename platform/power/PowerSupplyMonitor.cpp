@@ -3,7 +3,10 @@
 #include <boost/asio/posix/stream_descriptor.hpp>
 #include <boost/system/system_error.hpp>
 
+#include <cerrno>
 #include <libudev.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace kestrava::power {
 namespace {
@@ -27,15 +30,112 @@ UdevMonitor powerSupplyEvents(udev* manager) {
     return monitor;
 }
 
+// What changes a supply: a file of it written or replaced, and a supply added or removed.
+constexpr std::uint32_t supplyChanges = IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE;
+constexpr std::uint32_t folderChanges = IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM;
+
+// Where the changes come from: a descriptor that turns readable while some wait, and what reads them.
+class Events {
+public:
+    virtual ~Events() = default;
+    // Owned by the source, which closes it.
+    virtual int descriptor() const = 0;
+    // Reads every change waiting without blocking; how many there were.
+    virtual std::size_t receive() = 0;
+};
+
+class DeviceManagerEvents final : public Events {
+public:
+    DeviceManagerEvents(UdevManager manager, UdevMonitor monitor)
+        : manager_(std::move(manager)), monitor_(std::move(monitor)) {}
+
+    int descriptor() const override { return udev_monitor_get_fd(monitor_.get()); }
+
+    std::size_t receive() override {
+        std::size_t count = 0;
+        while (udev_device* device = udev_monitor_receive_device(monitor_.get())) {
+            udev_device_unref(device);
+            ++count;
+        }
+        return count;
+    }
+
+private:
+    const UdevManager manager_;
+    const UdevMonitor monitor_;
+};
+
+// None when the device manager's events cannot be received.
+std::unique_ptr<Events> deviceManagerEvents() {
+    UdevManager manager(udev_new());
+    if (!manager) {
+        return nullptr;
+    }
+    UdevMonitor monitor = powerSupplyEvents(manager.get());
+    if (!monitor) {
+        return nullptr;
+    }
+    return std::make_unique<DeviceManagerEvents>(std::move(manager), std::move(monitor));
+}
+
+class FolderEvents final : public Events {
+public:
+    // Takes `fd`, an inotify descriptor that does not block.
+    explicit FolderEvents(int fd) : fd_(fd) {}
+    ~FolderEvents() override { ::close(fd_); }
+    FolderEvents(const FolderEvents&) = delete;
+    FolderEvents& operator=(const FolderEvents&) = delete;
+
+    int descriptor() const override { return fd_; }
+
+    std::size_t receive() override {
+        std::size_t count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t length = ::read(fd_, buffer, sizeof buffer);
+            if (length < 0 && errno == EINTR) {
+                continue;
+            }
+            if (length <= 0) {
+                return count;
+            }
+            // Each event is its header and the name that follows it.
+            for (ssize_t at = 0; at < length; ++count) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+private:
+    const int fd_;
+};
+
+// None when `root` cannot be watched.
+std::unique_ptr<Events> folderEvents(const std::filesystem::path& root) {
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    auto events = std::make_unique<FolderEvents>(fd);
+    if (::inotify_add_watch(fd, root.c_str(), folderChanges) < 0) {
+        return nullptr;
+    }
+    std::error_code error;
+    for (const auto& supply : std::filesystem::directory_iterator(root, error)) {
+        ::inotify_add_watch(fd, supply.path().c_str(), supplyChanges);
+    }
+    return events;
+}
+
 } // namespace
 
 struct PowerSupplyMonitor::Watch {
-    Watch(boost::asio::io_context& context, UdevManager manager, UdevMonitor monitor,
-          std::function<void()> onEvent)
-        : manager(std::move(manager)), monitor(std::move(monitor)),
-          descriptor(context, udev_monitor_get_fd(this->monitor.get())), onEvent(std::move(onEvent)) {}
+    Watch(boost::asio::io_context& context, std::unique_ptr<Events> events, std::function<void()> onEvent)
+        : events(std::move(events)), descriptor(context, this->events->descriptor()),
+          onEvent(std::move(onEvent)) {}
 
-    // The descriptor belongs to the udev monitor, which closes it.
+    // The descriptor belongs to the source of the events, which closes it.
     ~Watch() { descriptor.release(); }
 
     Watch(const Watch&) = delete;
@@ -54,29 +154,24 @@ struct PowerSupplyMonitor::Watch {
     }
 
     void deliverEvents() {
-        while (udev_device* device = udev_monitor_receive_device(monitor.get())) {
-            udev_device_unref(device);
+        for (std::size_t left = events->receive(); left > 0; --left) {
             onEvent();
         }
     }
 
-    const UdevManager manager;
-    const UdevMonitor monitor;
+    const std::unique_ptr<Events> events;
     boost::asio::posix::stream_descriptor descriptor;
     const std::function<void()> onEvent;
 };
 
-PowerSupplyMonitor::PowerSupplyMonitor(boost::asio::io_context& context, std::function<void()> onEvent) {
-    UdevManager manager(udev_new());
-    if (!manager) {
-        return;
-    }
-    UdevMonitor monitor = powerSupplyEvents(manager.get());
-    if (!monitor) {
+PowerSupplyMonitor::PowerSupplyMonitor(boost::asio::io_context& context, std::function<void()> onEvent,
+                                       const std::filesystem::path& root) {
+    std::unique_ptr<Events> events = root == kernelPowerSupplies ? deviceManagerEvents() : folderEvents(root);
+    if (!events) {
         return;
     }
     try {
-        watch_ = std::make_shared<Watch>(context, std::move(manager), std::move(monitor), std::move(onEvent));
+        watch_ = std::make_shared<Watch>(context, std::move(events), std::move(onEvent));
     } catch (const boost::system::system_error&) {
         return; // the descriptor cannot join the event loop
     }

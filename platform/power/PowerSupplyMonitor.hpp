@@ -1,19 +1,25 @@
 #pragma once
 
+#include "platform/power/PowerSupplies.hpp"
+
 #include <boost/asio/io_context.hpp>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 
 namespace kestrava::power {
 
-// Watches the kernel's device events for power supplies (a charger plugged in or out, a battery's
-// charge changing) and calls `onEvent` on `context` once per event. When the events cannot be watched
-// (no device manager, no netlink), the monitor does nothing.
+// Watches the power supplies under `root` for changes (a charger plugged in or out, a battery's charge
+// changing) and calls `onEvent` on `context` once per change. The kernel's tree is watched through the
+// device manager's events; another folder laid out the same way (a test's) through the file system's
+// notices on the supplies it holds when the monitor starts. When the changes cannot be watched (no device
+// manager, no netlink, no such folder), the monitor does nothing.
 class PowerSupplyMonitor {
 public:
     // `onEvent` must not throw: it runs inside the context's event loop.
-    PowerSupplyMonitor(boost::asio::io_context& context, std::function<void()> onEvent);
+    PowerSupplyMonitor(boost::asio::io_context& context, std::function<void()> onEvent,
+                       const std::filesystem::path& root = kernelPowerSupplies);
     ~PowerSupplyMonitor();
     PowerSupplyMonitor(const PowerSupplyMonitor&) = delete;
     PowerSupplyMonitor& operator=(const PowerSupplyMonitor&) = delete;

@@ -2,12 +2,16 @@
 // socket as the application controls it.
 #include "agent-core/state/Config.hpp"
 #include "agent-core/state/StateStore.hpp"
+#include "platform/files/Files.hpp"
 #include "platform/url/Url.hpp"
 #include "tests/support/AgentProcess.hpp"
 #include "tests/support/ControlClient.hpp"
 #include "tests/support/FakeRelay.hpp"
+#include "tests/support/PowerSupplyTree.hpp"
+#include "tests/support/PrivateSessionBus.hpp"
 #include "tests/support/RelayPhone.hpp"
 #include "tests/support/ServedAgent.hpp"
+#include "tests/support/SignalListener.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
@@ -41,6 +45,11 @@ RegistrationAnswer granted(const std::string& deviceId, std::chrono::millisecond
 TEST(AgentEndToEnd, FromFirstStartToRevoke) {
     FakeRelay relay;
     ServedAgent served(relay);
+    // A laptop on mains power, whatever this machine is.
+    test::PowerSupplyTree power;
+    power.add("AC", {{"type", "Mains"}, {"online", "1"}})
+        .add("BAT0", {{"type", "Battery"}, {"present", "1"}, {"status", "Charging"}});
+    served.environment = {{"KESTRAVA_TEST_POWER_SUPPLIES", power.path().string()}};
     ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.agent->waitForOutput("INFO registered device dev-1"));
     ASSERT_TRUE(served.waitUntilConnected());
@@ -65,16 +74,28 @@ TEST(AgentEndToEnd, FromFirstStartToRevoke) {
     EXPECT_EQ(phone.replyTexts("r2"), (std::vector<std::string>{"done signal", "complete"}));
     EXPECT_EQ(phone.replyTexts("r3"), std::vector<std::string>{"complete"});
 
-    // The status reaches the phone after the approval and whenever the connection comes up.
-    ASSERT_TRUE(eventually([&] { return phone.agentMessages(); },
-                           [&](const std::vector<AgentOut>& messages) {
-                               return std::any_of(
-                                   messages.begin(), messages.end(), [&](const AgentOut& message) {
-                                       const auto* e2e = std::get_if<AgentOut::E2E>(&message.value);
-                                       return e2e && e2e->phoneId == phone.phoneId() &&
-                                              phone.replyTexts(e2e->rid).front() == "status";
-                                   });
-                           }));
+    // The status reaches the phone after the approval and whenever the connection comes up, and again when
+    // the machine goes on battery and back.
+    const auto statusCount = [&](std::size_t count) {
+        return eventually(
+            [&] { return phone.statuses(); },
+            [&](const std::vector<StatusSnapshot>& statuses) { return statuses.size() >= count; });
+    };
+    ASSERT_TRUE(statusCount(1));
+    EXPECT_TRUE(phone.statuses().back().onACPower);
+    EXPECT_TRUE(phone.statuses().back().isLaptop);
+    std::size_t seen = phone.statuses().size();
+    power.add("AC", {{"online", "0"}});
+    ASSERT_TRUE(served.agent->waitForOutput("INFO power source changed; holding=false"));
+    ASSERT_TRUE(statusCount(seen + 1));
+    EXPECT_FALSE(phone.statuses().back().onACPower);
+    seen = phone.statuses().size();
+    const std::size_t logged = served.agent->output().size();
+    power.add("AC", {{"online", "1"}});
+    // Holding again takes a login manager that grants the locks: this one may have none.
+    ASSERT_TRUE(served.agent->waitForOutput("INFO power source changed; holding=", 10s, logged));
+    ASSERT_TRUE(statusCount(seen + 1));
+    EXPECT_TRUE(phone.statuses().back().onACPower);
 
     // Killed and started again: the phone and its nonces are kept, so a replay is still refused.
     served.agent->signal(SIGKILL);
@@ -145,30 +166,48 @@ TEST(AgentEndToEnd, ForgottenByTheRelay) {
               std::string::npos);
 }
 
-// Phones are paired but the relay token is gone: the agent must not register a new device (that would
-// orphan the phones); it serves the control surface in degraded mode and touches nothing.
+// Phones are paired but the relay identity is incomplete: the agent must not register a new device (that
+// would orphan the phones); it serves the control surface in degraded mode and touches nothing.
 TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
-    FakeRelay relay;
-    ServedAgent served(relay);
-    std::filesystem::create_directories(test::agentDataDirectory(served.home.path()));
-    Config{relay.baseUrl(), "dev-1", "Anna's PC", false}.save(served.dataFile("config.json"));
-    StateStore seeded(served.dataFile("state.json"));
-    seeded.upsert(PairedPhone{"phone-1", "Phone", test::TestPhone().signPub(), test::TestPhone().agreePub(),
-                              wallClockNow(), std::nullopt});
-    seeded.save();
-    const std::string stateBefore = test::fileText(served.dataFile("state.json"));
+    struct Row {
+        std::optional<std::string> deviceId;
+        std::optional<std::string> storedToken;
+        std::string cause;
+    };
+    const Row rows[] = {
+        {"dev-1", std::nullopt, "agentToken missing from Keychain"},
+        {std::nullopt, "tok-1", "config.json has no deviceId"},
+        {"dev-1", "tok-\xff\xfe", "agentToken in Keychain is not UTF-8"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.cause);
+        FakeRelay relay;
+        ServedAgent served(relay);
+        const std::filesystem::path secrets = test::agentSecretDirectory(served.home.path());
+        files::createDirectories(test::agentDataDirectory(served.home.path()), 0700);
+        Config{relay.baseUrl(), row.deviceId, "Anna's PC", false}.save(served.dataFile("config.json"));
+        if (row.storedToken) {
+            files::createDirectories(secrets, 0700);
+            files::replaceDurably(secrets / "agentToken", bytesOf(*row.storedToken), 0600);
+        }
+        StateStore seeded(served.dataFile("state.json"));
+        seeded.upsert(PairedPhone{"phone-1", "Phone", test::TestPhone().signPub(),
+                                  test::TestPhone().agreePub(), wallClockNow(), std::nullopt});
+        seeded.save();
+        const std::string stateBefore = test::fileText(served.dataFile("state.json"));
 
-    ASSERT_TRUE(served.start());
-    ASSERT_TRUE(served.agent->waitForOutput("ERROR agentToken missing from Keychain but this device has 1 "
-                                            "paired phone(s); refusing to register a new "
-                                            "device"));
-    const auto status = served.client->status();
-    ASSERT_TRUE(status.has_value());
-    EXPECT_EQ(status->connection, (ConnectionState{ConnectionState::Error{"configLost"}}));
-    std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(relay.registrations().empty());
-    EXPECT_EQ(test::fileText(served.dataFile("state.json")), stateBefore);
-    EXPECT_FALSE(std::filesystem::exists(test::agentSecretDirectory(served.home.path()) / "macAgreeKey"));
+        ASSERT_TRUE(served.start());
+        ASSERT_TRUE(served.agent->waitForOutput(
+            "ERROR " + row.cause +
+            " but this device has 1 paired phone(s); refusing to register a new device"));
+        const auto status = served.client->status();
+        ASSERT_TRUE(status.has_value());
+        EXPECT_EQ(status->connection, (ConnectionState{ConnectionState::Error{"configLost"}}));
+        std::this_thread::sleep_for(500ms);
+        EXPECT_TRUE(relay.registrations().empty());
+        EXPECT_EQ(test::fileText(served.dataFile("state.json")), stateBefore);
+        EXPECT_FALSE(std::filesystem::exists(secrets / "macAgreeKey"));
+    }
 }
 
 // The user pauses while the first registration is still being retried: the bootstrap's save of the new
@@ -189,9 +228,21 @@ TEST(AgentEndToEnd, APauseDuringRegistrationSurvivesIt) {
     EXPECT_EQ(served.client->status()->connection, ConnectionState{ConnectionState::Paused{}});
 }
 
-// With the configuration lost while phones are paired, the agent serves only the control surface; phones
-// can be unpaired here, and once none is left a re-registration restarts it.
+// With the configuration lost while phones are paired, the agent serves only the control surface and tells
+// the application of each change; phones can be unpaired here, and once none is left a re-registration
+// restarts it.
 TEST(AgentEndToEnd, DegradedModeThroughTheSocket) {
+    const test::PrivateSessionBus bus;
+    test::SignalListener announcements(bus.address(), "com.veltmoran.kestrava.agent");
+    // The notifications that arrive until none has for a moment.
+    const auto heard = [&] {
+        std::vector<std::string> members;
+        while (const auto signal = announcements.next(300ms)) {
+            members.push_back(signal->member);
+        }
+        return members;
+    };
+    const std::vector<std::string> oneChange{"changed"};
     FakeRelay relay;
     ServedAgent served(relay);
     StateStore seeded(served.dataFile("state.json"));
@@ -205,24 +256,44 @@ TEST(AgentEndToEnd, DegradedModeThroughTheSocket) {
         "ERROR config.json lost or corrupt with 2 paired iPhone(s): degraded mode "
         "(no relay connection) until the config is restored or the iPhones are "
         "unpaired"));
+    EXPECT_EQ(heard(), oneChange) << "at start";
+
+    // What it refuses changes nothing, says nothing and tells no one.
     ControlClient& client = *served.client;
+    const std::string logged = served.agent->output();
     const auto status = client.status();
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(status->connection, (ConnectionState{ConnectionState::Error{"configLost"}}));
     EXPECT_EQ(status->deviceId, std::nullopt);
     EXPECT_FALSE(status->monitoringPaused);
     EXPECT_FALSE(client.openPairing().has_value());
+    client.cancelPairing();
     EXPECT_EQ(client.decide("any", true), PairingOutcome{PairingOutcome::Denied{PairingDenial::notPending}});
     EXPECT_FALSE(client.pendingPairing().has_value());
     client.setMonitoringPaused(true);
     EXPECT_FALSE(client.status()->monitoringPaused);
-    EXPECT_FALSE(client.reregister());
+    EXPECT_FALSE(client.reregister()) << "phones are paired";
     EXPECT_FALSE(client.revoke("unknown"));
+    EXPECT_EQ(client.phones().size(), 2u);
+    EXPECT_EQ(served.agent->output(), logged);
+    EXPECT_EQ(heard(), std::vector<std::string>{});
+
     EXPECT_TRUE(client.revoke("phone-1"));
-    EXPECT_TRUE(client.revoke("phone-2\x07"));
+    EXPECT_EQ(heard(), oneChange) << "a local unpairing";
+
+    // A signal ends it at once: there is no relay to say goodbye to.
+    served.agent->signal(SIGTERM);
+    EXPECT_EQ(served.agent->waitForExit(1s), 0);
+    EXPECT_FALSE(std::filesystem::exists(test::agentControlSocket(served.home.path())));
+
+    ASSERT_TRUE(served.start());
+    ASSERT_TRUE(served.agent->waitForOutput("ERROR config.json lost or corrupt with 1 paired iPhone(s)"));
+    EXPECT_EQ(heard(), oneChange) << "at start";
+    EXPECT_TRUE(served.client->revoke("phone-2\x07"));
     EXPECT_TRUE(served.agent->waitForOutput("INFO degraded mode: unpaired phone phone-2\\u{7} locally"));
-    EXPECT_TRUE(client.phones().empty());
-    EXPECT_TRUE(client.reregister());
+    EXPECT_EQ(heard(), oneChange) << "a local unpairing";
+    EXPECT_TRUE(served.client->phones().empty());
+    EXPECT_TRUE(served.client->reregister());
     EXPECT_TRUE(served.agent->waitForOutput(
         "INFO degraded mode: no phones left, restarting to register a new device"));
     EXPECT_EQ(served.agent->waitForExit(), 0);

@@ -40,8 +40,7 @@ void RelayPhone::send(const std::string& rid, const std::string& id, CommandKind
 std::string RelayPhone::commandMessage(const std::string& rid, const std::string& id, CommandKind kind,
                                        const std::string& cmd, std::int64_t timeoutSec,
                                        std::optional<Timestamp> issuedAt) {
-    const auto macKey = crypto::P256PublicKey::fromX963(link_->macPublicKey).value();
-    const auto key = keys_.sessionKey(macKey, link_->deviceId, phoneId_);
+    const crypto::SymmetricKey key = sessionKey();
     const SignedCommand command = keys_.command(id, kind, cmd, timeoutSec, issuedAt.value_or(wallClockNow()),
                                                 link_->deviceId, phoneId_);
     const AgentIn message{AgentIn::E2E{
@@ -75,8 +74,7 @@ std::vector<AgentOut> RelayPhone::agentMessages() const {
 }
 
 std::vector<RelayPhone::Reply> RelayPhone::repliesOn(const std::string& rid) const {
-    const auto macKey = crypto::P256PublicKey::fromX963(link_->macPublicKey).value();
-    const auto key = keys_.sessionKey(macKey, link_->deviceId, phoneId_);
+    const crypto::SymmetricKey key = sessionKey();
     std::vector<Reply> replies;
     for (const AgentOut& message : agentMessages()) {
         if (const auto* complete = std::get_if<AgentOut::Complete>(&message.value);
@@ -100,12 +98,33 @@ bool RelayPhone::waitForComplete(const std::string& rid, std::chrono::millisecon
         .has_value();
 }
 
+std::vector<StatusSnapshot> RelayPhone::statuses() const {
+    const crypto::SymmetricKey key = sessionKey();
+    std::vector<StatusSnapshot> found;
+    for (const AgentOut& message : agentMessages()) {
+        const auto* e2e = std::get_if<AgentOut::E2E>(&message.value);
+        if (!e2e || e2e->phoneId != phoneId_) {
+            continue;
+        }
+        const E2EPayload payload = keys_.open(e2e->box, key, link_->deviceId, phoneId_);
+        if (const auto* status = std::get_if<E2EPayload::Status>(&payload.value)) {
+            found.push_back(status->status);
+        }
+    }
+    return found;
+}
+
 std::vector<std::string> RelayPhone::replyTexts(const std::string& rid) const {
     std::vector<std::string> texts;
     for (const Reply& reply : repliesOn(rid)) {
         texts.push_back(reply.payload ? replyText(*reply.payload) : "complete");
     }
     return texts;
+}
+
+crypto::SymmetricKey RelayPhone::sessionKey() const {
+    const auto macKey = crypto::P256PublicKey::fromX963(link_->macPublicKey).value();
+    return keys_.sessionKey(macKey, link_->deviceId, phoneId_);
 }
 
 } // namespace kestrava::test

@@ -53,10 +53,16 @@ public:
     // "complete".
     std::vector<std::string> replyTexts(const std::string& rid) const;
 
+    // The status records the agent sealed for this phone, in order.
+    std::vector<StatusSnapshot> statuses() const;
+
     // Every message the agent sent the relay that decodes, in order.
     std::vector<AgentOut> agentMessages() const;
 
 private:
+    // The key of this phone's session with the agent it paired with.
+    crypto::SymmetricKey sessionKey() const;
+
     FakeRelay& relay_;
     TestPhone keys_;
     std::optional<PairingQR> link_;

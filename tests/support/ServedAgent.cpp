@@ -13,7 +13,7 @@ bool ServedAgent::start(const std::vector<std::string>& arguments) {
     client.reset();
     agent.reset();
     agent.emplace(home.path(), arguments,
-                  AgentProcessOptions{.program = program, .asService = true, .environment = {}});
+                  AgentProcessOptions{.program = program, .asService = true, .environment = environment});
     if (!agent->waitForOutput("XPC listening on ")) {
         return false;
     }

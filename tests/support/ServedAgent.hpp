@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace kestrava::test {
 
@@ -38,6 +40,8 @@ public:
     std::filesystem::path dataFile(const std::string& name) const;
 
     TemporaryDirectory home;
+    // Further variables for the agent at each start.
+    std::vector<std::pair<std::string, std::string>> environment;
     FakeRelay& relay;
     const std::filesystem::path program;
     std::optional<AgentProcess> agent;

@@ -1,34 +1,17 @@
 #include "platform/net/NetworkPath.hpp"
+#include "tests/support/OwnNamespace.hpp"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <cstdlib>
-#include <future>
 #include <mutex>
-#include <sched.h>
-#include <thread>
 #include <vector>
 
 namespace kestrava {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Runs `body` on a thread of its own in a network namespace of its own (only a loopback that is down), so
-// that links and routes can change without touching the machine's. False when the namespace cannot be made.
-bool inOwnNetwork(const std::function<void()>& body) {
-    std::promise<bool> made;
-    std::thread([&] {
-        if (::unshare(CLONE_NEWNET) != 0) {
-            made.set_value(false);
-            return;
-        }
-        made.set_value(true);
-        body();
-    }).join();
-    return made.get_future().get();
-}
 
 // What the monitor reported, in order.
 class Reports {
@@ -39,6 +22,11 @@ public:
             seen_.push_back(satisfied);
         }
         changed_.notify_all();
+    }
+    // True once a report came.
+    bool waitForAny() {
+        std::unique_lock held(lock_);
+        return changed_.wait_for(held, 10s, [&] { return !seen_.empty(); });
     }
     // True once the latest report is `satisfied`.
     bool waitForLatest(bool satisfied) {
@@ -52,8 +40,18 @@ private:
     std::vector<bool> seen_;
 };
 
+// The machine's own interfaces, whatever they are: the monitor's first report comes at start, as a direct
+// question would answer it.
+TEST(NetworkPath, TheMachinesInterfacesAreReportedAtStart) {
+    Reports reports;
+    net::NetworkPathMonitor monitor([&](bool satisfied) { reports.add(satisfied); });
+    monitor.start();
+    ASSERT_TRUE(reports.waitForAny());
+    EXPECT_TRUE(reports.waitForLatest(net::isNetworkPathSatisfied()));
+}
+
 TEST(NetworkPath, ALinkUpWithADefaultRouteSatisfiesIt) {
-    const bool ran = inOwnNetwork([] {
+    const bool ran = test::inOwnNetwork([] {
         Reports reports;
         net::NetworkPathMonitor monitor([&](bool satisfied) { reports.add(satisfied); });
         monitor.start();

@@ -1,33 +1,16 @@
 #include "platform/power/PowerSupplies.hpp"
+#include "tests/support/PowerSupplyTree.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
-#include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 
 namespace kestrava {
 namespace {
 
-using Attributes = std::map<std::string, std::string>;
-
-// A power-supply tree as the kernel shows it: a folder per supply, one file per attribute.
-class PowerSupplyTree {
-public:
-    PowerSupplyTree& add(const std::string& name, const Attributes& attributes) {
-        std::filesystem::create_directory(root_ / name);
-        for (const auto& [attribute, value] : attributes) {
-            test::writeText(root_ / name / attribute, value + "\n");
-        }
-        return *this;
-    }
-
-    power::PowerSupplies supplies() const { return power::PowerSupplies(root_.path()); }
-
-private:
-    test::TemporaryDirectory root_;
-};
+using Attributes = test::PowerSupplyTree::Attributes;
+using test::PowerSupplyTree;
 
 const Attributes mainsOffline{{"type", "Mains"}, {"online", "0"}};
 const Attributes mainsOnline{{"type", "Mains"}, {"online", "1"}};

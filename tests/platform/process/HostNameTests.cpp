@@ -1,12 +1,11 @@
 #include "platform/process/HostName.hpp"
+#include "tests/support/OwnNamespace.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
-#include <future>
 #include <sched.h>
-#include <thread>
 #include <unistd.h>
 
 namespace kestrava {
@@ -15,16 +14,8 @@ namespace {
 // Runs `body` on a thread of its own whose host name is `hostName` (a UTS namespace of its own); false when
 // the namespace cannot be made.
 bool withHostName(const std::string& hostName, const std::function<void()>& body) {
-    std::promise<bool> made;
-    std::thread([&] {
-        if (::unshare(CLONE_NEWUTS) != 0 || ::sethostname(hostName.data(), hostName.size()) != 0) {
-            made.set_value(false);
-            return;
-        }
-        made.set_value(true);
-        body();
-    }).join();
-    return made.get_future().get();
+    return test::inOwnNamespace(CLONE_NEWUTS, body,
+                                [&] { return ::sethostname(hostName.data(), hostName.size()) == 0; });
 }
 
 // A name that is not UTF-8 would make the configuration it is saved in unreadable: each source of the
