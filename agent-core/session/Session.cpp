@@ -26,10 +26,11 @@ std::string exitText(const ExecResult& result) {
 
 Session::Session(std::string deviceId, crypto::P256PrivateKey macKey, std::shared_ptr<StateStore> state,
                  std::shared_ptr<Executor> executor, url::Url backendURL, std::string macName,
-                 StatusProvider statusProvider, Send send, Clock clock)
+                 StatusProvider statusProvider, Send send, Clock clock, ProofCheck checkProof)
     : deviceId_(std::move(deviceId)), macKey_(std::move(macKey)), state_(std::move(state)),
       executor_(std::move(executor)), backendURL_(std::move(backendURL)), macName_(std::move(macName)),
-      statusProvider_(std::move(statusProvider)), send_(std::move(send)), clock_(std::move(clock)) {}
+      statusProvider_(std::move(statusProvider)), send_(std::move(send)), clock_(std::move(clock)),
+      checkProof_(std::move(checkProof)) {}
 
 void Session::setOnPairingRequest(std::function<void(const PendingPairing&)> callback) {
     const std::lock_guard held(lock_);

@@ -27,6 +27,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -47,6 +48,10 @@ public:
     // Hands one message to the relay link; must accept calls from any thread, in call order.
     using Send = std::function<void(const AgentOut&)>;
     using Clock = std::function<Timestamp()>;
+    // Checks a pairing request's proof under its window's secret and opens the phone's name; none when
+    // either fails.
+    using ProofCheck = std::function<std::optional<std::string>(const PairingRequest&, ByteView secret,
+                                                                std::string_view deviceId)>;
     // An accepted command's work. Calling it starts the command and returns at once; its replies and the
     // exchange's completion follow from other threads. Nothing is sent for the command until it is called.
     using Job = std::function<void()>;
@@ -84,7 +89,12 @@ public:
 
     Session(std::string deviceId, crypto::P256PrivateKey macKey, std::shared_ptr<StateStore> state,
             std::shared_ptr<Executor> executor, url::Url backendURL, std::string macName,
-            StatusProvider statusProvider, Send send, Clock clock = wallClockNow);
+            StatusProvider statusProvider, Send send, Clock clock = wallClockNow,
+            ProofCheck checkProof = provenName);
+
+    // The agent's proof check: the request's proof holds for `secret` and `deviceId`, and its name opens.
+    static std::optional<std::string> provenName(const PairingRequest& request, ByteView secret,
+                                                 std::string_view deviceId);
 
     // How the session builds a fresh status record.
     const StatusProvider& statusProvider() const noexcept { return statusProvider_; }
@@ -160,6 +170,7 @@ private:
     const StatusProvider statusProvider_;
     const Send send_;
     const Clock clock_;
+    const ProofCheck checkProof_;
 
     mutable std::mutex lock_;
     // Guarded by lock_.

@@ -37,6 +37,19 @@ PairingQR Session::openPairingWindow(Timestamp now) {
                      .macName = macName_};
 }
 
+std::optional<std::string> Session::provenName(const PairingRequest& request, ByteView secret,
+                                               std::string_view deviceId) {
+    if (!Pairing::verifyProof(request, secret, deviceId)) {
+        return std::nullopt;
+    }
+    try {
+        return Pairing::decryptName(request.encName, secret);
+    } catch (const std::exception&) {
+        // A name that does not open counts as a bad proof.
+        return std::nullopt;
+    }
+}
+
 Session::Gate Session::gate(Timestamp now, const PairingRequest& request) const {
     if (pending_) {
         return {Gate::Busy{}};
@@ -70,14 +83,7 @@ void Session::handlePairingRequest(const std::string& requestId, const PairingRe
     }
     const OpenPairing window = std::get<Gate::Window>(verdict.value).window;
 
-    std::optional<std::string> name;
-    if (Pairing::verifyProof(request, window.secret, deviceId_)) {
-        try {
-            name = Pairing::decryptName(request.encName, window.secret);
-        } catch (const std::exception&) {
-            // Handled as a bad proof.
-        }
-    }
+    const std::optional<std::string> name = checkProof_(request, window.secret, deviceId_);
     if (!name) {
         log(LogLevel::info, "pairing request " + loggedRequest + " denied (bad proof)");
         {

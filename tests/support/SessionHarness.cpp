@@ -21,6 +21,18 @@ bool completes(const AgentOut& message, const std::string& rid) {
     return complete != nullptr && complete->rid == rid;
 }
 
+// Takes `hook` under `lock` and runs it outside.
+void runOnce(std::mutex& lock, std::function<void()>& hook) {
+    std::function<void()> taken;
+    {
+        const std::lock_guard held(lock);
+        taken = std::exchange(hook, nullptr);
+    }
+    if (taken) {
+        taken();
+    }
+}
+
 } // namespace
 
 SessionHarness::SessionHarness(std::optional<std::string> stateFileText)
@@ -49,16 +61,13 @@ SessionHarness::SessionHarness(std::optional<std::string> stateFileText)
             shared->changed.notify_all();
         },
         [shared = shared_] {
-            std::function<void()> onRead;
-            {
-                const std::lock_guard held(shared->lock);
-                onRead = std::exchange(shared->onClockRead, nullptr);
-            }
-            if (onRead) {
-                onRead();
-            }
+            runOnce(shared->lock, shared->onClockRead);
             const std::lock_guard held(shared->lock);
             return shared->now;
+        },
+        [shared = shared_](const PairingRequest& request, ByteView secret, std::string_view deviceId) {
+            runOnce(shared->lock, shared->onProofCheck);
+            return Session::provenName(request, secret, deviceId);
         });
 }
 
@@ -87,6 +96,11 @@ void SessionHarness::advance(std::chrono::nanoseconds by) {
 void SessionHarness::onNextClockRead(std::function<void()> onRead) {
     const std::lock_guard held(shared_->lock);
     shared_->onClockRead = std::move(onRead);
+}
+
+void SessionHarness::onNextProofCheck(std::function<void()> onCheck) {
+    const std::lock_guard held(shared_->lock);
+    shared_->onProofCheck = std::move(onCheck);
 }
 
 void SessionHarness::setStatus(StatusSnapshot status) {

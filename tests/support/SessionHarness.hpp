@@ -60,6 +60,9 @@ public:
     Timestamp now() const;
     void advance(std::chrono::nanoseconds by);
     void onNextClockRead(std::function<void()> onRead);
+    // `onCheck` runs before the session's next proof check of a pairing request (after its gate),
+    // outside the session's lock, and once.
+    void onNextProofCheck(std::function<void()> onCheck);
 
     // What statusProvider answers.
     void setStatus(StatusSnapshot status);
@@ -97,6 +100,7 @@ private:
         std::condition_variable changed;
         Timestamp now;
         std::function<void()> onClockRead;
+        std::function<void()> onProofCheck;
         StatusSnapshot status;
         std::vector<AgentOut> sent;
     };

@@ -136,7 +136,9 @@ TEST(SessionCommands, RefusalsReplyWithTheirReasonAndCloseTheExchange) {
         std::string name;
         std::function<AgentIn(SessionHarness&, const Phone&)> message;
         std::vector<std::string> replies;
-        std::string logLine; // empty: no line about this exchange
+        std::string logLine;
+        // The same box again on another exchange: refused as a replay only when its nonce was recorded.
+        std::vector<std::string> repeated;
     };
     const auto sealed = [](SessionHarness& harness, const Phone& phone, Direction direction,
                            std::string_view deviceId, const SignedCommand& command) {
@@ -152,13 +154,15 @@ TEST(SessionCommands, RefusalsReplyWithTheirReasonAndCloseTheExchange) {
                            h.command(p, "c1", CommandKind::exec));
          },
          {"complete"},
-         "INFO e2e from {phone}: undecryptable or not a command"},
+         "INFO e2e from {phone}: undecryptable or not a command",
+         {"complete"}},
         {"box for another computer",
          [&](SessionHarness& h, const Phone& p) {
              return sealed(h, p, Direction::p2m, "mac-2", h.command(p, "c1", CommandKind::exec));
          },
          {"complete"},
-         "INFO e2e from {phone}: undecryptable or not a command"},
+         "INFO e2e from {phone}: undecryptable or not a command",
+         {"complete"}},
         {"status instead of a command",
          [](SessionHarness& h, const Phone& p) {
              const auto key = p.keys.sessionKey(h.macKey().publicKey(), SessionHarness::deviceId, p.phoneId);
@@ -167,7 +171,8 @@ TEST(SessionCommands, RefusalsReplyWithTheirReasonAndCloseTheExchange) {
                                                      SessionHarness::deviceId, p.phoneId)}};
          },
          {"complete"},
-         "INFO e2e from {phone}: undecryptable or not a command"},
+         "INFO e2e from {phone}: undecryptable or not a command",
+         {"complete"}},
         {"75 seconds of skew",
          [](SessionHarness& h, const Phone& p) {
              return h.e2eFrom(p, "r1",
@@ -175,7 +180,8 @@ TEST(SessionCommands, RefusalsReplyWithTheirReasonAndCloseTheExchange) {
                                              SessionHarness::deviceId, p.phoneId));
          },
          {"rejected clockSkew(75)", "complete"},
-         "INFO rejected command c1 from {phone}: clockSkew(75)"},
+         "INFO rejected command c1 from {phone}: clockSkew(75)",
+         {"rejected clockSkew(75)", "complete"}},
         {"command changed after signing",
          [](SessionHarness& h, const Phone& p) {
              SignedCommand command = h.command(p, "c1", CommandKind::exec, "echo safe");
@@ -183,32 +189,40 @@ TEST(SessionCommands, RefusalsReplyWithTheirReasonAndCloseTheExchange) {
              return h.e2eFrom(p, "r1", command);
          },
          {"rejected badSignature", "complete"},
-         "INFO rejected command c1 from {phone}: badSignature"},
+         "INFO rejected command c1 from {phone}: badSignature",
+         {"rejected badSignature", "complete"}},
         {"time-out out of range",
          [](SessionHarness& h, const Phone& p) {
              return h.e2eFrom(p, "r1", h.command(p, "c1", CommandKind::exec, "true", 601));
          },
          {"rejected timeoutOutOfRange", "complete"},
-         "INFO rejected command c1 from {phone}: timeoutOutOfRange"},
+         "INFO rejected command c1 from {phone}: timeoutOutOfRange",
+         {"rejected timeoutOutOfRange", "complete"}},
         {"text with a NUL, which would run only its prefix",
          [](SessionHarness& h, const Phone& p) {
              return h.e2eFrom(p, "r1",
                               h.command(p, "c1", CommandKind::exec, std::string("echo ran > ran\0; x", 18)));
          },
          {"rejected malformed", "complete"},
-         "INFO rejected command c1 from {phone}: malformed"},
+         "INFO rejected command c1 from {phone}: malformed",
+         {"rejected replay", "complete"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::CapturedLog log;
         SessionHarness harness;
         const Phone phone = harness.storePhone();
-        harness.deliver(c.message(harness, phone));
+        AgentIn message = c.message(harness, phone);
+        harness.deliver(message);
         ASSERT_TRUE(harness.waitForComplete("r1"));
         EXPECT_EQ(kindsOn(harness, phone, "r1"), c.replies);
         std::string line = c.logLine;
         line.replace(line.find("{phone}"), 7, phone.phoneId);
         EXPECT_EQ(log.count(line), 1u);
+        std::get<AgentIn::E2E>(message.value).rid = "r2";
+        harness.deliver(message);
+        ASSERT_TRUE(harness.waitForComplete("r2"));
+        EXPECT_EQ(kindsOn(harness, phone, "r2"), c.repeated);
         EXPECT_EQ(log.count("INFO exec"), 0u);
     }
     EXPECT_FALSE(std::filesystem::exists(files::homeDirectory() / "ran"));

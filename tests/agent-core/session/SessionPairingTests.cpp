@@ -267,6 +267,24 @@ TEST(SessionPairing, ARequestIsStoredOnlyIntoTheWindowItProved) {
     }
 }
 
+// A bad proof closes the window it was checked against, not one the user opened meanwhile.
+TEST(SessionPairing, ABadProofLeavesANewerWindowOpen) {
+    test::CapturedLog log;
+    SessionHarness harness;
+    const test::TestPhone phone;
+    AgentIn forged = requestFrom(phone, harness.session().openPairingWindow(harness.now()), "a");
+    std::get<AgentIn::PairingRequest>(forged.value).request.proof[0] ^= 1;
+    std::optional<PairingQR> newer;
+    harness.onNextProofCheck([&] { newer = harness.session().openPairingWindow(harness.now()); });
+    harness.deliver(forged);
+    ASSERT_TRUE(newer);
+    EXPECT_EQ(log.count("INFO pairing request a denied (bad proof)"), 1u);
+    harness.deliver(requestFrom(phone, *newer, "b"));
+    ASSERT_TRUE(harness.session().pendingRequest());
+    EXPECT_EQ(harness.session().pendingRequest()->request.requestId, "b");
+    EXPECT_EQ(decisions(harness), std::vector<AgentOut::PairingDecision>{refused("a")});
+}
+
 TEST(SessionPairing, PhoneNamesAreCleanedTrimmedAndCut) {
     std::string seventyEmoji;
     std::string sixtyFourEmoji;
