@@ -34,10 +34,9 @@ public:
     }
 
     void ended() {
-        {
-            const std::lock_guard held(lock_);
-            --running_;
-        }
+        // Told under the lock: the wait at exit may end, and the condition go, as soon as the count is zero.
+        const std::lock_guard held(lock_);
+        --running_;
         ended_.notify_all();
     }
 
