@@ -69,7 +69,8 @@ void agentStartToConnected(benchmark::State& state) {
         const auto started = Clock::now();
         test::AgentProcess agent(
             served.home.path(), {},
-            test::AgentProcessOptions{.program = served.program, .asService = true, .environment = {}});
+            test::AgentProcessOptions{
+                .program = served.program, .asService = true, .environment = {}, .user = {}});
         if (!agent.waitForOutput("INFO connected")) {
             state.SkipWithError("no connection");
             return;

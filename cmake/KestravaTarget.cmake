@@ -12,12 +12,14 @@ if(KESTRAVA_SANITIZE)
 endif()
 if(NOT KESTRAVA_SANITIZE AND NOT KESTRAVA_FUZZ)
     # What ships is built hardened, and so is everything the tests run, so that they test the same code:
-    # checked buffer functions (they need optimisation), stack canaries, no format string from data, and
-    # a symbol table made read-only after start-up. The sanitizer and fuzz trees check all this and more.
+    # checked buffer functions (they need optimisation), stack canaries, no format string from data, a
+    # symbol table made read-only after start-up, and no shared object linked with a symbol left undefined
+    # (our libraries are static, and a program refuses one anyway). The sanitizer and fuzz trees check
+    # all this and more.
     set(optimised $<NOT:$<CONFIG:Debug>>)
     target_compile_options(kestrava_options INTERFACE -fstack-protector-strong -Werror=format-security
                                                       $<${optimised}:-U_FORTIFY_SOURCE> $<${optimised}:-D_FORTIFY_SOURCE=2>)
-    target_link_options(kestrava_options INTERFACE LINKER:-z,relro LINKER:-z,now)
+    target_link_options(kestrava_options INTERFACE LINKER:-z,relro LINKER:-z,now LINKER:--no-undefined)
 endif()
 if(KESTRAVA_FUZZ)
     # clang 14 cannot emit coroutines checked for function-type mismatches ("Cannot represent a

@@ -13,11 +13,14 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrava {
 namespace {
 
 using test::AgentProcess;
+using test::AgentProcessOptions;
 
 constexpr const char* starting = "INFO kestrava-agent ";
 
@@ -47,14 +50,18 @@ std::string coreSizeLimits(pid_t pid) {
     return "none";
 }
 
+uid_t ownerOf(const std::filesystem::path& file) {
+    struct stat status {};
+    EXPECT_EQ(::stat(file.c_str(), &status), 0) << file;
+    return status.st_uid;
+}
+
 TEST(AgentProcess, RunsUntilASignalAndLeavesItsFiles) {
     for (const int signalNumber : {SIGTERM, SIGINT}) {
         test::TemporaryDirectory home;
         AgentProcess agent(home.path(), {"--backend", "https://relay.example.com"});
         ASSERT_TRUE(agent.waitForOutput(" starting\n")) << agent.output();
         ASSERT_TRUE(agent.waitUntilCatching(signalNumber));
-        // Holding a private key, it leaves no core file, not even with the limit raised again.
-        EXPECT_EQ(coreSizeLimits(agent.pid()), "0 0");
         agent.signal(signalNumber);
         EXPECT_EQ(agent.waitForExit(), 0);
         const std::string line = "INFO signal " + std::to_string(signalNumber) + ": shutting down\n";
@@ -70,6 +77,28 @@ TEST(AgentProcess, RunsUntilASignalAndLeavesItsFiles) {
                   std::string::npos);
         EXPECT_TRUE(std::filesystem::exists(test::agentSecretDirectory(home.path()) / "macAgreeKey"));
     }
+}
+
+// Holding a private key, the agent leaves no core file, not even with the limit raised again, and is
+// not dumpable: the kernel then gives its files in /proc to root (their folder keeps its owner), so that
+// no other process of its user reads its memory. Run as root, the test runs it as another user.
+TEST(AgentProcess, LeavesNoCoreFileAndNoMemoryToItsOwnUser) {
+    constexpr uid_t nobody = 65534;
+    test::TemporaryDirectory home;
+    AgentProcessOptions options;
+    if (::geteuid() == 0) {
+        options.user = nobody;
+        std::filesystem::create_directory(home / "run");
+        for (const auto& folder : {home.path(), home / "run"}) {
+            ASSERT_EQ(::chown(folder.c_str(), nobody, nobody), 0);
+        }
+    }
+    AgentProcess agent(home.path(), {"--backend", "https://relay.example.com"}, options);
+    ASSERT_TRUE(agent.waitForOutput(" starting\n")) << agent.output();
+    EXPECT_EQ(coreSizeLimits(agent.pid()), "0 0");
+    const std::filesystem::path folder = "/proc/" + std::to_string(agent.pid());
+    EXPECT_NE(ownerOf(folder), 0u);
+    EXPECT_EQ(ownerOf(folder / "mem"), 0u);
 }
 
 TEST(AgentProcess, OnlyOneAgentRunsPerUser) {

@@ -26,6 +26,20 @@ TEST(MemoryNonceStore, ForgetsANonceSixHundredSecondsAfterItsFirstUse) {
     EXPECT_FALSE(store.checkAndRecord("future", t + MemoryNonceStore::window * 2));
 }
 
+// Dates at the ends of what a timestamp holds, as a damaged clock may give them: an age taken across them
+// would overflow, keeping an ancient nonce for ever or forgetting a future one at once.
+TEST(MemoryNonceStore, DatesAtTheEndsOfTimeCompareWithoutOverflow) {
+    const Timestamp ancient = timestampFromSeconds(-9'214'560'000); // 1678-01-01
+    const Timestamp late = timestampFromSeconds(9'223'286'400);     // 2262-04-11
+    const Timestamp t = timestampFromSeconds(1'700'000'000);
+    MemoryNonceStore store;
+    EXPECT_TRUE(store.checkAndRecord("ancient", ancient));
+    EXPECT_TRUE(store.checkAndRecord("late", late));
+    EXPECT_FALSE(store.checkAndRecord("late", ancient));
+    EXPECT_TRUE(store.checkAndRecord("ancient", t));
+    EXPECT_FALSE(store.checkAndRecord("late", t));
+}
+
 TEST(MemoryNonceStore, ConcurrentCallersWithOneNonceGetExactlyOneTrue) {
     MemoryNonceStore store;
     const Timestamp t = wallClockNow();

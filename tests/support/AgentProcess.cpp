@@ -72,8 +72,13 @@ AgentProcess::AgentProcess(const std::filesystem::path& home, const std::vector<
     posix_spawn_file_actions_adddup2(&actions, pipe[1], STDERR_FILENO);
     std::vector<std::string> argv{options.program.string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
+    if (options.user) {
+        // setpriv takes the ids and then becomes the agent, under the same pid.
+        const std::string id = std::to_string(*options.user);
+        argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups"});
+    }
     std::vector<std::string> environment = environmentFor(home, options);
-    const int result = posix_spawn(&pid_, options.program.c_str(), &actions, nullptr, pointersTo(argv).data(),
+    const int result = posix_spawn(&pid_, argv.front().c_str(), &actions, nullptr, pointersTo(argv).data(),
                                    pointersTo(environment).data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipe[1]);

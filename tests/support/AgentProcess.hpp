@@ -25,6 +25,8 @@ struct AgentProcessOptions {
     bool asService = false;
     // Further variables, e.g. SSL_CERT_FILE for the tests' relay.
     std::vector<std::pair<std::string, std::string>> environment;
+    // Run as this user id, with the group of the same number, instead of the test's; needs root.
+    std::optional<uid_t> user;
 };
 
 // The real agent program, run in a home folder of its own (HOME, the XDG folders and the runtime folder

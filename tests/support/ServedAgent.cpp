@@ -12,8 +12,9 @@ bool ServedAgent::start() {
 bool ServedAgent::start(const std::vector<std::string>& arguments) {
     client.reset();
     agent.reset();
-    agent.emplace(home.path(), arguments,
-                  AgentProcessOptions{.program = program, .asService = true, .environment = environment});
+    agent.emplace(
+        home.path(), arguments,
+        AgentProcessOptions{.program = program, .asService = true, .environment = environment, .user = {}});
     if (!agent->waitForOutput("XPC listening on ")) {
         return false;
     }

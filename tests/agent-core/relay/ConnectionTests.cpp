@@ -225,12 +225,31 @@ TEST_F(ConnectedLink, DeliversMessagesInOrderAndIgnoresUndecodableOnes) {
     EXPECT_EQ(log.count("INFO ignored undecodable message (1048576 bytes)"), 1u);
     EXPECT_EQ(relay.connectionCount(), 1u);
     EXPECT_EQ(observer.states(), std::vector<State>{connected});
+}
 
-    // One byte over the limit ends the socket, and the next one connects.
-    relay.sendText(std::string(Connection::maxInboundMessage + 1, ' '));
-    EXPECT_TRUE(observer.waitForState(State{State::Reconnecting{1}}));
-    EXPECT_TRUE(observer.waitForState(connected, 2));
-    EXPECT_EQ(relay.connectionCount(), 2u);
+// A message one byte over the limit or a frame against the protocol ends the socket, and the next one
+// connects; the line names the cause, not what the TLS layer says of the close that follows.
+TEST_F(ConnectedLink, AFrameAgainstTheProtocolEndsTheSocketNamingTheCause) {
+    using namespace std::string_literals;
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "The WebSocket message exceeded the locally configured limit"},
+        {"\x83\x00"s, "The WebSocket frame contained an illegal opcode"},
+        {"\x81\x81\x01\x02\x03\x04\x60"s, "The WebSocket frame was masked"},
+        {"\x81\x02\xC3\x28"s, "The WebSocket frame payload was not valid utf8"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [frame, cause] = cases[i];
+        if (frame.empty()) {
+            relay.sendText(std::string(Connection::maxInboundMessage + 1, ' '));
+        } else {
+            relay.sendRawFrame(frame);
+        }
+        EXPECT_TRUE(log.waitFor("INFO disconnected (" + cause + "); retry in ")) << cause;
+        ASSERT_TRUE(observer.waitForState(connected, i + 2)) << cause;
+    }
+    EXPECT_EQ(observer.states().at(1), (State{State::Reconnecting{1}}));
+    EXPECT_EQ(relay.connectionCount(), std::size(cases) + 1);
+    EXPECT_EQ(log.count("INFO disconnected"), std::size(cases));
 }
 
 TEST(Connection, FailuresBackOffWithTheirReasonsAndStates) {
