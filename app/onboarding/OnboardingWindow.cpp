@@ -11,6 +11,7 @@
 #include "app/ui/Buttons.hpp"
 
 #include <QFrame>
+#include <QHideEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScrollArea>
@@ -186,6 +187,10 @@ void OnboardingWindow::showEvent(QShowEvent* event) {
 
 void OnboardingWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    // A window minimised is still open; only a window that goes away ends its guide.
+    if (event->spontaneous()) {
+        return;
+    }
     if (content_) {
         content_->hide();
         content_->deleteLater();
