@@ -42,7 +42,10 @@ PrivateSessionBus::PrivateSessionBus(const std::string& addressVariable) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipe[1], addressFd);
-    // The daemon complains about limits it may not raise; that is no concern of the tests.
+    // The daemon complains about limits it may not raise; that is no concern of the tests. Nor may it
+    // hold the test's own output open: a daemon left behind by a test that crashed would keep CTest
+    // waiting for the end of that output.
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::string argv[] = {"dbus-daemon", "--session", "--nofork",
                           "--print-address=" + std::to_string(addressFd)};

@@ -63,27 +63,28 @@ QPushButton* shownButton(QWidget& window, const char* name) {
 // own, the tests' relay and phone. Only the system's services are stand-ins: the service manager, the
 // administrator prompt and the machine's facts.
 TEST(OnboardingEndToEnd, FromAgentOffToAPairedPhone) {
+    test::ensureQtApplication();
+    // Made first and gone last: the client's socket hands its replies to it until the client has ended.
+    app::QtScheduler scheduler;
     test::PrivateSessionBus bus;
     test::FakeRelay relay;
     test::ServedAgent served{relay};
-    test::ensureQtApplication();
     test::EnvironmentOverride desktop{"XDG_CURRENT_DESKTOP", "KDE"};
-    app::QtScheduler scheduler;
-    const auto client = app::AgentClient::make(
+    auto client = app::AgentClient::make(
         std::make_shared<app::SocketTransport>(
             scheduler, [&] { return std::optional(test::agentControlSocket(served.home.path())); }),
         std::make_shared<app::BusAgentNotifications>(QDBusConnection::connectToBus(
             QString::fromStdString(bus.address()), QStringLiteral("guide-e2e"))),
         scheduler);
     test::ScriptedOnboarding scripted(scheduler);
-    const auto state = app::AppState::make(std::make_shared<app::ServiceManager>(
-                                               std::make_shared<test::FakeServiceBackend>(),
-                                               std::make_shared<test::FakeServiceBackend>(),
-                                               [client] { return client->status(); }, scheduler),
-                                           client, scripted.defaults, scheduler);
+    auto state = app::AppState::make(std::make_shared<app::ServiceManager>(
+                                         std::make_shared<test::FakeServiceBackend>(),
+                                         std::make_shared<test::FakeServiceBackend>(),
+                                         [client] { return client->status(); }, scheduler),
+                                     client, scripted.defaults, scheduler);
     state->start();
     const auto service = std::make_shared<ServiceThatStartsTheAgent>(served);
-    app::OnboardingWindow window(state, scheduler, [&] {
+    auto window = std::make_unique<app::OnboardingWindow>(state, scheduler, [&] {
         app::OnboardingEnvironment environment = app::liveOnboardingEnvironment(state);
         const app::OnboardingEnvironment standIns = scripted.environment();
         environment.service = service;
@@ -93,11 +94,11 @@ TEST(OnboardingEndToEnd, FromAgentOffToAPairedPhone) {
         environment.bundlePath = standIns.bundlePath;
         return environment;
     });
-    window.show();
-    const auto flow = [&] { return window.flow(); };
+    window->show();
+    const auto flow = [&] { return window->flow(); };
     const auto press = [&](const char* name) {
         QPushButton* button = nullptr;
-        EXPECT_TRUE(test::runQtUntil([&] { return (button = shownButton(window, name)) != nullptr; }))
+        EXPECT_TRUE(test::runQtUntil([&] { return (button = shownButton(*window, name)) != nullptr; }))
             << name;
         if (button) {
             button->click();
@@ -114,7 +115,7 @@ TEST(OnboardingEndToEnd, FromAgentOffToAPairedPhone) {
     ASSERT_TRUE(test::runQtUntil([&] { return flow()->fdaState() == StepState::done(); }));
     press("next");
 
-    auto* page = qobject_cast<app::StepPairView*>(window.content()->page());
+    auto* page = qobject_cast<app::StepPairView*>(window->content()->page());
     ASSERT_TRUE(page);
     const auto& model = page->pairing()->model();
     const auto* shown = static_cast<const app::PairingViewModel::ShowingQR*>(nullptr);
@@ -136,7 +137,7 @@ TEST(OnboardingEndToEnd, FromAgentOffToAPairedPhone) {
     }
     press("finish");
     EXPECT_TRUE(state->onboardingDone());
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(test::runQtUntil([&] { return state->phones().size() == 1; }));
     EXPECT_EQ(state->phones()[0].name, "iPhone của Lan");
 }
