@@ -71,7 +71,7 @@ DegradedAgent::DegradedAgent(std::shared_ptr<StateStore> state, std::string macN
 
 std::optional<std::string> DegradedAgent::status() {
     return XPCCoding::encodeOrNone(
-        AgentStatus{.connection = ConnectionState{ConnectionState::Error{"configLost"}},
+        AgentStatus{.connection = ConnectionState{ConnectionState::Error{std::string(configLostMessage)}},
                     .snapshot = snapshot_(),
                     .deviceId = std::nullopt,
                     .macName = macName_,

@@ -5,9 +5,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace kestrava {
+
+// The error an agent reports while it runs without its configuration: it serves its phones' removal and
+// nothing else.
+inline constexpr std::string_view configLostMessage = "configLost";
 
 // The state of the agent's link to the relay, as the application shows it.
 struct ConnectionState {

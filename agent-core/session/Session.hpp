@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent-core/control/PairingOutcome.hpp"
+#include "agent-core/control/PhoneLimit.hpp"
 #include "agent-core/exec/ExecResult.hpp"
 #include "agent-core/exec/Executor.hpp"
 #include "agent-core/session/PendingPairing.hpp"
@@ -81,7 +82,7 @@ public:
 
     static constexpr std::chrono::seconds pairingWindowLength{300};
     static constexpr std::chrono::seconds pendingRequestLength{110};
-    static constexpr std::size_t maxPhones = 5;
+    static constexpr std::size_t maxPhones = maxPairedPhones;
     // A phone's last-use time is written at most this often.
     static constexpr std::chrono::seconds lastUsedWriteInterval{60};
     // An unchanged status is pushed again after this long.

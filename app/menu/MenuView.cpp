@@ -7,6 +7,7 @@
 #include "app/menu/StatusImage.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/Discard.hpp"
+#include "app/ui/Divider.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
@@ -28,10 +29,9 @@ namespace {
 
 constexpr int panelWidth = 320;
 
+// The panel's dividers stop short of its edges.
 QFrame* divider(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
+    QFrame* line = ui::divider(parent);
     line->setContentsMargins(10, 0, 10, 0);
     return line;
 }
@@ -231,7 +231,7 @@ void MenuView::render() {
     }
 
     addPhone_->setEnabled(model.canAddPhone);
-    limit_->setVisible(model.phoneCount > 4);
+    limit_->setVisible(model.atPhoneLimit());
     const bool anyPhone = !state_->phones().empty();
     phonesToggle_->setVisible(anyPhone);
     phonesToggle_->setText(

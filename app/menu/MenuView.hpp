@@ -19,9 +19,9 @@ class MenuRow;
 class PhonesListView;
 
 // The panel under the tray's shield: the computer's name and state, an alert with its repair, the last
-// action's failure, the anti-sleep verdict, the paired phones, the pause switch and the commands. It
-// decides nothing itself: what it shows comes from the menu's view model, what it does goes to the
-// application state or opens a window.
+// action's failure, the anti-sleep verdict, the paired phones, the pause switch and the commands. What it
+// shows comes from the menu's view model and the application state; what it does goes to the application
+// state or opens a window.
 class MenuView final : public QWidget {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #include "app/menu/MenuViewModel.hpp"
 
+#include "agent-core/control/PhoneLimit.hpp"
+#include "app/runtime/Overloaded.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/Palette.hpp"
 
@@ -8,16 +10,6 @@
 
 namespace kestrava::app {
 namespace {
-
-// The error the agent reports while it runs without its configuration.
-constexpr std::string_view configLostMessage = "configLost";
-// The most phones the agent pairs.
-constexpr std::int64_t phoneLimit = 5;
-
-template<class... Cases>
-struct Overloaded : Cases... {
-    using Cases::operator()...;
-};
 
 using Header = MenuViewModel::Header;
 using Alert = MenuViewModel::Alert;
@@ -104,10 +96,14 @@ MenuViewModel MenuViewModel::make(const std::optional<AgentStatus>& status,
         .sleep = sleepVerdict(status->snapshot),
         .alert = std::move(alert),
         .isPaused = status->monitoringPaused,
-        .canAddPhone = connected && phoneCount < phoneLimit && !status->monitoringPaused,
+        .canAddPhone = connected && phoneCount < maxPairedPhones && !status->monitoringPaused,
         .macName = status->macName,
         .phoneCount = phoneCount,
     };
+}
+
+bool MenuViewModel::atPhoneLimit() const {
+    return phoneCount >= maxPairedPhones;
 }
 
 const QString& MenuViewModel::pauseLabel() {

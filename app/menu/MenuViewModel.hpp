@@ -24,26 +24,14 @@ enum class MenuAction { reregister, restartAgent, enableAgent };
 struct MenuViewModel {
     // The one-line state under the computer's name.
     struct Header {
-        struct Reconnecting {
-            std::int64_t nextIn = 0; // seconds until the agent's next attempt
-            bool operator==(const Reconnecting&) const = default;
-        };
-        struct Error {
-            std::string message; // the agent's, not shown in the header
-            bool operator==(const Error&) const = default;
-        };
-        struct Connected {
-            bool operator==(const Connected&) const = default;
-        };
-        struct RemovedByRelay {
-            bool operator==(const RemovedByRelay&) const = default;
-        };
-        struct IdentityConflict {
-            bool operator==(const IdentityConflict&) const = default;
-        };
-        struct Paused {
-            bool operator==(const Paused&) const = default;
-        };
+        // The agent's link states, as the agent reports them.
+        using Reconnecting = ConnectionState::Reconnecting;
+        using Error = ConnectionState::Error; // its message is not shown in the header
+        using Connected = ConnectionState::Connected;
+        using RemovedByRelay = ConnectionState::RemovedByRelay;
+        using IdentityConflict = ConnectionState::IdentityConflict;
+        using Paused = ConnectionState::Paused;
+        // And two of the application's own: the configuration lost (an error the agent names), no answer.
         struct ConfigLost {
             bool operator==(const ConfigLost&) const = default;
         };
@@ -104,6 +92,9 @@ struct MenuViewModel {
     bool canAddPhone = false;
     std::optional<std::string> macName;
     std::int64_t phoneCount = 0;
+
+    // No phone can be added until one is removed.
+    bool atPhoneLimit() const;
 
     // `lastError` and `serviceStatus` count only while no status has arrived.
     static MenuViewModel make(const std::optional<AgentStatus>& status, const std::vector<PhoneInfo>& phones,

@@ -15,7 +15,7 @@ RelayLink relayLinkOf(const std::optional<AgentStatus>& status) {
         return RelayLink::connected;
     }
     const auto* error = std::get_if<ConnectionState::Error>(&status->connection.value);
-    return error && error->message == "configLost" ? RelayLink::configLost : RelayLink::offline;
+    return error && error->message == configLostMessage ? RelayLink::configLost : RelayLink::offline;
 }
 
 QString revokeConfirmationText(RelayLink link) {

@@ -66,10 +66,6 @@ QCheckBox* switchFor(const QString& accessibleName, const char* name, QWidget* p
     return box;
 }
 
-std::shared_ptr<Defaults> sharedDefaults(const std::shared_ptr<AppState>& state) {
-    return std::shared_ptr<Defaults>(state, &state->defaults());
-}
-
 } // namespace
 
 SettingsView::SettingsView(std::shared_ptr<AppState> state, std::shared_ptr<AdminRunner> runner,
@@ -175,7 +171,7 @@ void SettingsView::render() {
             state->revoke(phone.phoneId);
         }
     });
-    limit_->setText(model.phoneCount > 4 ? uiText("Đã đủ 5 iPhone — gỡ bớt để thêm")
+    limit_->setText(model.atPhoneLimit() ? uiText("Đã đủ 5 iPhone — gỡ bớt để thêm")
                                          : uiText("Tối đa 5 iPhone"));
     addPhone_->setEnabled(model.canAddPhone);
 
@@ -197,7 +193,7 @@ QCoro::Task<> SettingsView::runUndo(QPointer<SettingsView> view, std::shared_ptr
                                     std::shared_ptr<AdminRunner> runner) {
     view->undoing_ = true;
     view->render();
-    auto undoing = undoPowerSetup(sharedDefaults(state), std::move(runner));
+    auto undoing = undoPowerSetup(state->sharedDefaults(), std::move(runner));
     const PowerSetupResult result = co_await undoing;
     if (!view) {
         co_return;

@@ -30,7 +30,6 @@ public:
     void show();
     // Another start of the application asked for this one.
     void bringForward();
-    WindowManager& windows() noexcept { return windows_; }
 
 private:
     // The shield, and the context menu's "Thêm iPhone…" enabled when the panel's row is.

@@ -2,6 +2,12 @@
 
 namespace kestrava::app {
 
+WindowManager::~WindowManager() {
+    for (const auto& [id, window] : open_) {
+        delete window.data();
+    }
+}
+
 void WindowManager::define(const QString& id, Maker make) {
     makers_[id] = std::move(make);
 }

@@ -14,6 +14,12 @@ class WindowManager {
 public:
     using Maker = std::function<QWidget*()>;
 
+    WindowManager() = default;
+    // The windows still open go with it: what made them may be gone too.
+    ~WindowManager();
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+
     void define(const QString& id, Maker make);
     // Shows the window, raised and active; false for a name nobody defined.
     bool open(const QString& id);

@@ -60,15 +60,12 @@ QCoro::Task<std::int64_t> readSleepMinutes() {
 
 OnboardingEnvironment liveOnboardingEnvironment(std::shared_ptr<AppState> state) {
     OnboardingEnvironment environment;
-    environment.agent = std::make_shared<ClientOnboardingAgent>(state->client().shared_from_this());
+    environment.agent = std::make_shared<ClientOnboardingAgent>(state->sharedClient());
     environment.service = std::make_shared<ManagedOnboardingService>(state);
     environment.admin = std::make_shared<PkexecAdminRunner>();
     environment.facts = probeSystemFacts;
     environment.currentSleep = readSleepMinutes;
-    // Shares the state's ownership: the settings live as long as the guide needs them.
-    environment.defaults = std::shared_ptr<Defaults>(state, &state->defaults());
-    environment.pollInterval = std::chrono::seconds(2);
-    environment.agentStartTimeout = std::chrono::seconds(15);
+    environment.defaults = state->sharedDefaults();
     const auto folder = process::executableDirectory();
     environment.bundlePath = folder ? folder->string() : std::string();
     environment.moveToApplications = moveToApplications;

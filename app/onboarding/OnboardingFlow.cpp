@@ -13,10 +13,6 @@ namespace {
 
 constexpr Scheduler::Clock::duration probeLimit = std::chrono::seconds(2);
 
-AppError appErrorOf(const ServiceFailure& failure) {
-    return std::visit([](const auto& error) { return AppError(error); }, failure);
-}
-
 bool isApprovalBlock(const ServiceFailure& failure) {
     const auto* error = std::get_if<ServiceManagerError>(&failure);
     return error && error->kind == ServiceManagerError::Kind::requiresApproval;
@@ -289,6 +285,17 @@ QCoro::Task<> OnboardingFlow::checkFullDiskAccess() {
     } else if (fdaState_.is(StepState::Kind::done)) {
         assign(fdaState_, StepState::pending());
     }
+}
+
+QCoro::Task<> OnboardingFlow::moveToApplications() {
+    const auto self = shared_from_this();
+    auto moving = environment_.moveToApplications();
+    std::optional<QString> failure = co_await moving;
+    assign(moveError_, std::move(failure));
+}
+
+void OnboardingFlow::openLoginItems() const {
+    environment_.service->openLoginItems();
 }
 
 QCoro::Task<> OnboardingFlow::pollOnce() {

@@ -40,7 +40,6 @@ public:
     const std::optional<SystemFacts>& facts() const noexcept { return facts_; }
     // What the last move of the application said went wrong.
     const std::optional<QString>& moveError() const noexcept { return moveError_; }
-    void setMoveError(std::optional<QString> error) { assign(moveError_, std::move(error)); }
     // Set by the pairing page when a phone was approved.
     void setPairState(StepState state) { assign(pairState_, std::move(state)); }
 
@@ -67,6 +66,10 @@ public:
     QCoro::Task<bool> checkAgentOnce();
     QCoro::Task<> applyPower();
     QCoro::Task<> checkFullDiskAccess();
+    // Moves the application to its installed place and starts the copy there; what fails is `moveError`.
+    QCoro::Task<> moveToApplications();
+    // Where the user would lift a block on the agent's service.
+    void openLoginItems() const;
     // Polls what the current step waits for, every poll interval, until `stop` is cancelled.
     QCoro::Task<> poll(std::shared_ptr<CancelToken> stop);
 

@@ -2,6 +2,7 @@
 
 #include "app/onboarding/StatusLine.hpp"
 #include "app/onboarding/StepHeader.hpp"
+#include "app/runtime/Overloaded.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/CardFrame.hpp"
 #include "app/ui/Palette.hpp"
@@ -16,11 +17,6 @@
 
 namespace kestrava::app {
 namespace {
-
-template<class... Handlers>
-struct Overloaded : Handlers... {
-    using Handlers::operator()...;
-};
 
 // A step's state as the kind of line that would tell it.
 StatusLine::Kind kindOf(const StepState& state) {
@@ -190,8 +186,7 @@ QWidget* OnboardingSummaryView::build() {
         page));
     QVBoxLayout* rows = nullptr;
     layout->addWidget(indented(page, 5, &rows));
-    for (const auto step :
-         {OnboardingStep::agent, OnboardingStep::power, OnboardingStep::fda, OnboardingStep::pair}) {
+    for (const OnboardingStep step : workingSteps) {
         rows->addWidget(stepRow(step, flow()->state(step), page));
     }
     if (!warnings.empty()) {

@@ -9,10 +9,12 @@
 #include "app/onboarding/StepPowerView.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/Buttons.hpp"
+#include "app/ui/Discard.hpp"
+#include "app/ui/Divider.hpp"
 
 #include <QFrame>
-#include <QHideEvent>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
@@ -20,13 +22,6 @@
 
 namespace kestrava::app {
 namespace {
-
-QFrame* divider(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
 
 QPushButton* footerButton(const QString& text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -45,13 +40,13 @@ OnboardingContent::OnboardingContent(std::shared_ptr<OnboardingFlow> flow, std::
     auto* indicator = new StepIndicator(flow_, this);
     indicator->setContentsMargins(24, 18, 24, 14);
     layout->addWidget(indicator);
-    layout->addWidget(divider(this));
+    layout->addWidget(ui::divider(this));
     scroll_ = new QScrollArea(this);
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(scroll_, 1);
-    layout->addWidget(divider(this));
+    layout->addWidget(ui::divider(this));
 
     auto* footer = new QWidget(this);
     auto* row = new QHBoxLayout(footer);
@@ -138,8 +133,7 @@ void OnboardingContent::showStep() {
     layout->addStretch();
     // The step may change in a click on the old page's own button: that page goes once the click is over.
     if (QWidget* old = scroll_->takeWidget()) {
-        old->hide();
-        old->deleteLater();
+        ui::discardLater(old);
     }
     scroll_->setWidget(holder);
 }
@@ -192,8 +186,7 @@ void OnboardingWindow::hideEvent(QHideEvent* event) {
         return;
     }
     if (content_) {
-        content_->hide();
-        content_->deleteLater();
+        ui::discardLater(content_);
     }
     flow_.reset();
 }

@@ -35,7 +35,7 @@ Mark markOf(StatusLine::Kind kind) {
 } // namespace
 
 StatusLine::StatusLine(Kind kind, const QString& text, QWidget* parent, QFont::Weight weight)
-    : QWidget(parent), kind_(kind) {
+    : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
@@ -56,10 +56,6 @@ StatusLine::StatusLine(Kind kind, const QString& text, QWidget* parent, QFont::W
 QPixmap StatusLine::mark(Kind kind, int logicalPx, qreal devicePixelRatio) {
     const Mark mark = markOf(kind);
     return ui::icon(QString::fromLatin1(mark.symbol), mark.colour, logicalPx, devicePixelRatio);
-}
-
-QString StatusLine::text() const {
-    return findChild<QLabel*>(QStringLiteral("text"))->text();
 }
 
 } // namespace kestrava::app

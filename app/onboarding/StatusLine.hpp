@@ -18,13 +18,8 @@ public:
     StatusLine(Kind kind, const QString& text, QWidget* parent = nullptr,
                QFont::Weight weight = QFont::Normal);
 
-    Kind kind() const noexcept { return kind_; }
     // The symbol of a kind other than `waiting`, in its colour, `logicalPx` square.
     static QPixmap mark(Kind kind, int logicalPx, qreal devicePixelRatio);
-    QString text() const;
-
-private:
-    const Kind kind_;
 };
 
 } // namespace kestrava::app

@@ -30,7 +30,7 @@ QWidget* StepAgentView::build() {
 
     const std::shared_ptr<OnboardingFlow> flow = this->flow();
     const auto start = [flow] { flow->startAgent(); };
-    const auto openLoginItems = [flow] { flow->environment().service->openLoginItems(); };
+    const auto openLoginItems = [flow] { flow->openLoginItems(); };
     const StepState& state = flow->agentState();
     if (flow->isRelocated()) {
         block->addWidget(new StatusLine(StatusLine::Kind::warning,
@@ -40,12 +40,8 @@ QWidget* StepAgentView::build() {
             uiText(
                 "Kestrava đang chạy từ file DMG hoặc một bản tạm của macOS, nên agent không thể chạy nền."),
             ui::TextStyle::body, page, ui::secondary()));
-        QPushButton* move = pageButton(uiText("Chuyển vào Applications và mở lại"), "move", page, [flow] {
-            [](std::shared_ptr<OnboardingFlow> flow) -> QCoro::Task<> {
-                auto moving = flow->environment().moveToApplications();
-                flow->setMoveError(co_await moving);
-            }(flow);
-        });
+        QPushButton* move = pageButton(uiText("Chuyển vào Applications và mở lại"), "move", page,
+                                       [flow] { flow->moveToApplications(); });
         ui::makeProminent(move);
         block->addWidget(move, 0, Qt::AlignLeft);
         if (flow->moveError()) {

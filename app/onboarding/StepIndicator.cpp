@@ -1,6 +1,7 @@
 #include "app/onboarding/StepIndicator.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/ui/Discard.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
@@ -13,9 +14,6 @@
 
 namespace kestrava::app {
 namespace {
-
-constexpr std::array steps{OnboardingStep::agent, OnboardingStep::power, OnboardingStep::fda,
-                           OnboardingStep::pair};
 
 // The round badge of one step.
 class Badge final : public QWidget {
@@ -86,12 +84,11 @@ void StepIndicator::render() {
     auto* row = static_cast<QHBoxLayout*>(layout());
     while (QLayoutItem* item = row->takeAt(0)) {
         if (QWidget* widget = item->widget()) {
-            widget->hide();
-            widget->deleteLater();
+            ui::discardLater(widget);
         }
         delete item;
     }
-    for (const OnboardingStep step : steps) {
+    for (const OnboardingStep step : workingSteps) {
         const bool current = step == flow_->step();
         const bool done = flow_->state(step).is(StepState::Kind::done);
         auto* group = new QWidget(this);

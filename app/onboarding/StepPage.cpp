@@ -1,15 +1,11 @@
 #include "app/onboarding/StepPage.hpp"
 
+#include "app/onboarding/StepHeader.hpp"
+#include "app/ui/Discard.hpp"
+
 #include <QVBoxLayout>
 
 namespace kestrava::app {
-namespace {
-
-// The width of the header's symbol and the space after it.
-constexpr int headerIndent = 54;
-
-} // namespace
-
 StepPage::StepPage(std::shared_ptr<OnboardingFlow> flow, QWidget* parent)
     : QWidget(parent), flow_(std::move(flow)) {
     column(this, 0);
@@ -18,8 +14,7 @@ StepPage::StepPage(std::shared_ptr<OnboardingFlow> flow, QWidget* parent)
 
 void StepPage::rebuild() {
     if (content_) {
-        content_->hide();
-        content_->deleteLater();
+        ui::discardLater(content_);
     }
     content_ = build();
     layout()->addWidget(content_);

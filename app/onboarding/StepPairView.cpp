@@ -31,7 +31,7 @@ StepPairView::StepPairView(std::shared_ptr<OnboardingFlow> flow, std::shared_ptr
     layout->addWidget(pairing_, 0, Qt::AlignHCenter);
     paired_ = new StatusLine(StatusLine::Kind::ok, uiText("Đã ghép iPhone"), this);
     paired_->setObjectName(QStringLiteral("paired"));
-    paired_->setContentsMargins(54, 0, 0, 0);
+    paired_->setContentsMargins(headerIndent, 0, 0, 0);
     layout->addWidget(paired_);
     connect(flow_.get(), &OnboardingFlow::changed, this, &StepPairView::render);
     render();

@@ -20,7 +20,7 @@
 namespace kestrava::app {
 namespace {
 
-constexpr int approvalSeconds = 110;
+constexpr int approvalSeconds = static_cast<int>(ApproveViewModel::approvalWindow.count());
 
 QLabel* centredLabel(QWidget* parent) {
     QLabel* label = ui::textLabel({}, ui::TextStyle::body, parent);

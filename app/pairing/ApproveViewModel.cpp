@@ -6,7 +6,6 @@
 namespace kestrava::app {
 namespace {
 
-constexpr auto approvalWindow = std::chrono::seconds(110);
 constexpr int longestWholeName = 40;
 constexpr int keptOfALongName = 39;
 

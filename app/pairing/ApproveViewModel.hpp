@@ -4,6 +4,7 @@
 #include "platform/time/Timestamp.hpp"
 
 #include <QString>
+#include <chrono>
 #include <string>
 
 namespace kestrava::app {
@@ -15,7 +16,10 @@ struct ApproveViewModel {
     QString sas;       // six digits shown as "123 456"
     Timestamp deadline;
 
-    // The card for `pending`, shown at `now`: at most 110 s to decide, never past the request's expiry.
+    // The longest a card gives the user to decide.
+    static constexpr std::chrono::seconds approvalWindow{110};
+
+    // The card for `pending`, shown at `now`: at most the approval window, never past the request's expiry.
     ApproveViewModel(const PendingPairingInfo& pending, Timestamp now);
     ApproveViewModel(std::string requestId, QString phoneName, QString sas, Timestamp deadline)
         : requestId(std::move(requestId)), phoneName(std::move(phoneName)), sas(std::move(sas)),

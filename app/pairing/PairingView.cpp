@@ -1,11 +1,14 @@
 #include "app/pairing/PairingView.hpp"
 
+#include "agent-core/control/PhoneLimit.hpp"
 #include "app/pairing/ApproveSheet.hpp"
 #include "app/pairing/Outcome.hpp"
 #include "app/pairing/QRPanel.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/BusyIndicator.hpp"
 #include "app/ui/Buttons.hpp"
+#include "app/ui/Discard.hpp"
+#include "app/ui/Divider.hpp"
 #include "app/ui/Palette.hpp"
 
 #include <QFrame>
@@ -66,8 +69,7 @@ PairingView::PairingView(std::shared_ptr<AppState> state, Context context, std::
                          std::function<void()> done, std::shared_ptr<PairingService> service, QWidget* parent)
     : QWidget(parent), state_(std::move(state)), context_(context), onApproved_(std::move(onApproved)),
       done_(std::move(done)),
-      service_(service ? std::move(service)
-                       : std::make_shared<AgentPairingService>(state_->client().shared_from_this())) {
+      service_(service ? std::move(service) : std::make_shared<AgentPairingService>(state_->sharedClient())) {
     setObjectName(QStringLiteral("pairingView"));
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
@@ -78,10 +80,7 @@ PairingView::PairingView(std::shared_ptr<AppState> state, Context context, std::
     footer_ = new QWidget(this);
     auto* footerLayout = new QVBoxLayout(footer_);
     footerLayout->setContentsMargins(0, 0, 0, 0);
-    auto* divider = new QFrame(footer_);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-    footerLayout->addWidget(divider);
+    footerLayout->addWidget(ui::divider(footer_));
     auto* row = new QHBoxLayout;
     row->addStretch();
     footerButton_ = new QPushButton(footer_);
@@ -204,9 +203,7 @@ void PairingView::renderScreen() {
     const bool rebuild = phase.index() != screenPhase_;
     if (rebuild) {
         // Later: the screen may be in the middle of one of its own buttons' clicks.
-        layout_->removeWidget(screen_);
-        screen_->hide();
-        screen_->deleteLater();
+        ui::discardLater(screen_);
         screen_ = nullptr;
         screenPhase_ = phase.index();
     }
@@ -253,7 +250,7 @@ void PairingView::renderScreen() {
         } else {
             screen = {screen_, screen_->findChild<Outcome*>(), screen_->findChild<QPushButton*>("again")};
         }
-        const bool roomForMore = phoneCount() <= 4;
+        const bool roomForMore = phoneCount() < maxPairedPhones;
         QString again;
         bool prominent = false;
         if (const auto* result = std::get_if<Model::Result>(&phase)) {

@@ -1,13 +1,12 @@
 #include "app/pairing/PairingViewModel.hpp"
 
+#include "agent-core/control/PhoneLimit.hpp"
 #include "app/state/AppError.hpp"
 
 #include <cmath>
 
 namespace kestrava::app {
 namespace {
-
-constexpr int phoneLimit = 5;
 
 template<class Wanted>
 const Wanted* phaseIs(const PairingViewModel::Phase& phase) {
@@ -17,14 +16,16 @@ const Wanted* phaseIs(const PairingViewModel::Phase& phase) {
 } // namespace
 
 std::shared_ptr<PairingViewModel> PairingViewModel::make(std::shared_ptr<PairingService> service,
-                                                         PairingAttempts& attempts, Clock clock) {
+                                                         std::shared_ptr<PairingAttempts> attempts,
+                                                         Clock clock) {
     return std::shared_ptr<PairingViewModel>(
-        new PairingViewModel(std::move(service), attempts, std::move(clock)));
+        new PairingViewModel(std::move(service), std::move(attempts), std::move(clock)));
 }
 
-PairingViewModel::PairingViewModel(std::shared_ptr<PairingService> service, PairingAttempts& attempts,
-                                   Clock clock)
-    : service_(std::move(service)), attempts_(attempts), clock_(std::move(clock)), now_(clock_()) {}
+PairingViewModel::PairingViewModel(std::shared_ptr<PairingService> service,
+                                   std::shared_ptr<PairingAttempts> attempts, Clock clock)
+    : service_(std::move(service)), attempts_(std::move(attempts)), clock_(std::move(clock)), now_(clock_()) {
+}
 
 void PairingViewModel::setPhase(Phase phase) {
     if (phase_ != phase) {
@@ -60,11 +61,11 @@ QCoro::Task<> PairingViewModel::open(int phoneCount, std::optional<PendingPairin
     const auto self = shared_from_this();
     const int generation = ++generation_;
     refreshNow();
-    if (phoneCount >= phoneLimit) {
+    if (phoneCount >= maxPairedPhones) {
         setPhase(LimitReached{});
         co_return;
     }
-    attempt_ = attempts_.begin();
+    attempt_ = attempts_->begin();
     const int attempt = attempt_;
     ignoredRequestId_ = ignoring ? std::optional(ignoring->requestId) : std::nullopt;
     setPhase(Opening{});
@@ -79,7 +80,7 @@ QCoro::Task<> PairingViewModel::open(int phoneCount, std::optional<PendingPairin
     }
     if (generation_ != generation) {
         // Abandoned meanwhile: withdraw the window, unless a newer attempt has replaced it already.
-        if (attempts_.isCurrent(attempt)) {
+        if (attempts_->isCurrent(attempt)) {
             auto cancelling = service_->cancelPairing();
             co_await cancelling;
         }
@@ -111,7 +112,7 @@ void PairingViewModel::observe(const std::optional<PendingPairingInfo>& pending)
 }
 
 void PairingViewModel::agentChanged() {
-    const bool ownsTheWindow = attempts_.isCurrent(attempt_);
+    const bool ownsTheWindow = attempts_->isCurrent(attempt_);
     if ((phaseIs<Opening>(phase_) || phaseIs<ShowingQR>(phase_) || phaseIs<Approving>(phase_)) &&
         !ownsTheWindow) {
         // Another attempt's open replaced this one's window.
@@ -218,7 +219,7 @@ QCoro::Task<> PairingViewModel::close() {
 }
 
 QCoro::Task<> PairingViewModel::cancelIfCurrent() {
-    if (attempts_.isCurrent(attempt_)) {
+    if (attempts_->isCurrent(attempt_)) {
         auto cancelling = service_->cancelPairing();
         co_await cancelling;
     }

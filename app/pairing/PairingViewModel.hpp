@@ -72,7 +72,8 @@ public:
     using Clock = std::function<Timestamp()>;
 
     static std::shared_ptr<PairingViewModel> make(std::shared_ptr<PairingService> service,
-                                                  PairingAttempts& attempts, Clock clock = wallClockNow);
+                                                  std::shared_ptr<PairingAttempts> attempts,
+                                                  Clock clock = wallClockNow);
 
     // Hooks the owner installs.
     std::function<void()> onApproved;
@@ -107,7 +108,8 @@ signals:
     void changed();
 
 private:
-    PairingViewModel(std::shared_ptr<PairingService> service, PairingAttempts& attempts, Clock clock);
+    PairingViewModel(std::shared_ptr<PairingService> service, std::shared_ptr<PairingAttempts> attempts,
+                     Clock clock);
 
     void setPhase(Phase phase);
     void refreshNow();
@@ -116,7 +118,7 @@ private:
     QCoro::Task<> settleLostApproval(ApproveViewModel card, std::set<std::string> knownIds, Timestamp sentAt);
 
     const std::shared_ptr<PairingService> service_;
-    PairingAttempts& attempts_;
+    const std::shared_ptr<PairingAttempts> attempts_;
     const Clock clock_;
     Phase phase_ = Idle{};
     Timestamp now_;

@@ -47,9 +47,7 @@ QCoro::Task<AfterUpdateRestart> restartAgentIfAppUpdated(std::string version,
     if (serviceManager->agent().status() == ServiceStatus::enabled) {
         defaults->setText(lastSeenKey, version);
     }
-    const AppError error =
-        std::visit([](const auto& failure) { return AppError(failure); }, restarted.error());
-    co_return AfterUpdateRestart{true, message(error)};
+    co_return AfterUpdateRestart{true, message(appErrorOf(restarted.error()))};
 }
 
 std::string currentAppVersion() {

@@ -46,6 +46,10 @@ QString messageOf(ActionFailure failure) {
 
 } // namespace
 
+AppError appErrorOf(const ServiceFailure& failure) {
+    return std::visit([](const auto& reason) { return AppError(reason); }, failure);
+}
+
 QString message(const AppError& error) {
     return std::visit([](const auto& failure) { return messageOf(failure); }, error);
 }

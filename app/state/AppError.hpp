@@ -18,6 +18,9 @@ enum class ActionFailure {
 // Any failure the application turns into a text for the user.
 using AppError = std::variant<AgentClientError, ServiceManagerError, PlatformError, ActionFailure>;
 
+// A failed restart of the agent's service as one of them.
+AppError appErrorOf(const ServiceFailure& failure);
+
 // The one table from failures of the agent link, of the login item and of user actions to what the user
 // reads. Details of link and registration failures stay out of it; a system failure shows its own words.
 QString message(const AppError& error);

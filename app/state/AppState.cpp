@@ -11,11 +11,6 @@ namespace {
 constexpr auto pollInterval = std::chrono::seconds(15);
 constexpr const char* onboardingDoneKey = "onboardingDone";
 
-template<class Failure>
-std::optional<AppError> failureOf(const Failure& failure) {
-    return std::visit([](const auto& reason) { return std::optional<AppError>(reason); }, failure);
-}
-
 } // namespace
 
 std::shared_ptr<AppState> AppState::make(std::shared_ptr<ServiceManager> serviceManager,
@@ -203,7 +198,8 @@ QCoro::Task<> AppState::revoke(std::string phoneId) {
 QCoro::Task<> AppState::restartAgent() {
     const auto self = shared_from_this();
     const auto restarted = co_await serviceManager_->restartAgent();
-    const std::optional<AppError> failure = restarted ? std::nullopt : failureOf(restarted.error());
+    const std::optional<AppError> failure =
+        restarted ? std::nullopt : std::optional(appErrorOf(restarted.error()));
     co_await finishAction(failure);
     if (actionError_) {
         assign(lastError_, actionError_);

@@ -49,9 +49,13 @@ public:
     void setOnboardingDone(bool done);
 
     ServiceManager& serviceManager() const noexcept { return *serviceManager_; }
-    PairingAttempts& pairingAttempts() noexcept { return pairingAttempts_; }
+    // Shared with the pairing models, which may outlive their view.
+    const std::shared_ptr<PairingAttempts>& pairingAttempts() const noexcept { return pairingAttempts_; }
     AgentClient& client() const noexcept { return *client_; }
     Defaults& defaults() const noexcept { return *defaults_; }
+    // For what may outlive a call: a view's tasks, the first-run guide's services.
+    const std::shared_ptr<AgentClient>& sharedClient() const noexcept { return client_; }
+    const std::shared_ptr<Defaults>& sharedDefaults() const noexcept { return defaults_; }
 
     // Starts following the agent's events and polling it every 15 s, the first pass at once. Once.
     void start();
@@ -116,7 +120,7 @@ private:
     bool launchAtLogin_ = false;
     bool onboardingDone_ = false;
 
-    PairingAttempts pairingAttempts_;
+    const std::shared_ptr<PairingAttempts> pairingAttempts_ = std::make_shared<PairingAttempts>();
     bool started_ = false;
     std::shared_ptr<Completion> refreshRun_; // while a run is in progress
     bool refreshAgain_ = false;              // another pass was asked for during this one

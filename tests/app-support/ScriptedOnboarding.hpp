@@ -149,7 +149,7 @@ struct ScriptedOnboarding {
         made.admin = admin;
         made.facts = [this]() -> QCoro::Task<app::SystemFacts> {
             ++factsReads;
-            co_return facts;
+            co_return app::SystemFacts(facts); // a copy: QCoro moves from what it is given
         };
         made.currentSleep = [this]() -> QCoro::Task<std::int64_t> {
             ++sleepReads;
@@ -159,7 +159,7 @@ struct ScriptedOnboarding {
         made.bundlePath = bundlePath;
         made.moveToApplications = [this]() -> QCoro::Task<std::optional<QString>> {
             ++moves;
-            co_return moveAnswer;
+            co_return std::optional<QString>(moveAnswer);
         };
         return made;
     }

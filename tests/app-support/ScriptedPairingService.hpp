@@ -17,7 +17,8 @@ public:
         if (holdOpening) {
             co_await QCoro::sleepFor(std::chrono::hours(24));
         }
-        co_return window;
+        co_return app::AgentResult<app::AgentClient::PairingWindow>(
+            window); // a copy: QCoro moves from lvalues
     }
     QCoro::Task<app::AgentResult<void>> cancelPairing() override {
         calls.push_back("cancel");
@@ -28,11 +29,11 @@ public:
         if (holdDecision) {
             co_await QCoro::sleepFor(std::chrono::hours(24));
         }
-        co_return outcome;
+        co_return app::AgentResult<PairingOutcome>(outcome);
     }
     QCoro::Task<app::AgentResult<std::vector<PhoneInfo>>> phones() override {
         calls.push_back("phones");
-        co_return listed;
+        co_return app::AgentResult<std::vector<PhoneInfo>>(listed);
     }
 
     app::AgentResult<app::AgentClient::PairingWindow> window = app::AgentClient::PairingWindow{

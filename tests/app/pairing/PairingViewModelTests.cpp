@@ -135,7 +135,7 @@ protected:
 
     test::VirtualScheduler scheduler;
     std::shared_ptr<FakePairingService> service = std::make_shared<FakePairingService>(scheduler);
-    app::PairingAttempts attempts;
+    std::shared_ptr<app::PairingAttempts> attempts = std::make_shared<app::PairingAttempts>();
     Timestamp now = start;
     std::optional<PendingPairingInfo> pending;
     std::vector<PhoneInfo> phones;

@@ -49,6 +49,11 @@ const QStringList outlineSymbols{
     "info.circle",
     "exclamationmark.circle",
     "xmark.octagon",
+    "bolt.shield",
+    "lock.shield",
+    "moon.zzz",
+    "iphone.gen3",
+    "checkmark.seal",
 };
 
 // Whether the middle half of `image` holds an opaque pixel of exactly `colour`.
