@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace kestrava::app {
 
@@ -39,6 +40,7 @@ private:
 class Scheduler {
 public:
     using Clock = std::chrono::steady_clock;
+    using Post = std::function<void(std::function<void()>)>;
 
     virtual ~Scheduler() = default;
 
@@ -48,6 +50,32 @@ public:
     [[nodiscard]] virtual Timer after(Clock::duration delay, std::function<void()> work) = 0;
     // Runs `work` on the scheduler's thread after what runs there now; callable from any thread.
     virtual void post(std::function<void()> work) = 0;
+
+    // `post` for a thread that may go on after the scheduler has gone: what it is handed then is dropped.
+    Post poster() const {
+        return [gate = gate_](std::function<void()> work) {
+            const std::lock_guard held(gate->lock);
+            if (gate->target) {
+                gate->target->post(std::move(work));
+            }
+        };
+    }
+
+protected:
+    // The first thing a scheduler's destructor does: nothing handed to a poster reaches it afterwards.
+    void closePosters() {
+        const std::lock_guard held(gate_->lock);
+        gate_->target = nullptr;
+    }
+
+private:
+    struct Gate {
+        explicit Gate(Scheduler* target) : target(target) {}
+        std::mutex lock;
+        Scheduler* target;
+    };
+
+    const std::shared_ptr<Gate> gate_ = std::make_shared<Gate>(this);
 };
 
 } // namespace kestrava::app

@@ -17,9 +17,9 @@ constexpr std::size_t eventsKept = 8;
 
 std::shared_ptr<AgentClient> AgentClient::make(std::shared_ptr<AgentXPCTransport> transport,
                                                std::shared_ptr<AgentNotificationSource> notifications,
-                                               Scheduler& scheduler, Settings settings) {
+                                               Scheduler& scheduler) {
     std::shared_ptr<AgentClient> client(
-        new AgentClient(std::move(transport), std::move(notifications), scheduler, std::move(settings)));
+        new AgentClient(std::move(transport), std::move(notifications), scheduler));
     client->notifications_->subscribe([weak = client->weak_from_this()](AgentEvent event) {
         if (const auto self = weak.lock()) {
             self->enqueue(event);
@@ -29,10 +29,8 @@ std::shared_ptr<AgentClient> AgentClient::make(std::shared_ptr<AgentXPCTransport
 }
 
 AgentClient::AgentClient(std::shared_ptr<AgentXPCTransport> transport,
-                         std::shared_ptr<AgentNotificationSource> notifications, Scheduler& scheduler,
-                         Settings settings)
+                         std::shared_ptr<AgentNotificationSource> notifications, Scheduler& scheduler)
     : transport_(std::move(transport)), notifications_(std::move(notifications)), scheduler_(scheduler),
-      settings_(std::move(settings)),
       events_(std::make_shared<BoundedChannel<AgentEvent>>(scheduler, eventsKept)) {}
 
 AgentClient::~AgentClient() {
@@ -59,11 +57,7 @@ QCoro::Task<AgentClient::Live> AgentClient::connect() {
     if (failures_ >= 1) {
         // Other calls run meanwhile; one of them may have connected.
         const Duration delay = backoff(failures_);
-        if (settings_.sleep) {
-            co_await settings_.sleep(delay);
-        } else {
-            co_await sleepFor(scheduler_, delay);
-        }
+        co_await sleepFor(scheduler_, delay);
         if (connection_) {
             co_return Live{connection_, generation_};
         }
@@ -103,8 +97,7 @@ QCoro::Task<AgentClient::Carried<AgentResult<T>>> AgentClient::callOn(Send send)
     if (!proxy) {
         once->resolve(AgentClientError::unavailable());
     } else {
-        once->setTimer(
-            scheduler_.after(settings_.timeout, [once] { once->resolve(AgentClientError::timeout()); }));
+        once->setTimer(scheduler_.after(timeout, [once] { once->resolve(AgentClientError::timeout()); }));
         send(*proxy, [once](T value) { once->resolve(std::move(value)); });
     }
     AgentResult<T> result = co_await *once;
@@ -151,7 +144,7 @@ AgentResult<T> AgentClient::decoded(const AgentResult<std::optional<std::string>
 }
 
 // GCC 12 destroys some temporaries of a full-expression that holds a `co_await` twice (a coroutine's
-// argument built inside it, among them): the operations below keep what they hand to `call` and what it
+// argument built inside it, among them): the coroutines below keep what they hand to `call` and what it
 // returns in named variables.
 
 QCoro::Task<AgentResult<AgentStatus>> AgentClient::status() {
@@ -245,7 +238,7 @@ void AgentClient::enqueue(AgentEvent event) {
         pendingEvents_.push_back(event);
     }
     // Each event pushes the delivery back; the timer holds the client weakly, so ending it ends the wait.
-    debounceTimer_ = scheduler_.after(settings_.debounce, [weak = weak_from_this()] {
+    debounceTimer_ = scheduler_.after(debounce, [weak = weak_from_this()] {
         if (const auto self = weak.lock()) {
             self->flush();
         }

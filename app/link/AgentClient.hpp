@@ -29,8 +29,10 @@ namespace kestrava::app {
 class AgentClient : public std::enable_shared_from_this<AgentClient> {
 public:
     using Duration = Scheduler::Clock::duration;
-    // The wait before a new connection.
-    using Sleep = std::function<QCoro::Task<>(Duration)>;
+
+    // How long a reply may take, and how long the announcements of one burst are gathered.
+    static constexpr Duration timeout = std::chrono::seconds(10);
+    static constexpr Duration debounce = std::chrono::milliseconds(200);
 
     struct PairingWindow {
         std::string link;    // shown as a QR code
@@ -38,20 +40,9 @@ public:
         int connection = 0;  // the connection that opened it: the agent closes the window when it ends
     };
 
-    struct Settings {
-        Duration timeout = std::chrono::seconds(10);
-        Duration debounce = std::chrono::milliseconds(200);
-        Sleep sleep; // the scheduler's own wait when not set
-    };
-
     static std::shared_ptr<AgentClient> make(std::shared_ptr<AgentXPCTransport> transport,
                                              std::shared_ptr<AgentNotificationSource> notifications,
-                                             Scheduler& scheduler, Settings settings);
-    static std::shared_ptr<AgentClient> make(std::shared_ptr<AgentXPCTransport> transport,
-                                             std::shared_ptr<AgentNotificationSource> notifications,
-                                             Scheduler& scheduler) {
-        return make(std::move(transport), std::move(notifications), scheduler, Settings{});
-    }
+                                             Scheduler& scheduler);
     // Unsubscribes, finishes the event stream and invalidates the connection.
     ~AgentClient();
     AgentClient(const AgentClient&) = delete;
@@ -90,19 +81,18 @@ private:
     };
 
     AgentClient(std::shared_ptr<AgentXPCTransport> transport,
-                std::shared_ptr<AgentNotificationSource> notifications, Scheduler& scheduler,
-                Settings settings);
+                std::shared_ptr<AgentNotificationSource> notifications, Scheduler& scheduler);
 
     QCoro::Task<Live> connect();
     // Forgets and invalidates the connection if it is still the one of `generation`.
     void drop(int generation);
-    // One message that waits for its reply: `send` gets the proxy and the function to hand the reply to.
     // The reply, and the generation of the connection that carried it.
     template<class T>
     struct Carried {
         T reply;
         int connection = 0;
     };
+    // One message that waits for its reply: `send` gets the proxy and the function to hand the reply to.
     template<class T, class Send>
     QCoro::Task<Carried<AgentResult<T>>> callOn(Send send);
     template<class T, class Send>
@@ -119,7 +109,6 @@ private:
     const std::shared_ptr<AgentXPCTransport> transport_;
     const std::shared_ptr<AgentNotificationSource> notifications_;
     Scheduler& scheduler_;
-    const Settings settings_;
     std::shared_ptr<AgentXPCConnection> connection_;
     int generation_ = 0; // connections made so far; the live one carries the current value
     int failures_ = 0;   // failures since the last reply in time

@@ -8,22 +8,23 @@
 namespace kestrava::app {
 namespace {
 
-// `callback` run on the scheduler's thread, whichever thread calls the result.
+// `callback` run on the scheduler's thread, whichever thread calls the result; dropped once the scheduler
+// is gone, since a reply may come after the application's loop has ended.
 template<class... Values>
-std::function<void(Values...)> onSchedulerThread(Scheduler& scheduler,
+std::function<void(Values...)> onSchedulerThread(const Scheduler::Post& post,
                                                  std::function<void(Values...)> callback) {
-    return [&scheduler, callback = std::move(callback)](Values... values) {
-        scheduler.post([callback, ... values = std::move(values)] { callback(values...); });
+    return [post, callback = std::move(callback)](Values... values) {
+        post([callback, ... values = std::move(values)] { callback(values...); });
     };
 }
 
 // The ten messages over one client; every callback made through it lands on the scheduler's thread.
 class SocketProxy final : public AgentXPCProtocol {
 public:
-    SocketProxy(std::shared_ptr<AgentXPCClient> client, Scheduler& scheduler,
+    SocketProxy(std::shared_ptr<AgentXPCClient> client, Scheduler::Post post,
                 AgentXPCConnection::OnError onError)
-        : client_(std::move(client)), scheduler_(scheduler),
-          onError_(onSchedulerThread<const std::string&>(scheduler, std::move(onError))) {}
+        : client_(std::move(client)), post_(std::move(post)),
+          onError_(onSchedulerThread<const std::string&>(post_, std::move(onError))) {}
 
     void statusWithReply(Reply<Data> reply) override { client_->status(hop(std::move(reply)), onError_); }
     void openPairingWithReply(Reply<std::optional<std::string>, double> reply) override {
@@ -51,25 +52,25 @@ public:
 private:
     template<class... Values>
     std::function<void(Values...)> hop(std::function<void(Values...)> reply) {
-        return onSchedulerThread<Values...>(scheduler_, std::move(reply));
+        return onSchedulerThread<Values...>(post_, std::move(reply));
     }
 
     const std::shared_ptr<AgentXPCClient> client_;
-    Scheduler& scheduler_;
+    const Scheduler::Post post_;
     const std::function<void(const std::string&)> onError_;
 };
 
 class SocketConnection final : public AgentXPCConnection {
 public:
-    SocketConnection(std::shared_ptr<AgentXPCClient> client, Scheduler& scheduler)
-        : client_(std::move(client)), scheduler_(scheduler) {}
+    SocketConnection(std::shared_ptr<AgentXPCClient> client, Scheduler::Post post)
+        : client_(std::move(client)), post_(std::move(post)) {}
     ~SocketConnection() override { invalidate(); }
 
     std::shared_ptr<AgentXPCProtocol> proxy(OnError onError) override {
         if (!client_) {
             return nullptr;
         }
-        return std::make_shared<SocketProxy>(client_, scheduler_, std::move(onError));
+        return std::make_shared<SocketProxy>(client_, post_, std::move(onError));
     }
 
     void invalidate() override {
@@ -80,13 +81,13 @@ public:
 
 private:
     const std::shared_ptr<AgentXPCClient> client_; // none when there is no socket to connect to
-    Scheduler& scheduler_;
+    const Scheduler::Post post_;
 };
 
 } // namespace
 
 SocketTransport::SocketTransport(Scheduler& scheduler, Locate locate)
-    : scheduler_(scheduler), locate_(std::move(locate)) {}
+    : post_(scheduler.poster()), locate_(std::move(locate)) {}
 
 std::optional<std::filesystem::path> SocketTransport::currentPath() {
     return ControlSocketPath::current().path;
@@ -99,12 +100,11 @@ SocketTransport::makeConnection(std::function<void()> onInterruption,
                                 std::function<void()> /*onInvalidation*/) {
     const auto path = locate_();
     if (!path) {
-        return std::make_shared<SocketConnection>(nullptr, scheduler_);
+        return std::make_shared<SocketConnection>(nullptr, post_);
     }
     auto client = std::make_shared<AgentXPCClient>(
-        *path,
-        [&scheduler = scheduler_, onInterruption](const std::string&) { scheduler.post(onInterruption); });
-    return std::make_shared<SocketConnection>(std::move(client), scheduler_);
+        *path, [post = post_, onInterruption](const std::string&) { post(onInterruption); });
+    return std::make_shared<SocketConnection>(std::move(client), post_);
 }
 
 } // namespace kestrava::app

@@ -25,7 +25,7 @@ public:
     static std::optional<std::filesystem::path> currentPath();
 
 private:
-    Scheduler& scheduler_;
+    const Scheduler::Post post_;
     const Locate locate_;
 };
 

@@ -1,8 +1,8 @@
 #include "app/menu/AboutView.hpp"
 
 #include "agent-core/runtime/AgentEnvironment.hpp"
+#include "app/menu/ProjectPages.hpp"
 #include "app/runtime/UiText.hpp"
-#include "app/system/ProjectPages.hpp"
 #include "app/ui/ApplicationIcon.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/TextLabel.hpp"

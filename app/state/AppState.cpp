@@ -134,7 +134,7 @@ std::optional<QString> AppState::serviceStatusText() const {
     case ServiceStatus::enabled:
         return std::nullopt;
     case ServiceStatus::requiresApproval:
-        return uiText("Cần duyệt trong Login Items");
+        return message(ServiceManagerError::requiresApproval());
     case ServiceStatus::notFound:
         return uiText("Không tìm thấy agent trong app");
     }

@@ -27,7 +27,8 @@ namespace kestrava::app {
 // waiting for a decision, the last failure, and the application's own settings. Change events and a 15 s
 // poll keep it current through one refresh at a time; the user's actions run here and leave their
 // failures as texts. `changed` is emitted after any field took a different value (`pendingPairingChanged`
-// also for that field alone). Lives on the interface thread; its tasks hold it weakly.
+// also for that field alone). Lives on the interface thread; its loops hold it weakly, and each action keeps
+// it alive until it ends.
 class AppState final : public QObject, public std::enable_shared_from_this<AppState> {
     Q_OBJECT
 

@@ -7,8 +7,8 @@
 
 namespace kestrava::app {
 
-// The application's own settings, kept in an INI file. Typed reads keep "missing" apart from "another
-// kind of value": both read as none.
+// The application's own settings, kept in an INI file. A missing key and a value of another kind both read
+// as none.
 class Defaults {
 public:
     explicit Defaults(const std::filesystem::path& file);

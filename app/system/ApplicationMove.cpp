@@ -38,6 +38,11 @@ bool copyWhole(const fs::path& source, const fs::path& target) {
     return true;
 }
 
+// Where the application installs itself for the user.
+fs::path installedApplicationFolder() {
+    return files::homeDirectory() / "Applications" / "Kestrava";
+}
+
 } // namespace
 
 bool isRelocatedPath(std::string_view applicationFolder) {
@@ -48,10 +53,6 @@ bool isRelocatedPath(std::string_view applicationFolder) {
         }
     }
     return applicationFolder.find("/.mount_") != std::string_view::npos;
-}
-
-fs::path installedApplicationFolder() {
-    return files::homeDirectory() / "Applications" / "Kestrava";
 }
 
 std::optional<QString> moveApplication(const fs::path& source, const fs::path& destination,

@@ -1,9 +1,9 @@
 #include "app/system/AutostartEntry.hpp"
 
 #include "app/system/ConfigFile.hpp"
+#include "app/system/KeyFile.hpp"
 #include "platform/files/Files.hpp"
 
-#include <sstream>
 #include <string>
 
 namespace kestrava::app {
@@ -12,33 +12,11 @@ namespace {
 // An entry is a few lines; anything near this size is not ours.
 constexpr std::size_t maxEntrySize = 64 * 1024;
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 // "Hidden=true" in the main group: the user deleted the entry in a desktop's settings, which keeps the
 // file so that a system-wide entry of the same name stays off too.
 bool hidden(const std::string& entry) {
-    std::istringstream lines(entry);
-    std::string line;
-    bool inMainGroup = false;
-    while (std::getline(lines, line)) {
-        const std::string_view text = trimmed(line);
-        if (text.starts_with('[')) {
-            inMainGroup = text == "[Desktop Entry]";
-            continue;
-        }
-        const auto equals = text.find('=');
-        if (inMainGroup && equals != std::string_view::npos && trimmed(text.substr(0, equals)) == "Hidden" &&
-            trimmed(text.substr(equals + 1)) == "true") {
-            return true;
-        }
-    }
-    return false;
+    return keyFileValue(
+               entry, [](std::string_view group) { return group == "Desktop Entry"; }, "Hidden") == "true";
 }
 
 } // namespace
@@ -61,6 +39,28 @@ ServiceStatus AutostartEntry::status() const {
     }
 }
 
+namespace {
+
+// `path` as the program of a desktop entry's command line: quoted when it holds a character the format
+// reserves, with "%" (a field code) doubled and backslashes escaped once more for the entry's string.
+std::string execProgram(const std::string& path) {
+    static const std::string reserved = " \t\n\"'\\><~|&;$*?#()`";
+    const bool quoted = path.find_first_of(reserved) != std::string::npos;
+    std::string program;
+    for (const char c : path) {
+        if (c == '%') {
+            program += "%%";
+        } else if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) {
+            program += c == '\\' ? "\\\\\\\\" : std::string{'\\', '\\', c};
+        } else {
+            program += c;
+        }
+    }
+    return quoted ? '"' + program + '"' : program;
+}
+
+} // namespace
+
 QCoro::Task<Result<void, PlatformError>> AutostartEntry::registerService() {
     if (!applicationExecutable_) {
         co_return PlatformError{"the application's own program is unknown"};
@@ -69,7 +69,7 @@ QCoro::Task<Result<void, PlatformError>> AutostartEntry::registerService() {
                               "Type=Application\n"
                               "Name=Kestrava\n"
                               "Exec=" +
-                              applicationExecutable_->string() +
+                              execProgram(applicationExecutable_->string()) +
                               "\n"
                               "X-GNOME-Autostart-enabled=true\n";
     co_return writeConfigFile(entryFile_, entry);

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QProcess>
 #include <QUrl>
 
@@ -13,11 +14,16 @@ void revealInFileManager(const std::filesystem::path& item) {
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     show << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(show, QDBus::Block, 2000);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        QProcess::startDetached(QStringLiteral("xdg-open"),
-                                {QString::fromStdString(item.parent_path().string())});
-    }
+    // Answered later, so the interface does not wait on a file manager that may be slow to start.
+    auto* answer = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(show, 2000));
+    const QString folder = QString::fromStdString(item.parent_path().string());
+    QObject::connect(answer, &QDBusPendingCallWatcher::finished, answer,
+                     [folder](QDBusPendingCallWatcher* call) {
+                         if (call->isError()) {
+                             QProcess::startDetached(QStringLiteral("xdg-open"), {folder});
+                         }
+                         call->deleteLater();
+                     });
 }
 
 } // namespace kestrava::app

@@ -32,7 +32,6 @@ QCoro::Task<Result<void, PlatformError>> ServiceManager::registerAgent() {
 }
 
 QCoro::Task<Result<void, ServiceFailure>> ServiceManager::restartAgent() {
-    const ServiceStatus before = agent_->status();
     if (agent_->status() != ServiceStatus::notRegistered) {
         const auto unregistered = co_await agent_->unregisterService();
         if (!unregistered) {
@@ -44,8 +43,6 @@ QCoro::Task<Result<void, ServiceFailure>> ServiceManager::restartAgent() {
         while (agent_->status() != ServiceStatus::notRegistered && scheduler_.now() < deadline) {
             co_await sleepFor(scheduler_, step);
         }
-    }
-    if (before != ServiceStatus::notRegistered) {
         co_await sleepFor(scheduler_, timings_.unregisterSettle);
     }
     const auto registered = co_await registerAgain();

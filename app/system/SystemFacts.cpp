@@ -1,9 +1,11 @@
 #include "app/system/SystemFacts.hpp"
 
-#include "app/system/ProcessRunner.hpp"
+#include "app/system/KeyFile.hpp"
 #include "platform/bytes/Bytes.hpp"
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
+#include "platform/files/UserFolders.hpp"
+#include "platform/host/ToolRunner.hpp"
 #include "platform/json/DecodeError.hpp"
 #include "platform/json/Reader.hpp"
 #include "platform/power/PowerSupplies.hpp"
@@ -15,8 +17,6 @@
 #include <cctype>
 #include <charconv>
 #include <functional>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kestrava::app {
@@ -35,14 +35,6 @@ std::optional<std::string> readText(const std::filesystem::path& file) {
     } catch (const files::FileError&) {
         return std::nullopt;
     }
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 bool isTrue(std::string_view value) {
@@ -77,33 +69,9 @@ bool standsOnCrypt(const json::Object& device) {
            });
 }
 
-// --- The display managers' key files: "[section]" lines, "key = value" lines, "#" and ";" comments
+// --- The display managers' key files
 
 using SectionTest = std::function<bool(std::string_view)>;
-
-// The value of the last line setting `key` in a section that `inSection` accepts; none when no line does.
-std::optional<std::string> keyFileValue(std::string_view text, const SectionTest& inSection,
-                                        std::string_view key) {
-    std::optional<std::string> value;
-    bool inside = false;
-    while (!text.empty()) {
-        const auto end = std::min(text.find('\n'), text.size());
-        const std::string_view line = trimmed(text.substr(0, end));
-        text.remove_prefix(std::min(end + 1, text.size()));
-        if (line.empty() || line.front() == '#' || line.front() == ';') {
-            continue;
-        }
-        if (line.front() == '[') {
-            inside = line.back() == ']' && inSection(line.substr(1, line.size() - 2));
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (inside && equals != std::string_view::npos && trimmed(line.substr(0, equals)) == key) {
-            value = std::string(trimmed(line.substr(equals + 1)));
-        }
-    }
-    return value;
-}
 
 // The drop-ins of `folder` whose names end in `suffix`, in name order, then `main`: the order in which
 // LightDM and SDDM read them, each overriding the ones before.
@@ -173,21 +141,15 @@ bool portableChassis(const std::filesystem::path& file) {
            std::ranges::find(portableChassisTypes, type) != portableChassisTypes.end();
 }
 
-// The effective user's name in the user database; empty when it has none.
-std::string currentUserName() {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name) {
-        return found->pw_name;
+// The facts of this machine. Battery attributes can take the firmware a while, and the listing of devices
+// up to about three seconds when lsblk hangs, so this runs on the pool.
+SystemFacts readFacts() {
+    SystemFacts facts{std::nullopt, automaticLoginUser("/", files::userName()), machineIsLaptop("/")};
+    if (const auto listing = host::runTool("/usr/bin/lsblk", {"-J", "-s", "-o", "NAME,TYPE,MOUNTPOINTS"},
+                                           std::chrono::seconds(2))) {
+        facts.diskEncryptionOn = rootOnEncryptedDevice(*listing);
     }
-    return {};
-}
-
-// The facts that come from files. Battery attributes can take the firmware a while, so this runs on the
-// pool.
-SystemFacts readFileFacts() {
-    return {std::nullopt, automaticLoginUser("/", currentUserName()), machineIsLaptop("/")};
+    return facts;
 }
 
 } // namespace
@@ -234,15 +196,8 @@ bool machineIsLaptop(const std::filesystem::path& root) {
 }
 
 QCoro::Task<SystemFacts> probeSystemFacts() {
-    QFuture<SystemFacts> reading = QtConcurrent::run(readFileFacts);
-    auto listing =
-        runProcess("/usr/bin/lsblk", {"-J", "-s", "-o", "NAME,TYPE,MOUNTPOINTS"}, std::chrono::seconds(2));
-    const ProcessResult devices = co_await listing;
-    SystemFacts facts = co_await reading;
-    if (devices.exitStatus == 0) {
-        facts.diskEncryptionOn = rootOnEncryptedDevice(devices.output);
-    }
-    co_return facts;
+    QFuture<SystemFacts> reading = QtConcurrent::run(readFacts);
+    co_return co_await reading;
 }
 
 } // namespace kestrava::app

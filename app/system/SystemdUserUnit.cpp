@@ -65,10 +65,29 @@ bool isLinkToNull(const std::filesystem::path& path) {
     return !error && target == "/dev/null";
 }
 
+// `path` as one word of a unit's command line: "%" would start a specifier, and blanks, quotes and
+// backslashes need quotes around the word.
+std::string commandWord(const std::string& path) {
+    std::string word;
+    bool quoted = false;
+    for (const char c : path) {
+        if (c == '%') {
+            word += "%%";
+        } else if (c == '"' || c == '\\') {
+            word += {'\\', c};
+            quoted = true;
+        } else {
+            word += c;
+            quoted = quoted || c == ' ' || c == '\t' || c == '\'' || c == ';';
+        }
+    }
+    return quoted ? '"' + word + '"' : word;
+}
+
 std::string unitText(const std::filesystem::path& agentExecutable) {
     static const std::string placeholder = "@KESTRAVA_AGENT_EXECUTABLE@";
     std::string text(agentUnitTemplate());
-    text.replace(text.find(placeholder), placeholder.size(), agentExecutable.string());
+    text.replace(text.find(placeholder), placeholder.size(), commandWord(agentExecutable.string()));
     return text;
 }
 

@@ -16,19 +16,30 @@ std::filesystem::path absoluteVariable(const char* name) {
     return {};
 }
 
+// A field of the effective user's entry in the user database; empty when there is none.
+template<class Field>
+std::string userEntryField(Field field) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->*field) {
+        return found->*field;
+    }
+    return {};
+}
+
 } // namespace
 
 std::filesystem::path homeDirectory() {
     if (auto home = absoluteVariable("HOME"); !home.empty()) {
         return home;
     }
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir) {
-        return found->pw_dir;
-    }
-    return "/";
+    const std::string folder = userEntryField(&passwd::pw_dir);
+    return folder.empty() ? std::filesystem::path("/") : std::filesystem::path(folder);
+}
+
+std::string userName() {
+    return userEntryField(&passwd::pw_name);
 }
 
 std::filesystem::path dataHome() {

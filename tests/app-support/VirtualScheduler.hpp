@@ -14,6 +14,11 @@ namespace kestrava::test {
 // a fixed order. Work posted from another thread waits for the test's next move.
 class VirtualScheduler final : public app::Scheduler {
 public:
+    VirtualScheduler() = default;
+    ~VirtualScheduler() override { closePosters(); }
+    VirtualScheduler(const VirtualScheduler&) = delete;
+    VirtualScheduler& operator=(const VirtualScheduler&) = delete;
+
     Clock::time_point now() const override;
     app::Timer after(Clock::duration delay, std::function<void()> work) override;
     void post(std::function<void()> work) override;

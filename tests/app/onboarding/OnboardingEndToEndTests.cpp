@@ -64,7 +64,6 @@ QPushButton* shownButton(QWidget& window, const char* name) {
 // administrator prompt and the machine's facts.
 TEST(OnboardingEndToEnd, FromAgentOffToAPairedPhone) {
     test::ensureQtApplication();
-    // Made first and gone last: the client's socket hands its replies to it until the client has ended.
     app::QtScheduler scheduler;
     test::PrivateSessionBus bus;
     test::FakeRelay relay;

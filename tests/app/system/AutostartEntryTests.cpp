@@ -51,5 +51,23 @@ TEST(AutostartEntry, RegisterHideAndUnregister) {
     }
 }
 
+// A program whose path holds characters the format reserves is quoted and escaped as the format asks,
+// so that it is started as written and "%" is not taken for a field code.
+TEST(AutostartEntry, TheProgramIsQuotedWhereItMustBe) {
+    const std::vector<std::pair<std::string, std::string>> table{
+        {"/opt/kestrava/kestrava", "Exec=/opt/kestrava/kestrava\n"},
+        {"/opt/100%/kestrava", "Exec=/opt/100%%/kestrava\n"},
+        {"/home/lan/My Apps/kestrava", "Exec=\"/home/lan/My Apps/kestrava\"\n"},
+        {"/home/lan/$x \"q\" \\b/kestrava", "Exec=\"/home/lan/\\\\$x \\\\\"q\\\\\" \\\\\\\\b/kestrava\"\n"},
+    };
+    for (const auto& [program, line] : table) {
+        const test::TemporaryDirectory configHome;
+        app::AutostartEntry entry(configHome.path(), program);
+        EXPECT_EQ(finished(entry.registerService()), Outcome{});
+        EXPECT_NE(test::fileText(configHome / "autostart" / "kestrava.desktop").find(line), std::string::npos)
+            << program;
+    }
+}
+
 } // namespace
 } // namespace kestrava

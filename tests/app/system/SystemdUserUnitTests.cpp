@@ -108,6 +108,23 @@ TEST_F(SystemdUserUnitTest, RegisterWritesTheUnitFirstAndUnregisterLeavesIt) {
     EXPECT_NE(expected.find("Restart=always\n"), std::string::npos);
 }
 
+// An agent whose path holds blanks, quotes or "%" is one quoted word of the unit's command line.
+TEST_F(SystemdUserUnitTest, TheAgentsPathIsOneWordOfTheCommandLine) {
+    const std::vector<std::pair<std::string, std::string>> table{
+        {"bin/kestrava-agent", "ExecStart=" + (folder / "bin/kestrava-agent").string() + "\n"},
+        {"100%/kestrava-agent", "ExecStart=" + (folder / "100%%/kestrava-agent").string() + "\n"},
+        {"My Apps/kestrava-agent", "ExecStart=\"" + (folder / "My Apps/kestrava-agent").string() + "\"\n"},
+        {"a\"b/kestrava-agent", "ExecStart=\"" + (folder / "a\\\"b/kestrava-agent").string() + "\"\n"},
+    };
+    for (const auto& [relative, line] : table) {
+        place(folder / relative, "#!/bin/sh\n");
+        auto agentUnit = unit(folder / relative);
+        EXPECT_EQ(run(agentUnit.registerService()), Outcome{});
+        EXPECT_NE(test::fileText(userFolder / "kestrava-agent.service").find(line), std::string::npos)
+            << relative;
+    }
+}
+
 // Whichever call fails, or gets no answer within the limit, ends the sequence with its error; an answer
 // that comes after the limit changes nothing.
 TEST_F(SystemdUserUnitTest, TheFirstFailureEndsTheSequence) {
