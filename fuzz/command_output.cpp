@@ -12,19 +12,6 @@
 
 using namespace kestrava;
 
-namespace {
-
-// The whole output as one piece, each ill-formed sequence replaced.
-std::string repaired(std::string_view bytes) {
-    std::string text;
-    for (const char32_t scalar : unicode::scalarsOf(bytes)) {
-        unicode::appendUtf8(text, scalar);
-    }
-    return text;
-}
-
-} // namespace
-
 // A command's output, cut into reads at the places the input picks and handed on as the reader does:
 // every chunk is UTF-8 of at most the chunk limit, and, under the output cap, the chunks together are
 // the whole output with each ill-formed sequence replaced, wherever the reads split it. The first byte
@@ -49,14 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::chrono::milliseconds(0), [] { return true; });
     std::string pending;
     for (std::size_t offset = 0; offset < output.size(); offset += readSize) {
-        pending += output.substr(offset, readSize);
-        const std::size_t complete = ShellJob::completePrefixLength(pending);
-        job->deliver("stdout", std::string_view(pending).substr(0, complete));
-        pending.erase(0, complete);
+        job->deliverRead("stdout", pending, output.substr(offset, readSize));
     }
     job->deliver("stdout", pending);
 
-    const std::string whole = repaired(output);
+    const std::string whole = unicode::repaired(output);
     if (static_cast<std::int64_t>(whole.size()) <= cap ? delivered != whole
                                                        : static_cast<std::int64_t>(delivered.size()) > cap) {
         std::abort();

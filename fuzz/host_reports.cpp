@@ -3,6 +3,7 @@
 #include "platform/host/LogindIdleAction.hpp"
 #include "platform/host/MemoryInfo.hpp"
 #include "platform/host/ProcText.hpp"
+#include "platform/process/Descriptor.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -19,18 +20,25 @@ using namespace kestrava;
 namespace {
 
 // A file in memory whose path the readers of the kernel's reports open like any other.
-const std::string& reportFile() {
-    static const std::string path = "/proc/self/fd/" + std::to_string(::memfd_create("report", MFD_CLOEXEC));
-    return path;
-}
+struct MemoryFile {
+    process::Descriptor fd{::memfd_create("report", MFD_CLOEXEC)};
+    std::string path = "/proc/self/fd/" + std::to_string(fd.get());
 
-void writeReport(std::string_view text) {
-    const int fd = std::stoi(reportFile().substr(std::strlen("/proc/self/fd/")));
-    if (::ftruncate(fd, 0) != 0 ||
-        ::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
-        std::abort();
+    static const MemoryFile& report() {
+        static const MemoryFile file;
+        if (!file.fd.isOpen()) {
+            std::abort();
+        }
+        return file;
     }
-}
+
+    void write(std::string_view text) const {
+        if (::ftruncate(fd.get(), 0) != 0 ||
+            ::pwrite(fd.get(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+            std::abort();
+        }
+    }
+};
 
 } // namespace
 
@@ -39,15 +47,16 @@ void writeReport(std::string_view text) {
 // readings stay in range.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    writeReport(text);
-    if (const auto memory = host::readMemoryInfo(reportFile())) {
+    const MemoryFile& report = MemoryFile::report();
+    report.write(text);
+    if (const auto memory = host::readMemoryInfo(report.path)) {
         const std::int64_t percent = memory->freePercent(4096);
         if (memory->totalBytes >= (std::uint64_t{1} << 61) || memory->freeBytes >= (std::uint64_t{1} << 61) ||
             percent < 0 || percent > 100) {
             std::abort();
         }
     }
-    host::kernelBootTime(reportFile());
+    host::kernelBootTime(report.path);
     host::procNumber(text, "btime");
     parsePmsetSleepOutput(text);
     std::uint64_t delay = 0;

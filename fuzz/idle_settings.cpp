@@ -1,3 +1,4 @@
+#include "fuzz/support/OwnFolder.hpp"
 #include "platform/host/GnomeIdleSuspend.hpp"
 
 #include <cstddef>
@@ -5,24 +6,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace kestrava;
 
 namespace {
 
-// A stand-in for the settings tool in a folder of this process's own, removed at exit: it prints the
-// input's first line for the suspend type and the rest for the time-out.
+// A stand-in for the settings tool in a folder of this process's own: it prints the input's first line for
+// the suspend type and the rest for the time-out.
 struct FakeSettingsTool {
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("fuzz-idle-settings-" + std::to_string(::getpid()));
+    fuzz::OwnFolder folder{"idle-settings"};
     std::filesystem::path program = folder / "gsettings";
     std::filesystem::path output = folder / "output";
 
     FakeSettingsTool() {
-        std::filesystem::create_directories(folder);
         std::ofstream(program) << "#!/bin/sh\ncase \"$3\" in\n*-type) exec sed -n 1p '" << output.string()
                                << "' ;;\n*) exec sed 1d '" << output.string() << "' ;;\nesac\n";
         ::chmod(program.c_str(), 0700);
@@ -30,10 +27,6 @@ struct FakeSettingsTool {
 
     static const FakeSettingsTool& tool() {
         static const FakeSettingsTool instance;
-        // Registered after the instance is built, so it runs before the instance is destroyed.
-        static const bool removedAtExit =
-            std::atexit([] { std::filesystem::remove_all(tool().folder); }) == 0;
-        (void)removedAtExit;
         return instance;
     }
 };

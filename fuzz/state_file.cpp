@@ -1,11 +1,11 @@
 #include "agent-core/state/StateStore.hpp"
+#include "fuzz/support/OwnFolder.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 using namespace kestrava;
 
@@ -13,14 +13,10 @@ namespace {
 
 const Timestamp now = timestampFromSeconds(1'800'000'000);
 
-// A folder of this process's own, emptied before each input and removed at exit.
+// A folder of this process's own, emptied before each input.
 const std::filesystem::path& folder() {
-    static const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("fuzz-state-file-" + std::to_string(::getpid()));
-    // Registered after the path is built, so it runs before the path is destroyed.
-    static const bool removedAtExit = std::atexit([] { std::filesystem::remove_all(folder()); }) == 0;
-    (void)removedAtExit;
-    return path;
+    static const fuzz::OwnFolder own("state-file");
+    return own.path();
 }
 
 } // namespace

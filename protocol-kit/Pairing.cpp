@@ -1,6 +1,7 @@
 #include "protocol-kit/Pairing.hpp"
 
 #include "platform/crypto/AesGcm.hpp"
+#include "platform/crypto/CryptoError.hpp"
 #include "platform/crypto/Digest.hpp"
 #include "platform/crypto/P256.hpp"
 #include "platform/encoding/Hex.hpp"
@@ -67,6 +68,20 @@ std::string decryptName(ByteView sealed, ByteView secret) {
         throw PairingError::invalidUTF8();
     }
     return name;
+}
+
+std::optional<std::string> provenName(const PairingRequest& request, ByteView secret,
+                                      std::string_view deviceId) {
+    if (!verifyProof(request, secret, deviceId)) {
+        return std::nullopt;
+    }
+    try {
+        return decryptName(request.encName, secret);
+    } catch (const crypto::CryptoError&) {
+        return std::nullopt;
+    } catch (const PairingError&) {
+        return std::nullopt;
+    }
 }
 
 std::string sas(ByteView macAgreePub, ByteView phoneSignPub, ByteView phoneAgreePub) {

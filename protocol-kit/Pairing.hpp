@@ -3,6 +3,7 @@
 #include "platform/bytes/Bytes.hpp"
 #include "protocol-kit/PairingRequest.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ Bytes encryptName(std::string_view name, ByteView secret);
 // Throws crypto::CryptoError for fewer than 28 bytes or a tag that does not verify, and
 // PairingError::invalidUTF8 when the name is not UTF-8.
 std::string decryptName(ByteView sealed, ByteView secret);
+
+// The phone's name, when the request's proof holds for `secret` and `deviceId` and its name opens; none
+// otherwise (a name that does not open counts as a bad proof).
+std::optional<std::string> provenName(const PairingRequest& request, ByteView secret,
+                                      std::string_view deviceId);
 
 // The six-digit confirmation code both devices show, from the Mac's agreement key and the phone's keys.
 std::string sas(ByteView macAgreePub, ByteView phoneSignPub, ByteView phoneAgreePub);

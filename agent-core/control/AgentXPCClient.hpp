@@ -28,7 +28,8 @@ public:
     using Reply = std::function<void(Values...)>;
 
     // Connects to the socket at `path` (normally ControlSocketPath::current()). `onClosed` hears, once and
-    // on the reading thread, why a connection that was made has ended.
+    // on the reading thread, why a connection that was made has ended, whichever end ended it: the agent,
+    // a failure, or this client's own invalidate() or destructor.
     explicit AgentXPCClient(const std::filesystem::path& path, OnError onClosed = {});
     // Invalidates; the reading thread ends before the client is gone.
     ~AgentXPCClient();

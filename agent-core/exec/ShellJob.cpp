@@ -56,15 +56,6 @@ bool isContinuation(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
-// Every ill-formed sequence as U+FFFD.
-std::string repairedUtf8(std::string_view bytes) {
-    std::string text;
-    for (const char32_t scalar : unicode::scalarsOf(bytes)) {
-        unicode::appendUtf8(text, scalar);
-    }
-    return text;
-}
-
 // Signals go to the whole group, so that pipelines and background children end with the shell.
 void signalGroup(pid_t pgid, int signal) {
     ::kill(-pgid, signal);
@@ -279,12 +270,7 @@ void ShellJob::pump(int fd, std::string_view stream, const ExitFlag& exited, con
             const std::lock_guard held(lock_);
             sawOutput_ = true;
         }
-        pending.append(buffer.data(), static_cast<std::size_t>(count));
-        const std::size_t complete = completePrefixLength(pending);
-        if (complete >= 1) {
-            deliver(stream, std::string_view(pending).substr(0, complete));
-            pending.erase(0, complete);
-        }
+        deliverRead(stream, pending, std::string_view(buffer.data(), static_cast<std::size_t>(count)));
     }
     if (!pending.empty()) {
         deliver(stream, pending);
@@ -317,6 +303,13 @@ std::size_t ShellJob::completePrefixLength(std::string_view bytes) {
     return n - *lead < needed ? *lead : n;
 }
 
+void ShellJob::deliverRead(std::string_view stream, std::string& pending, std::string_view read) {
+    pending += read;
+    const std::size_t complete = completePrefixLength(pending);
+    deliver(stream, std::string_view(pending).substr(0, complete));
+    pending.erase(0, complete);
+}
+
 void ShellJob::deliver(std::string_view stream, std::string_view bytes) {
     if (bytes.empty()) {
         return;
@@ -324,7 +317,7 @@ void ShellJob::deliver(std::string_view stream, std::string_view bytes) {
     std::string repaired;
     std::string_view text = bytes;
     if (!utf8::isValid(bytes)) {
-        repaired = repairedUtf8(bytes);
+        repaired = unicode::repaired(bytes);
         text = repaired;
     }
     const std::size_t total = text.size();

@@ -69,6 +69,9 @@ public:
     // Hands `bytes` to onOutput as valid UTF-8 (each ill-formed sequence becomes U+FFFD) in chunks that
     // end on character boundaries, within what is left of the output cap; sets `truncated` at the cap.
     void deliver(std::string_view stream, std::string_view bytes);
+    // Hands on one read of `stream`: `read` after `pending`, the incomplete character an earlier read
+    // ended on, is delivered up to its last complete character, and what follows waits in `pending`.
+    void deliverRead(std::string_view stream, std::string& pending, std::string_view read);
 
 private:
     struct RunState;

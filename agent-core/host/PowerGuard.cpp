@@ -1,12 +1,19 @@
 #include "agent-core/host/PowerGuard.hpp"
 
-#include "agent-core/runtime/TestHarness.hpp"
 #include "platform/power/SleepInhibitor.hpp"
+
+#include <cstdlib>
 
 namespace kestrava {
 
 std::filesystem::path SystemPowerSource::root() {
-    return testPowerSupplies().value_or(power::kernelPowerSupplies);
+    // The agent program a test runs stays outside the test harness on purpose (its secret store and data
+    // folder are real ones in a home of the test's), so this variable alone marks it.
+    static const std::filesystem::path folder = [] {
+        const char* given = std::getenv("KESTRAVA_TEST_POWER_SUPPLIES");
+        return given && *given ? std::filesystem::path(given) : power::kernelPowerSupplies;
+    }();
+    return folder;
 }
 
 std::optional<PowerGuard::AssertionId> PowerGuard::createSystemAssertion(const std::string& type) {

@@ -26,7 +26,8 @@ class SystemPowerSource : public PowerSource {
 public:
     SystemPowerSource() : supplies_(root()) {}
 
-    // Where they are listed: the kernel's tree, or the folder a test gave the agent program in its place.
+    // Where they are listed: the kernel's tree, or the folder laid out the same way that a test gave the
+    // agent program in its place ("KESTRAVA_TEST_POWER_SUPPLIES"). Decided once.
     static std::filesystem::path root();
 
     bool onACPower() const override { return supplies_.onACPower(); }

@@ -32,16 +32,4 @@ bool isRunningUnderTests() {
     return underTests;
 }
 
-std::optional<std::filesystem::path> testPowerSupplies() {
-    static const std::optional<std::filesystem::path> folder = []() -> std::optional<std::filesystem::path> {
-        const process::Environment environment = process::environment();
-        const auto found = environment.find("KESTRAVA_TEST_POWER_SUPPLIES");
-        if (found == environment.end() || found->second.empty()) {
-            return std::nullopt;
-        }
-        return found->second;
-    }();
-    return folder;
-}
-
 } // namespace kestrava

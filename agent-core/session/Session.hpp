@@ -14,6 +14,7 @@
 #include "protocol-kit/AgentIn.hpp"
 #include "protocol-kit/AgentOut.hpp"
 #include "protocol-kit/E2EPayload.hpp"
+#include "protocol-kit/Pairing.hpp"
 #include "protocol-kit/PairingQR.hpp"
 #include "protocol-kit/PairingRequest.hpp"
 #include "protocol-kit/SignedCommand.hpp"
@@ -50,7 +51,8 @@ public:
     using Send = std::function<void(const AgentOut&)>;
     using Clock = std::function<Timestamp()>;
     // Checks a pairing request's proof under its window's secret and opens the phone's name; none when
-    // either fails.
+    // either fails. The agent's is Pairing::provenName; the parameter is there for tests to run code
+    // between the gate and the check.
     using ProofCheck = std::function<std::optional<std::string>(const PairingRequest&, ByteView secret,
                                                                 std::string_view deviceId)>;
     // An accepted command's work. Calling it starts the command and returns at once; its replies and the
@@ -91,11 +93,7 @@ public:
     Session(std::string deviceId, crypto::P256PrivateKey macKey, std::shared_ptr<StateStore> state,
             std::shared_ptr<Executor> executor, url::Url backendURL, std::string macName,
             StatusProvider statusProvider, Send send, Clock clock = wallClockNow,
-            ProofCheck checkProof = provenName);
-
-    // The agent's proof check: the request's proof holds for `secret` and `deviceId`, and its name opens.
-    static std::optional<std::string> provenName(const PairingRequest& request, ByteView secret,
-                                                 std::string_view deviceId);
+            ProofCheck checkProof = Pairing::provenName);
 
     // How the session builds a fresh status record.
     const StatusProvider& statusProvider() const noexcept { return statusProvider_; }

@@ -37,19 +37,6 @@ PairingQR Session::openPairingWindow(Timestamp now) {
                      .macName = macName_};
 }
 
-std::optional<std::string> Session::provenName(const PairingRequest& request, ByteView secret,
-                                               std::string_view deviceId) {
-    if (!Pairing::verifyProof(request, secret, deviceId)) {
-        return std::nullopt;
-    }
-    try {
-        return Pairing::decryptName(request.encName, secret);
-    } catch (const std::exception&) {
-        // A name that does not open counts as a bad proof.
-        return std::nullopt;
-    }
-}
-
 Session::Gate Session::gate(Timestamp now, const PairingRequest& request) const {
     if (pending_) {
         return {Gate::Busy{}};

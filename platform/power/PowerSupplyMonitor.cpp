@@ -1,5 +1,7 @@
 #include "platform/power/PowerSupplyMonitor.hpp"
 
+#include "platform/process/Descriptor.hpp"
+
 #include <boost/asio/posix/stream_descriptor.hpp>
 #include <boost/system/system_error.hpp>
 
@@ -40,8 +42,8 @@ public:
     virtual ~Events() = default;
     // Owned by the source, which closes it.
     virtual int descriptor() const = 0;
-    // Reads every change waiting without blocking; how many there were.
-    virtual std::size_t receive() = 0;
+    // Reads every change waiting without blocking; whether there was any.
+    virtual bool receive() = 0;
 };
 
 class DeviceManagerEvents final : public Events {
@@ -51,13 +53,13 @@ public:
 
     int descriptor() const override { return udev_monitor_get_fd(monitor_.get()); }
 
-    std::size_t receive() override {
-        std::size_t count = 0;
+    bool receive() override {
+        bool any = false;
         while (udev_device* device = udev_monitor_receive_device(monitor_.get())) {
             udev_device_unref(device);
-            ++count;
+            any = true;
         }
-        return count;
+        return any;
     }
 
 private:
@@ -81,51 +83,41 @@ std::unique_ptr<Events> deviceManagerEvents() {
 class FolderEvents final : public Events {
 public:
     // Takes `fd`, an inotify descriptor that does not block.
-    explicit FolderEvents(int fd) : fd_(fd) {}
-    ~FolderEvents() override { ::close(fd_); }
-    FolderEvents(const FolderEvents&) = delete;
-    FolderEvents& operator=(const FolderEvents&) = delete;
+    explicit FolderEvents(process::Descriptor fd) : fd_(std::move(fd)) {}
 
-    int descriptor() const override { return fd_; }
+    int descriptor() const override { return fd_.get(); }
 
-    std::size_t receive() override {
-        std::size_t count = 0;
-        alignas(inotify_event) char buffer[4096];
+    // Drains the descriptor: one change of a supply is several notices (a file created, written, closed).
+    bool receive() override {
+        bool any = false;
+        char buffer[4096];
         for (;;) {
-            const ssize_t length = ::read(fd_, buffer, sizeof buffer);
+            const ssize_t length = ::read(fd_.get(), buffer, sizeof buffer);
             if (length < 0 && errno == EINTR) {
                 continue;
             }
             if (length <= 0) {
-                return count;
+                return any;
             }
-            // Each event is its header and the name that follows it.
-            for (ssize_t at = 0; at < length; ++count) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            }
+            any = true;
         }
     }
 
 private:
-    const int fd_;
+    const process::Descriptor fd_;
 };
 
 // None when `root` cannot be watched.
 std::unique_ptr<Events> folderEvents(const std::filesystem::path& root) {
-    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
-    }
-    auto events = std::make_unique<FolderEvents>(fd);
-    if (::inotify_add_watch(fd, root.c_str(), folderChanges) < 0) {
+    process::Descriptor fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!fd.isOpen() || ::inotify_add_watch(fd.get(), root.c_str(), folderChanges) < 0) {
         return nullptr;
     }
     std::error_code error;
     for (const auto& supply : std::filesystem::directory_iterator(root, error)) {
-        ::inotify_add_watch(fd, supply.path().c_str(), supplyChanges);
+        ::inotify_add_watch(fd.get(), supply.path().c_str(), supplyChanges);
     }
-    return events;
+    return std::make_unique<FolderEvents>(std::move(fd));
 }
 
 } // namespace
@@ -154,7 +146,7 @@ struct PowerSupplyMonitor::Watch {
     }
 
     void deliverEvents() {
-        for (std::size_t left = events->receive(); left > 0; --left) {
+        if (events->receive()) {
             onEvent();
         }
     }

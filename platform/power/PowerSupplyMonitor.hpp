@@ -11,10 +11,11 @@
 namespace kestrava::power {
 
 // Watches the power supplies under `root` for changes (a charger plugged in or out, a battery's charge
-// changing) and calls `onEvent` on `context` once per change. The kernel's tree is watched through the
-// device manager's events; another folder laid out the same way (a test's) through the file system's
-// notices on the supplies it holds when the monitor starts. When the changes cannot be watched (no device
-// manager, no netlink, no such folder), the monitor does nothing.
+// changing) and calls `onEvent` on `context` once per change: the notices waiting when the loop wakes
+// count as one, however many files the change touched. The kernel's tree is watched through the device
+// manager's events; another folder laid out the same way (a test's) through the file system's notices on
+// the supplies it holds when the monitor starts. When the changes cannot be watched (no device manager, no
+// netlink, no such folder), the monitor does nothing.
 class PowerSupplyMonitor {
 public:
     // `onEvent` must not throw: it runs inside the context's event loop.

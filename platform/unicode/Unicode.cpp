@@ -93,4 +93,12 @@ void appendUtf8(std::string& text, char32_t scalar) {
     text.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
 }
 
+std::string repaired(std::string_view text) {
+    std::string valid;
+    for (const char32_t scalar : scalarsOf(text)) {
+        appendUtf8(valid, scalar);
+    }
+    return valid;
+}
+
 } // namespace kestrava::unicode

@@ -25,4 +25,7 @@ std::u32string scalarsOf(std::string_view text);
 // Appends the UTF-8 form of a scalar (not a surrogate).
 void appendUtf8(std::string& text, char32_t scalar);
 
+// UTF-8 text that need not be valid, made valid: each maximal ill-formed subpart becomes one U+FFFD.
+std::string repaired(std::string_view text);
+
 } // namespace kestrava::unicode

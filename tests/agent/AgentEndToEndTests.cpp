@@ -1,8 +1,10 @@
 // The real agent program against the tests' TLS relay and simulated phones, controlled over its control
 // socket as the application controls it.
 #include "agent-core/state/Config.hpp"
+#include "agent-core/state/SecretStore.hpp"
 #include "agent-core/state/StateStore.hpp"
 #include "platform/files/Files.hpp"
+#include "platform/keychain/GenericPasswords.hpp"
 #include "platform/url/Url.hpp"
 #include "tests/support/AgentProcess.hpp"
 #include "tests/support/ControlClient.hpp"
@@ -187,8 +189,8 @@ TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
         files::createDirectories(test::agentDataDirectory(served.home.path()), 0700);
         Config{relay.baseUrl(), row.deviceId, "Anna's PC", false}.save(served.dataFile("config.json"));
         if (row.storedToken) {
-            files::createDirectories(secrets, 0700);
-            files::replaceDurably(secrets / "agentToken", bytesOf(*row.storedToken), 0600);
+            const keychain::GenericPasswords items(secrets.filename(), secrets.parent_path());
+            ASSERT_EQ(items.addItem(agentTokenAccount, bytesOf(*row.storedToken)), keychain::status::success);
         }
         StateStore seeded(served.dataFile("state.json"));
         seeded.upsert(PairedPhone{"phone-1", "Phone", test::TestPhone().signPub(),

@@ -52,9 +52,7 @@ TEST(AgentTriggers, AWakeReconnectsAtOnce) {
 // is up.
 TEST(AgentTriggers, ANetworkReturnReconnectsAtOnce) {
     const bool ran = test::inOwnNetwork([] {
-        ASSERT_EQ(std::system("ip link set lo up && ip link add kv0 type veth peer name kv1 && "
-                              "ip link set kv1 up && ip addr add 10.77.0.2/24 dev kv0"),
-                  0);
+        ASSERT_TRUE(test::addVethPair());
         test::FakeRelay relay;
         test::ServedAgent served(relay);
         ASSERT_TRUE(served.start());

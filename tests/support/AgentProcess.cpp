@@ -63,6 +63,13 @@ AgentProcess::AgentProcess(const std::filesystem::path& home, const std::vector<
                            AgentProcessOptions options) {
     std::filesystem::create_directories(home / "run");
     std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
+    if (options.user) {
+        for (const auto& folder : {home, home / "run"}) {
+            if (::chown(folder.c_str(), *options.user, *options.user) != 0) {
+                throw std::runtime_error("cannot give " + folder.string() + " to the agent's user");
+            }
+        }
+    }
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe2 failed");

@@ -25,7 +25,8 @@ struct AgentProcessOptions {
     bool asService = false;
     // Further variables, e.g. SSL_CERT_FILE for the tests' relay.
     std::vector<std::pair<std::string, std::string>> environment;
-    // Run as this user id, with the group of the same number, instead of the test's; needs root.
+    // Run as this user id, with the group of the same number, instead of the test's; needs root. The home
+    // and its runtime folder are given to that user.
     std::optional<uid_t> user;
 };
 

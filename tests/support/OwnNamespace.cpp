@@ -1,5 +1,6 @@
 #include "tests/support/OwnNamespace.hpp"
 
+#include <cstdlib>
 #include <future>
 #include <sched.h>
 #include <thread>
@@ -21,6 +22,12 @@ bool inOwnNamespace(int flags, const std::function<void()>& body, const std::fun
 
 bool inOwnNetwork(const std::function<void()>& body) {
     return inOwnNamespace(CLONE_NEWNET, body);
+}
+
+bool addVethPair() {
+    return std::system(
+               "ip link set lo up && ip link add kv0 type veth peer name kv1 && ip link set kv1 up && "
+               "ip addr add 10.77.0.2/24 dev kv0") == 0;
 }
 
 } // namespace kestrava::test

@@ -14,4 +14,8 @@ bool inOwnNamespace(
 // without touching the machine's.
 bool inOwnNetwork(const std::function<void()>& body);
 
+// Inside such a network: the loopback up and a veth pair, kv1 up and kv0 down with 10.77.0.2/24, so that
+// a default route through kv0 goes via 10.77.0.1. False when `ip` fails.
+bool addVethPair();
+
 } // namespace kestrava::test

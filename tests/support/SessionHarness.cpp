@@ -3,6 +3,7 @@
 #include "agent-core/runtime/GlobalQueue.hpp"
 #include "platform/url/Url.hpp"
 #include "platform/uuid/Uuid.hpp"
+#include "protocol-kit/Pairing.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <boost/asio/use_future.hpp>
@@ -67,7 +68,7 @@ SessionHarness::SessionHarness(std::optional<std::string> stateFileText)
         },
         [shared = shared_](const PairingRequest& request, ByteView secret, std::string_view deviceId) {
             runOnce(shared->lock, shared->onProofCheck);
-            return Session::provenName(request, secret, deviceId);
+            return Pairing::provenName(request, secret, deviceId);
         });
 }
 

@@ -58,9 +58,8 @@ TEST(NetworkPath, ALinkUpWithADefaultRouteSatisfiesIt) {
         EXPECT_TRUE(reports.waitForLatest(false)) << "the first report comes at once";
         EXPECT_FALSE(net::isNetworkPathSatisfied());
 
-        ASSERT_EQ(std::system("ip link set lo up && ip link add kv0 type veth peer name kv1 && "
-                              "ip link set kv1 up && ip link set kv0 up && ip addr add 10.77.0.2/24 dev kv0"),
-                  0);
+        ASSERT_TRUE(test::addVethPair());
+        ASSERT_EQ(std::system("ip link set kv0 up"), 0);
         EXPECT_FALSE(net::isNetworkPathSatisfied()) << "up, but no default route";
         ASSERT_EQ(std::system("ip route add default via 10.77.0.1 dev kv0"), 0);
         EXPECT_TRUE(reports.waitForLatest(true));
