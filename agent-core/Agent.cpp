@@ -11,10 +11,10 @@
 #include "agent-core/state/DataLocations.hpp"
 #include "agent-core/state/IdentityError.hpp"
 #include "agent-core/state/KeychainIdentity.hpp"
+#include "agent-core/state/RegistrationRefused.hpp"
 #include "agent-core/state/SingleInstanceLock.hpp"
 #include "agent-core/state/StateStore.hpp"
 #include "agent-core/state/SystemKeychain.hpp"
-#include "platform/encoding/Utf8.hpp"
 #include "platform/files/Files.hpp"
 #include "platform/net/TlsThread.hpp"
 #include "platform/process/HostName.hpp"
@@ -69,14 +69,20 @@ Config resolvedConfigOrExit(const std::vector<std::string>& arguments, const std
     process::terminate(Agent::exitBadConfiguration);
 }
 
-// A new device must never be registered while phones are paired: its new identity would orphan them. Such
-// an agent serves the control surface in degraded mode instead, naming the cause.
-void refuseRegistrationWithPhones(const std::shared_ptr<StateStore>& state, const std::string& macName,
-                                  const std::string& cause) {
-    const std::int64_t phones = pairedPhoneCount(*state);
-    DegradedAgent::run(state, macName,
-                       cause + " but this device has " + std::to_string(phones) +
-                           " paired phone(s); refusing to register a new device");
+// The Mac's key and the relay token, or the process's end: an exit when they cannot be read or stored,
+// degraded mode when phones are paired and no new device may be registered for them.
+KeychainIdentity::Loaded identityOrExit(const std::shared_ptr<SecretStore>& keychain, bool deviceExists,
+                                        const std::shared_ptr<StateStore>& state,
+                                        const std::string& macName) {
+    try {
+        return KeychainIdentity{.store = keychain}.load(deviceExists,
+                                                        static_cast<int>(pairedPhoneCount(*state)));
+    } catch (const RegistrationRefused& refused) {
+        DegradedAgent::run(state, macName, refused.what());
+    } catch (const IdentityError& error) {
+        logError(error.what());
+    }
+    process::terminate(Agent::exitIdentityFailure);
 }
 
 } // namespace
@@ -104,34 +110,12 @@ void Agent::run(const std::vector<std::string>& arguments) {
     const std::string macName = process::localizedHostName().value_or("Mac");
     Config config = resolvedConfigOrExit(arguments, macName, state);
 
-    const KeychainIdentity identity{.store = keychain};
-    const bool deviceExists = config.deviceId.has_value();
-    std::optional<crypto::P256PrivateKey> macKey;
-    std::optional<std::string> token;
-    try {
-        if (pairedPhoneCount(*state) > 0) {
-            if (!deviceExists) {
-                refuseRegistrationWithPhones(state, macName, "config.json has no deviceId");
-            }
-            const std::optional<Bytes> stored = identity.readStoredAgentToken();
-            if (!stored) {
-                refuseRegistrationWithPhones(state, macName, "agentToken missing from Keychain");
-            }
-            if (!utf8::isValid(textOf(*stored))) {
-                refuseRegistrationWithPhones(state, macName, "agentToken in Keychain is not UTF-8");
-            }
-        }
-        macKey = identity.loadOrCreateMacKey(deviceExists, static_cast<int>(pairedPhoneCount(*state)));
-        token = identity.readAgentToken(deviceExists);
-    } catch (const IdentityError& error) {
-        logError(error.what());
-        process::terminate(exitIdentityFailure);
-    }
+    KeychainIdentity::Loaded identity = identityOrExit(keychain, config.deviceId.has_value(), state, macName);
 
     boost::asio::io_context mainContext;
-    const auto agent =
-        std::make_shared<Agent>(mainContext, std::move(config), std::move(*macKey), state, std::move(token),
-                                configFileURL(), ReregistrationEffects::live());
+    const auto agent = std::make_shared<Agent>(mainContext, std::move(config), std::move(identity.macKey),
+                                               state, std::move(identity.agentToken), configFileURL(),
+                                               ReregistrationEffects::live());
     agent->start();
     const auto keepRunning = boost::asio::make_work_guard(mainContext);
     mainContext.run();
@@ -146,8 +130,8 @@ Agent::Agent(boost::asio::io_context& mainContext, Config config, crypto::P256Pr
       initialToken_(std::move(initialToken)), configPath_(std::move(configPath)),
       effects_(std::move(effects)), power_(std::make_shared<SystemPowerSource>()),
       powerGuard_(power_, PowerGuard::createSystemAssertion, PowerGuard::releaseSystemAssertion),
-      signalSources_(mainContext), config_(std::move(config)), monitoringPaused_(config_.monitoringPaused),
-      linkState_{ConnectionState::Reconnecting{0}} {}
+      signalSources_(mainContext), config_(std::move(config)),
+      monitoringPaused_(config_.monitoringPaused), linkState_{ConnectionState::Reconnecting{0}} {}
 
 void Agent::start() {
     log(LogLevel::info, "kestrava-agent " + agentVersion() + " starting");

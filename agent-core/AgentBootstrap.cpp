@@ -7,6 +7,7 @@
 #include "agent-core/relay/RelayURL.hpp"
 #include "agent-core/runtime/GlobalQueue.hpp"
 #include "agent-core/runtime/Log.hpp"
+#include "agent-core/runtime/Sanitize.hpp"
 #include "agent-core/state/StateStore.hpp"
 #include "agent-core/state/SystemKeychain.hpp"
 
@@ -79,7 +80,7 @@ std::string Agent::registerDevice(const Config& config) {
         config_.deviceId = previous;
         throw;
     }
-    log(LogLevel::info, "registered device " + registered.deviceId);
+    log(LogLevel::info, "registered device " + sanitize(registered.deviceId, 80));
     return std::move(registered.agentToken);
 }
 

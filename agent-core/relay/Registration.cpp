@@ -4,13 +4,14 @@
 #include "platform/json/Writer.hpp"
 #include "platform/net/Https.hpp"
 #include "platform/unicode/Unicode.hpp"
+#include "protocol-kit/RelayToken.hpp"
 
 #include <algorithm>
 
 namespace kestrava::Registration {
 namespace {
 
-// Relay texts end up in request headers, signed texts and log lines: only short, plain ones are usable.
+// The device identifier ends up in URLs, signed texts and log lines: only a short, plain one is usable.
 void checkUsable(const std::string& value, const std::string& key) {
     if (value.empty()) {
         throw Error::unusableAnswer(key + " is empty");
@@ -20,12 +21,6 @@ void checkUsable(const std::string& value, const std::string& key) {
     }
     if (std::ranges::any_of(unicode::scalarsOf(value), unicode::isControl)) {
         throw Error::unusableAnswer(key + " holds a control character");
-    }
-}
-
-void checkVisibleAscii(const std::string& value, const std::string& key) {
-    if (!std::ranges::all_of(value, [](unsigned char byte) { return byte >= 0x21 && byte <= 0x7E; })) {
-        throw Error::unusableAnswer(key + " is not visible ASCII");
     }
 }
 
@@ -61,8 +56,9 @@ Response registerDevice(const url::Url& backend, const std::string& macName,
     }
     Response response = Response::decode(json::ObjectReader(json::parse(answer.body)));
     checkUsable(response.deviceId, "deviceId");
-    checkUsable(response.agentToken, "agentToken");
-    checkVisibleAscii(response.agentToken, "agentToken");
+    if (const auto problem = relayTokenProblem(response.agentToken)) {
+        throw Error::unusableAnswer("agentToken " + *problem);
+    }
     return response;
 }
 

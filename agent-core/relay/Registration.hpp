@@ -44,7 +44,8 @@ private:
     std::optional<int> status_;
 };
 
-// Largest answer body read, and the longest identifier or token accepted.
+// Largest answer body read, and the longest device identifier accepted (the token's bound is the relay
+// token's own).
 inline constexpr std::size_t maxAnswerBody = 64 * 1024;
 inline constexpr std::size_t maxAnswerField = 256;
 

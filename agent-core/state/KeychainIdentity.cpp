@@ -1,7 +1,8 @@
 #include "agent-core/state/KeychainIdentity.hpp"
 
 #include "agent-core/state/IdentityError.hpp"
-#include "platform/encoding/Utf8.hpp"
+#include "agent-core/state/RegistrationRefused.hpp"
+#include "protocol-kit/RelayToken.hpp"
 
 #include <algorithm>
 
@@ -15,6 +16,14 @@ void throwIfFailed(std::string_view account, const SecretReadOutcome& outcome) {
 }
 
 } // namespace
+
+KeychainIdentity::Loaded KeychainIdentity::load(bool deviceExists, int pairedPhones) const {
+    if (!deviceExists && pairedPhones >= 1) {
+        throw RegistrationRefused("config.json has no deviceId", pairedPhones);
+    }
+    auto macKey = loadOrCreateMacKey(deviceExists, pairedPhones);
+    return {std::move(macKey), readAgentToken(deviceExists, pairedPhones)};
+}
 
 SecretReadOutcome KeychainIdentity::readWithRetry(std::string_view account) const {
     SecretReadOutcome outcome;
@@ -59,29 +68,29 @@ crypto::P256PrivateKey KeychainIdentity::loadOrCreateMacKey(bool deviceExists, i
     return key;
 }
 
-std::optional<std::string> KeychainIdentity::readAgentToken(bool deviceExists) const {
+std::optional<std::string> KeychainIdentity::readAgentToken(bool deviceExists, int pairedPhones) const {
     if (!deviceExists) {
         return std::nullopt;
     }
-    const std::optional<Bytes> stored = readStoredAgentToken();
-    if (!stored) {
+    auto outcome = readWithRetry(agentTokenAccount);
+    throwIfFailed(agentTokenAccount, outcome);
+    const auto* found = std::get_if<SecretReadOutcome::Found>(&outcome.value);
+    if (!found) {
+        if (pairedPhones >= 1) {
+            throw RegistrationRefused("agentToken missing from Keychain", pairedPhones);
+        }
         log("config has a deviceId but no agentToken in Keychain; registering a new device");
         return std::nullopt;
     }
-    auto token = textOf(*stored);
-    if (!utf8::isValid(token)) {
+    // It goes into a request header: a line break in it would add headers of its own.
+    auto token = textOf(found->data);
+    if (const auto problem = relayTokenProblem(token)) {
+        if (pairedPhones >= 1) {
+            throw RegistrationRefused("agentToken in Keychain " + *problem, pairedPhones);
+        }
         return std::nullopt;
     }
     return token;
-}
-
-std::optional<Bytes> KeychainIdentity::readStoredAgentToken() const {
-    auto outcome = readWithRetry(agentTokenAccount);
-    throwIfFailed(agentTokenAccount, outcome);
-    if (auto* found = std::get_if<SecretReadOutcome::Found>(&outcome.value)) {
-        return std::move(found->data);
-    }
-    return std::nullopt;
 }
 
 } // namespace kestrava

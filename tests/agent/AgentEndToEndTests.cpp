@@ -169,17 +169,21 @@ TEST(AgentEndToEnd, ForgottenByTheRelay) {
 }
 
 // Phones are paired but the relay identity is incomplete: the agent must not register a new device (that
-// would orphan the phones); it serves the control surface in degraded mode and touches nothing.
+// would orphan the phones); it serves the control surface in degraded mode and touches nothing. Without
+// the computer's key the phones are lost whatever happens, and the agent stops instead.
 TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
     struct Row {
         std::optional<std::string> deviceId;
+        bool keyStored;
         std::optional<std::string> storedToken;
-        std::string cause;
+        std::string cause; // empty: the agent stops
     };
     const Row rows[] = {
-        {"dev-1", std::nullopt, "agentToken missing from Keychain"},
-        {std::nullopt, "tok-1", "config.json has no deviceId"},
-        {"dev-1", "tok-\xff\xfe", "agentToken in Keychain is not UTF-8"},
+        {"dev-1", true, std::nullopt, "agentToken missing from Keychain"},
+        {std::nullopt, false, "tok-1", "config.json has no deviceId"},
+        {"dev-1", true, "tok-\xff\xfe", "agentToken in Keychain is not visible ASCII"},
+        {"dev-1", true, "tok-1\r\nX-Injected: 1", "agentToken in Keychain holds a control character"},
+        {"dev-1", false, std::nullopt, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.cause);
@@ -188,8 +192,12 @@ TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
         const std::filesystem::path secrets = test::agentSecretDirectory(served.home.path());
         files::createDirectories(test::agentDataDirectory(served.home.path()), 0700);
         Config{relay.baseUrl(), row.deviceId, "Anna's PC", false}.save(served.dataFile("config.json"));
+        const keychain::GenericPasswords items(secrets.filename(), secrets.parent_path());
+        if (row.keyStored) {
+            ASSERT_EQ(items.addItem(macAgreeKeyAccount, crypto::P256PrivateKey::generate().raw()),
+                      keychain::status::success);
+        }
         if (row.storedToken) {
-            const keychain::GenericPasswords items(secrets.filename(), secrets.parent_path());
             ASSERT_EQ(items.addItem(agentTokenAccount, bytesOf(*row.storedToken)), keychain::status::success);
         }
         StateStore seeded(served.dataFile("state.json"));
@@ -198,18 +206,56 @@ TEST(AgentEndToEnd, NoNewDeviceWhilePhonesArePaired) {
         seeded.save();
         const std::string stateBefore = test::fileText(served.dataFile("state.json"));
 
-        ASSERT_TRUE(served.start());
-        ASSERT_TRUE(served.agent->waitForOutput(
-            "ERROR " + row.cause +
-            " but this device has 1 paired phone(s); refusing to register a new device"));
-        const auto status = served.client->status();
-        ASSERT_TRUE(status.has_value());
-        EXPECT_EQ(status->connection, (ConnectionState{ConnectionState::Error{"configLost"}}));
-        std::this_thread::sleep_for(500ms);
+        if (row.cause.empty()) {
+            EXPECT_FALSE(served.start());
+            EXPECT_EQ(served.agent->waitForExit(), 1);
+            EXPECT_EQ(test::occurrences(served.agent->output(), " ERROR "), 1u) << served.agent->output();
+            EXPECT_NE(served.agent->output().find(" ERROR macAgreeKey is missing from Keychain but this "
+                                                  "device has 1 paired phone(s); refusing to mint a new key"),
+                      std::string::npos);
+        } else {
+            ASSERT_TRUE(served.start());
+            ASSERT_TRUE(served.agent->waitForOutput(
+                "ERROR " + row.cause +
+                " but this device has 1 paired phone(s); refusing to register a new device"));
+            const auto status = served.client->status();
+            ASSERT_TRUE(status.has_value());
+            EXPECT_EQ(status->connection, (ConnectionState{ConnectionState::Error{"configLost"}}));
+            std::this_thread::sleep_for(500ms);
+        }
+        EXPECT_EQ(served.agent->output().find("registering a new device"), std::string::npos);
         EXPECT_TRUE(relay.registrations().empty());
         EXPECT_EQ(test::fileText(served.dataFile("state.json")), stateBefore);
-        EXPECT_FALSE(std::filesystem::exists(secrets / "macAgreeKey"));
+        EXPECT_EQ(std::filesystem::exists(secrets / "macAgreeKey"), row.keyStored);
     }
+}
+
+// With no phone paired, a stored token that cannot go into a request header as it is gets the computer a
+// new registration; the relay's new identifier reaches the log only in its safe form.
+TEST(AgentEndToEnd, AnUnusableStoredTokenIsReplacedWhenNoPhoneIsPaired) {
+    FakeRelay relay;
+    const std::string deviceId = "dev-\xCD\xB8" + std::string(100, 'x');
+    RegistrationAnswer answer;
+    answer.body = R"({"deviceId":")" + deviceId + R"(","agentToken":"tok-2"})";
+    relay.scriptRegistrations({answer});
+    ServedAgent served(relay);
+    const std::filesystem::path secrets = test::agentSecretDirectory(served.home.path());
+    files::createDirectories(test::agentDataDirectory(served.home.path()), 0700);
+    Config{relay.baseUrl(), "dev-1", "Anna's PC", false}.save(served.dataFile("config.json"));
+    const keychain::GenericPasswords items(secrets.filename(), secrets.parent_path());
+    ASSERT_EQ(items.addItem(agentTokenAccount, bytesOf("tok-1\r\nX-Injected: 1")), keychain::status::success);
+
+    ASSERT_TRUE(served.start());
+    ASSERT_TRUE(served.waitUntilConnected());
+    ASSERT_EQ(relay.registrations().size(), 1u);
+    for (const test::RelayRequest& upgrade : relay.upgrades()) {
+        EXPECT_EQ(upgrade.header("Authorization"), "Bearer tok-2");
+        EXPECT_EQ(upgrade.header("X-Injected"), std::nullopt);
+    }
+    EXPECT_NE(served.agent->output().find("INFO registered device dev-\\u{378}" + std::string(69, 'x') +
+                                          "\xE2\x80\xA6\n"),
+              std::string::npos)
+        << served.agent->output();
 }
 
 // The user pauses while the first registration is still being retried: the bootstrap's save of the new

@@ -143,8 +143,10 @@ TEST(AgentProcess, RefusesABadOrChangedRelayBeforeTouchingSecrets) {
     EXPECT_FALSE(std::filesystem::exists(test::agentSecretDirectory(home.path())));
 }
 
+// With a phone paired too: the key is read first, so every line names it and the token is never read.
 TEST(AgentProcess, SaysWhatIsWrongWithASecretStoreItRefuses) {
     test::TemporaryDirectory home;
+    pairOnePhone(home.path(), "https://relay.example.com");
     const auto secrets = test::agentSecretDirectory(home.path());
     files::createDirectories(secrets, 0755);
     AgentProcess agent(home.path(), {"--backend", "https://relay.example.com"});
@@ -156,6 +158,11 @@ TEST(AgentProcess, SaysWhatIsWrongWithASecretStoreItRefuses) {
     EXPECT_LT(output.find(problem),
               output.find("Keychain read of macAgreeKey failed (OSStatus -36), attempt 1/"))
         << output;
+    EXPECT_EQ(
+        test::occurrences(output, " ERROR Keychain read of macAgreeKey failed (OSStatus -36), attempt "), 5u);
+    EXPECT_NE(output.find(" ERROR Keychain read of macAgreeKey failed with OSStatus -36 after retries\n"),
+              std::string::npos);
+    EXPECT_EQ(output.find("agentToken"), std::string::npos) << output;
 }
 
 constexpr const char* interruptedConfigWrite = ".config.json.0F8FA1C2-1234-4ABC-9DEF-0123456789AB.tmp";

@@ -1,5 +1,6 @@
 #include "agent-core/state/IdentityError.hpp"
 #include "agent-core/state/KeychainIdentity.hpp"
+#include "agent-core/state/RegistrationRefused.hpp"
 #include "tests/support/Thrown.hpp"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ TEST_F(KeychainIdentityTest, ReadsThatKeepFailingWaitLongerEachTimeThenGiveUp) {
     EXPECT_EQ(lines.back(), "Keychain read of macAgreeKey failed (OSStatus -25308), attempt 5/5");
 
     store->failures.assign(5, -36);
-    EXPECT_EQ(test::thrownBy<IdentityError>([&] { identity.readAgentToken(true); }).value(),
+    EXPECT_EQ(test::thrownBy<IdentityError>([&] { identity.readAgentToken(true, 0); }).value(),
               IdentityError::keychainUnavailable("agentToken", -36));
 }
 
@@ -135,19 +136,92 @@ TEST_F(KeychainIdentityTest, UnusableKeysAreReportedAndLeftAlone) {
 }
 
 TEST_F(KeychainIdentityTest, AgentTokenIsReadOnlyForAnExistingDevice) {
-    store->items["agentToken"] = copyOf(bytesOf("tok-é"));
-    EXPECT_EQ(identity.readAgentToken(false), std::nullopt);
+    store->items["agentToken"] = copyOf(bytesOf("tok-1"));
+    EXPECT_EQ(identity.readAgentToken(false, 0), std::nullopt);
     EXPECT_TRUE(store->reads.empty());
-    EXPECT_EQ(identity.readAgentToken(true), "tok-é");
+    EXPECT_EQ(identity.readAgentToken(true, 0), "tok-1");
 
-    store->items["agentToken"] = Bytes{0x74, 0xC3, 0x28};
-    EXPECT_EQ(identity.readAgentToken(true), std::nullopt);
+    // A token that could not be sent as it is counts as none, without a line: a new device is registered.
+    for (const Bytes& unusable : {Bytes{0x74, 0xC3, 0x28}, copyOf(bytesOf("tok-\xC3\xA9")),
+                                  copyOf(bytesOf("tok\r\nX-Injected: 1")), Bytes{}, Bytes(257, 'x')}) {
+        store->items["agentToken"] = unusable;
+        EXPECT_EQ(identity.readAgentToken(true, 0), std::nullopt);
+    }
     EXPECT_TRUE(lines.empty());
+    store->items["agentToken"] = Bytes(256, '~');
+    EXPECT_EQ(identity.readAgentToken(true, 0), std::string(256, '~'));
 
     store->items.clear();
-    EXPECT_EQ(identity.readAgentToken(true), std::nullopt);
+    EXPECT_EQ(identity.readAgentToken(true, 0), std::nullopt);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "config has a deviceId but no agentToken in Keychain; registering a new device"}));
+}
+
+// Start-up reads the key first and the token once after it; with phones paired, an identity they cannot
+// be reached through is refused rather than replaced by a new registration.
+TEST(KeychainIdentityLoad, ReadsTheKeyThenTheTokenAndNeverRegistersOverPairedPhones) {
+    const std::string refusal = " but this device has 1 paired phone(s); refusing to register a new device";
+    struct Row {
+        bool deviceExists;
+        int pairedPhones;
+        bool keyStored;
+        std::optional<std::string> token;
+        bool locked;
+        std::vector<std::string> reads;
+        std::string outcome;
+    };
+    const std::vector<std::string> keyThenToken{"macAgreeKey", "agentToken"};
+    const Row rows[] = {
+        {true, 1, true, "tok-1", false, keyThenToken, "token tok-1"},
+        {true, 1, true, std::nullopt, false, keyThenToken,
+         "refused: agentToken missing from Keychain" + refusal},
+        {true, 1, true, "tok\r\nX-Injected: 1", false, keyThenToken,
+         "refused: agentToken in Keychain holds a control character" + refusal},
+        {true, 1, true, "tok-\xFF", false, keyThenToken,
+         "refused: agentToken in Keychain is not visible ASCII" + refusal},
+        {true,
+         1,
+         false,
+         std::nullopt,
+         false,
+         {"macAgreeKey"},
+         "failed: " + std::string(IdentityError::macKeyMissing(1).what())},
+        {true, 1, true, "tok-1", true, std::vector<std::string>(5, "macAgreeKey"),
+         "failed: Keychain read of macAgreeKey failed with OSStatus -25308 after retries"},
+        {false, 1, true, "tok-1", false, {}, "refused: config.json has no deviceId" + refusal},
+        {true, 0, true, "tok\r\nX-Injected: 1", false, keyThenToken, "token none"},
+        {false, 0, false, std::nullopt, false, {"macAgreeKey"}, "token none"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.outcome);
+        const auto store = std::make_shared<FakeSecretStore>();
+        if (row.keyStored) {
+            store->items["macAgreeKey"] = copyOf(crypto::P256PrivateKey::generate().raw());
+        }
+        if (row.token) {
+            store->items["agentToken"] = copyOf(bytesOf(*row.token));
+        }
+        if (row.locked) {
+            store->failures.assign(10, locked);
+        }
+        std::vector<std::string> lines;
+        const KeychainIdentity identity{store, 5, [](double) {},
+                                        [&](std::string_view line) { lines.emplace_back(line); }};
+        std::string outcome;
+        try {
+            outcome =
+                "token " + identity.load(row.deviceExists, row.pairedPhones).agentToken.value_or("none");
+        } catch (const RegistrationRefused& refused) {
+            outcome = std::string("refused: ") + refused.what();
+        } catch (const IdentityError& error) {
+            outcome = std::string("failed: ") + error.what();
+        }
+        EXPECT_EQ(outcome, row.outcome);
+        EXPECT_EQ(store->reads, row.reads);
+        for (const std::string& line : lines) {
+            EXPECT_EQ(line.find("agentToken"), std::string::npos) << line;
+        }
+    }
 }
 
 } // namespace
