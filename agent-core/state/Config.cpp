@@ -7,7 +7,9 @@ namespace kestrava {
 
 void Config::save(const std::filesystem::path& file) const {
     const std::string text = json::write(encode(), {.sortedKeys = true, .pretty = true, .escapeSlash = true});
-    atomicWrite(bytesOf(text), file);
+    if (const auto unflushed = atomicWrite(bytesOf(text), file)) {
+        logUnflushedFolder(*unflushed);
+    }
 }
 
 json::Object Config::encode() const {

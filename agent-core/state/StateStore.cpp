@@ -22,7 +22,7 @@ namespace {
 constexpr json::WriteOptions fileFormat{.sortedKeys = true, .pretty = false, .escapeSlash = true};
 
 // A disk that stays full must not flood the log with one line per command.
-constexpr std::chrono::minutes nonceSaveFailureLogInterval{1};
+constexpr std::chrono::minutes nonceSaveProblemLogInterval{1};
 
 // Start-up lines go straight to standard error: the log may not be set up yet.
 void writeToStandardError(std::string_view line) {
@@ -190,38 +190,59 @@ bool StateStore::touch(const std::string& phoneId, Timestamp at) {
 }
 
 void StateStore::save() {
-    std::lock_guard guard(lock_);
-    saveLocked();
+    std::optional<files::FileError> unflushed;
+    {
+        std::lock_guard guard(lock_);
+        unflushed = saveLocked();
+    }
+    if (unflushed) {
+        logUnflushedFolder(*unflushed);
+    }
 }
 
-void StateStore::saveLocked() const {
+std::optional<files::FileError> StateStore::saveLocked() const {
     const std::string text = json::write(state_.encode(), fileFormat);
-    atomicWrite(bytesOf(text), url_);
+    return atomicWrite(bytesOf(text), url_);
 }
 
 bool StateStore::checkAndRecord(const std::string& nonce, Timestamp at) {
-    std::lock_guard guard(lock_);
-    dropExpiredNonces(state_.nonces, at);
-    // A replayed nonce keeps its first time.
-    if (!state_.nonces.try_emplace(nonce, at).second) {
-        return false;
+    // Lines are written once the lock is released: a log write may block.
+    std::optional<std::string> failure;
+    std::optional<files::FileError> unflushed;
+    {
+        std::lock_guard guard(lock_);
+        dropExpiredNonces(state_.nonces, at);
+        // A replayed nonce keeps its first time.
+        if (!state_.nonces.try_emplace(nonce, at).second) {
+            return false;
+        }
+        // The command is still accepted: the nonce stays in memory, so only a restart could let it through.
+        try {
+            unflushed = saveLocked();
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        if ((failure || unflushed) && !nonceSaveProblemIsDue()) {
+            failure.reset();
+            unflushed.reset();
+        }
     }
-    // The command is still accepted: the nonce stays in memory, so only a restart could let it through.
-    try {
-        saveLocked();
-    } catch (const std::exception& error) {
-        reportNonceSaveFailure(error.what());
+    if (failure) {
+        logError("state save failed: " + *failure);
+    }
+    if (unflushed) {
+        logUnflushedFolder(*unflushed);
     }
     return true;
 }
 
-void StateStore::reportNonceSaveFailure(std::string_view errorText) {
+bool StateStore::nonceSaveProblemIsDue() {
     const Timestamp current = now_();
-    if (lastNonceSaveFailureLogged_ && current - *lastNonceSaveFailureLogged_ < nonceSaveFailureLogInterval) {
-        return;
+    if (lastNonceSaveProblemLogged_ && current - *lastNonceSaveProblemLogged_ < nonceSaveProblemLogInterval) {
+        return false;
     }
-    lastNonceSaveFailureLogged_ = current;
-    logError("state save failed: " + std::string(errorText));
+    lastNonceSaveProblemLogged_ = current;
+    return true;
 }
 
 } // namespace kestrava

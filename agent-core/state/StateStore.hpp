@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent-core/state/PairedPhone.hpp"
+#include "platform/files/FileError.hpp"
 #include "platform/json/ObjectReader.hpp"
 #include "platform/json/Value.hpp"
 #include "platform/time/Timestamp.hpp"
@@ -52,7 +53,8 @@ public:
     // Sets lastUsed of the first phone with that id; false when there is none.
     bool touch(const std::string& phoneId, Timestamp at);
 
-    // Replaces the file with the state in memory. Throws files::FileError; memory is unchanged either way.
+    // Replaces the file with the state in memory. Throws files::FileError when it was not replaced; memory
+    // is unchanged either way.
     void save();
 
     // A fresh nonce is recorded and saved at once, so a replay is refused even after a restart.
@@ -62,15 +64,16 @@ private:
     bool load();
     bool hasCorruptCopy() const;
     void quarantine(const std::string& reason) const;
-    // The caller holds lock_.
-    void saveLocked() const;
-    void reportNonceSaveFailure(std::string_view errorText);
+    // The caller holds lock_. Returns what atomicWrite returns.
+    [[nodiscard]] std::optional<files::FileError> saveLocked() const;
+    // Whether a problem of a nonce save is to be logged now; the caller holds lock_.
+    bool nonceSaveProblemIsDue();
 
     const std::filesystem::path url_;
     const std::function<Timestamp()> now_;
     mutable std::mutex lock_;
     Persisted state_;
-    std::optional<Timestamp> lastNonceSaveFailureLogged_;
+    std::optional<Timestamp> lastNonceSaveProblemLogged_;
     const bool loadFailed_;
 };
 

@@ -3,10 +3,11 @@
 #include "agent-core/runtime/AgentEnvironment.hpp"
 #include "agent-core/runtime/Log.hpp"
 #include "agent-core/runtime/TestHarness.hpp"
+#include "agent-core/state/AtomicWrite.hpp"
 
 namespace kestrava {
 
-SystemKeychain::SystemKeychain() : items_(AgentEnvironment::current().keychainService) {}
+SystemKeychain::SystemKeychain() : items_(AgentEnvironment::current().keychainService, logUnflushedFolder) {}
 
 SecretReadOutcome SystemKeychain::read(std::string_view account) {
     if (isRunningUnderTests()) {

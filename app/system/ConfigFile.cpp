@@ -1,5 +1,6 @@
 #include "app/system/ConfigFile.hpp"
 
+#include "app/runtime/AppLog.hpp"
 #include "platform/bytes/Bytes.hpp"
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
@@ -11,7 +12,10 @@ namespace kestrava::app {
 Result<void, PlatformError> writeConfigFile(const std::filesystem::path& file, std::string_view text) {
     try {
         files::createDirectories(file.parent_path(), 0700);
-        files::replaceDurably(file, bytesOf(text), 0644);
+        if (const auto unflushed = files::replaceDurably(file, bytesOf(text), 0644)) {
+            appLog(AppLogLevel::warning, "ConfigFile",
+                   std::string("saved, but a power cut may still undo it: ") + unflushed->what());
+        }
     } catch (const files::FileError& error) {
         return PlatformError{error.what()};
     }

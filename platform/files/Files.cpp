@@ -42,11 +42,12 @@ void writeAll(int fd, ByteView bytes, const std::filesystem::path& path) {
     }
 }
 
-void syncDirectory(const std::filesystem::path& directory) {
+std::optional<FileError> syncDirectory(const std::filesystem::path& directory) {
     Descriptor fd(openRetrying(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
-        fail("fsync", directory);
+        return FileError("fsync", directory.string(), errno);
     }
+    return std::nullopt;
 }
 
 } // namespace
@@ -153,7 +154,7 @@ void removeInterruptedReplacements(const std::filesystem::path& folder) {
     }
 }
 
-void replaceDurably(const std::filesystem::path& target, ByteView contents, mode_t mode) {
+std::optional<FileError> replaceDurably(const std::filesystem::path& target, ByteView contents, mode_t mode) {
     const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
     std::string temporaryName = ".";
     temporaryName.append(target.filename().string())
@@ -183,7 +184,7 @@ void replaceDurably(const std::filesystem::path& target, ByteView contents, mode
         ::unlink(temporary.c_str());
         throw;
     }
-    syncDirectory(folder);
+    return syncDirectory(folder);
 }
 
 void moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/bytes/Bytes.hpp"
+#include "platform/files/FileError.hpp"
 
 #include <filesystem>
+#include <optional>
 #include <sys/types.h>
 
 namespace kestrava::files {
@@ -18,9 +20,12 @@ void createDirectories(const std::filesystem::path& path, mode_t mode);
 
 // Replaces `target` durably: a hidden temporary file of a unique name in the same folder, created
 // exclusively with `mode`, filled, flushed to disk and renamed over the target, then the folder itself
-// flushed. Readers see the old file or the whole new one; on a failure before the rename the temporary
-// file is removed and the target is untouched. Throws FileError.
-void replaceDurably(const std::filesystem::path& target, ByteView contents, mode_t mode);
+// flushed. Readers see the old file or the whole new one. Throws FileError when the target was not
+// replaced; the temporary file is then removed. Once renamed, the new file is in place and the write has
+// succeeded: a failure to flush the folder after that is returned, since only a power cut before the
+// system writes the folder back could still bring back the old file.
+[[nodiscard]] std::optional<FileError> replaceDurably(const std::filesystem::path& target, ByteView contents,
+                                                      mode_t mode);
 
 // Removes what replaceDurably leaves behind when the process dies before its rename: the regular files
 // in `folder` named "." + a name + "." + an upper-case UUID + ".tmp". Only for a folder no other process

@@ -45,11 +45,12 @@ std::int32_t statusForErrno(int errorNumber) {
     }
 }
 
-GenericPasswords::GenericPasswords(std::string service)
-    : GenericPasswords(std::move(service), files::dataHome()) {}
+GenericPasswords::GenericPasswords(std::string service, UnflushedFolder unflushed)
+    : GenericPasswords(std::move(service), files::dataHome(), std::move(unflushed)) {}
 
-GenericPasswords::GenericPasswords(std::string service, const std::filesystem::path& baseFolder)
-    : service_(std::move(service)), folder_(baseFolder / service_) {}
+GenericPasswords::GenericPasswords(std::string service, const std::filesystem::path& baseFolder,
+                                   UnflushedFolder unflushed)
+    : service_(std::move(service)), folder_(baseFolder / service_), unflushed_(std::move(unflushed)) {}
 
 GenericPasswords::CopiedItem GenericPasswords::copyItem(std::string_view account) const {
     if (const auto checked = checkAccess(account); checked != status::success) {
@@ -151,7 +152,10 @@ std::int32_t GenericPasswords::checkItemExists(std::string_view account) const {
 
 std::int32_t GenericPasswords::store(std::string_view account, ByteView data) const {
     try {
-        files::replaceDurably(folder_ / account, data, itemMode);
+        const auto unflushed = files::replaceDurably(folder_ / account, data, itemMode);
+        if (unflushed && unflushed_) {
+            unflushed_(*unflushed);
+        }
         return status::success;
     } catch (const files::FileError& error) {
         return statusForErrno(error.errorNumber());

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/bytes/Bytes.hpp"
+#include "platform/files/FileError.hpp"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,10 +37,15 @@ public:
         Bytes data; // the item's bytes when status is success
     };
 
+    // Told of an item that was written but whose folder could not be flushed after: the write succeeded,
+    // and only a power cut soon after could still undo it.
+    using UnflushedFolder = std::function<void(const files::FileError&)>;
+
     // The items of `service` in the folder `baseFolder / service`; the base is the user's data folder
     // unless given.
-    explicit GenericPasswords(std::string service);
-    GenericPasswords(std::string service, const std::filesystem::path& baseFolder);
+    explicit GenericPasswords(std::string service, UnflushedFolder unflushed = {});
+    GenericPasswords(std::string service, const std::filesystem::path& baseFolder,
+                     UnflushedFolder unflushed = {});
 
     CopiedItem copyItem(std::string_view account) const;
     // Replaces the data of an existing item; itemNotFound when there is none.
@@ -62,6 +69,7 @@ private:
 
     std::string service_;
     std::filesystem::path folder_;
+    UnflushedFolder unflushed_;
 };
 
 } // namespace kestrava::keychain

@@ -1,8 +1,13 @@
 #include "agent-core/state/AtomicWrite.hpp"
+#include "agent-core/state/Config.hpp"
 #include "agent-core/state/DataLocations.hpp"
+#include "agent-core/state/StateStore.hpp"
 #include "platform/files/FileError.hpp"
+#include "platform/json/Reader.hpp"
+#include "tests/support/CapturedLog.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
+#include "tests/support/UnflushableFolder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +31,14 @@ mode_t permissionsOf(const std::filesystem::path& path) {
 TEST(AtomicWrite, CreatesFoldersAndLeavesOwnerOnlyFiles) {
     test::TemporaryDirectory folder;
     const auto target = folder / "a" / "b" / "state.json";
-    atomicWrite(bytesOf("one"), target);
+    EXPECT_FALSE(atomicWrite(bytesOf("one"), target).has_value());
     EXPECT_EQ(test::fileText(target), "one");
     EXPECT_EQ(permissionsOf(folder / "a"), 0700u);
     EXPECT_EQ(permissionsOf(target), 0600u);
 
     ::chmod(target.c_str(), 0644);
     ::chmod((folder / "a" / "b").c_str(), 0755);
-    atomicWrite(bytesOf("two"), target);
+    EXPECT_FALSE(atomicWrite(bytesOf("two"), target).has_value());
     EXPECT_EQ(test::fileText(target), "two");
     EXPECT_EQ(permissionsOf(target), 0600u);
     EXPECT_EQ(permissionsOf(folder / "a" / "b"), 0755u);
@@ -44,12 +49,12 @@ TEST(AtomicWrite, AFailedReplacementLeavesNoTemporaryFile) {
     test::TemporaryDirectory folder;
     const auto target = folder / "config.json";
     std::filesystem::create_directories(target / "inside");
-    EXPECT_THROW(atomicWrite(bytesOf("x"), target), files::FileError);
+    EXPECT_THROW((void)atomicWrite(bytesOf("x"), target), files::FileError);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 
     // A regular file where a folder should be.
     std::ofstream(folder / "blocker") << "";
-    EXPECT_THROW(atomicWrite(bytesOf("x"), folder / "blocker" / "config.json"), files::FileError);
+    EXPECT_THROW((void)atomicWrite(bytesOf("x"), folder / "blocker" / "config.json"), files::FileError);
 }
 
 // A writer killed at any moment leaves the old or the new file, never a part of one.
@@ -58,13 +63,13 @@ TEST(AtomicWrite, AKilledWriterLeavesOldOrNewContents) {
     const auto target = folder / "state.json";
     const std::string oldText(1 << 20, 'o');
     const std::string newText(1 << 20, 'n');
-    atomicWrite(bytesOf(oldText), target);
+    EXPECT_FALSE(atomicWrite(bytesOf(oldText), target).has_value());
     for (int round = 0; round < 20; ++round) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             for (;;) {
-                atomicWrite(bytesOf(round % 2 ? oldText : newText), target);
+                (void)atomicWrite(bytesOf(round % 2 ? oldText : newText), target);
             }
         }
         std::this_thread::sleep_for(std::chrono::microseconds(500 + 700 * round));
@@ -76,12 +81,38 @@ TEST(AtomicWrite, AKilledWriterLeavesOldOrNewContents) {
     }
 }
 
+// Once the new file is renamed into place the write has succeeded; a folder that cannot be flushed after
+// that is a warning, not a failed save (a save reported as failed would be retried, a registration even
+// repeated with the relay).
+TEST(AtomicWrite, AFolderThatCannotBeFlushedAfterTheRenameFailsNoSave) {
+    test::UnflushableFolder folder;
+    const test::CapturedLog log;
+    const Config config{*url::Url::parseReference("https://relay.example.com"), "dev-1", "Mac", false};
+    test::UnflushableFolder::runAsItsOwner([&] {
+        const auto unflushed = atomicWrite(bytesOf("one"), folder.path() / "notes");
+        ASSERT_TRUE(unflushed.has_value());
+        EXPECT_EQ(unflushed->errorNumber(), EACCES);
+        config.save(folder.path() / "config.json");
+        StateStore store(folder.path() / "state.json");
+        store.upsert({"phone-1", "Phone", {0x04}, {0x04}, wallClockNow(), std::nullopt});
+        store.save();
+        EXPECT_TRUE(store.checkAndRecord("nonce-1", wallClockNow()));
+    });
+    EXPECT_EQ(test::fileText(folder.path() / "notes"), "one");
+    EXPECT_EQ(Config::decode(json::ObjectReader(json::parse(test::fileText(folder.path() / "config.json")))),
+              config);
+    EXPECT_EQ(StateStore(folder.path() / "state.json").phones().size(), 1u);
+    EXPECT_EQ(log.count("WARN saved, but a power cut may still undo it: fsync " + folder.path().string() +
+                        ": Permission denied"),
+              3u);
+}
+
 TEST(AtomicWriteDeathTest, TestsNeverWriteTheRealDataFolder) {
-    EXPECT_DEATH(atomicWrite(bytesOf("x"), dataDirectory() / "config.json"), "real data folder");
-    EXPECT_DEATH(atomicWrite(bytesOf("x"), defaultDataDirectory() / "sub" / ".." / "state.json"),
+    EXPECT_DEATH((void)atomicWrite(bytesOf("x"), dataDirectory() / "config.json"), "real data folder");
+    EXPECT_DEATH((void)atomicWrite(bytesOf("x"), defaultDataDirectory() / "sub" / ".." / "state.json"),
                  "real data folder");
     test::TemporaryDirectory elsewhere;
-    EXPECT_NO_THROW(atomicWrite(bytesOf("x"), elsewhere / "Kestrava" / "config.json"));
+    EXPECT_NO_THROW((void)atomicWrite(bytesOf("x"), elsewhere / "Kestrava" / "config.json"));
 }
 
 } // namespace

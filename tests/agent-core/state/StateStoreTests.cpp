@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <latch>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace kestrava {
 namespace {
@@ -210,6 +213,53 @@ TEST(StateStore, AFailedNonceSaveStillAcceptsAndLogsOnceAMinute) {
     EXPECT_EQ(test::occurrences(testing::internal::GetCapturedStderr(), "ERROR state save failed: "), 1u);
 
     EXPECT_EQ(test::thrownBy<files::FileError>([&] { clocked.store.save(); }).value().errorNumber(), ENOTDIR);
+}
+
+// A log line can block (standard error is a pipe no one drains): the store's lock must be free meanwhile,
+// or every phone's command and every status would wait on it.
+TEST(StateStore, ItsLockIsFreeWhileItWritesALogLine) {
+    test::TemporaryDirectory folder;
+    test::writeText(folder / "blocker", "a file, not a folder");
+    testing::internal::CaptureStderr();
+    StateStore store(folder / "blocker" / "state.json");
+    testing::internal::GetCapturedStderr();
+
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const int standardError = ::dup(STDERR_FILENO);
+    ::dup2(pipeEnds[1], STDERR_FILENO);
+    // Filled, so that the next line blocks.
+    ::fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
+    const std::string filler(4096, 'x');
+    while (::write(pipeEnds[1], filler.data(), filler.size()) > 0) {
+    }
+    ::fcntl(pipeEnds[1], F_SETFL, 0);
+
+    std::atomic<bool> logged = false;
+    std::thread failingSave([&] {
+        EXPECT_TRUE(store.checkAndRecord("a", noon));
+        logged = true;
+    });
+    std::this_thread::sleep_for(200ms);
+    auto phones = std::async(std::launch::async, [&] { return store.phones(); });
+    EXPECT_EQ(phones.wait_for(2s), std::future_status::ready) << "the lock is held while logging";
+
+    ::dup2(standardError, STDERR_FILENO);
+    ::close(standardError);
+    ::close(pipeEnds[1]);
+    ::fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+    std::string drained;
+    char buffer[65536];
+    while (!logged) {
+        const ssize_t count = ::read(pipeEnds[0], buffer, sizeof buffer);
+        if (count > 0) {
+            drained.append(buffer, static_cast<std::size_t>(count));
+        }
+    }
+    failingSave.join();
+    ::close(pipeEnds[0]);
+    phones.wait();
+    EXPECT_NE(drained.find("ERROR state save failed: "), std::string::npos);
 }
 
 TEST(StateStore, ConcurrentChecksOfOneNonceGetExactlyOneTrue) {

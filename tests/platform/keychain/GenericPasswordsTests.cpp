@@ -1,11 +1,13 @@
 #include "platform/keychain/GenericPasswords.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/UnflushableFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrava::keychain {
 namespace {
@@ -71,6 +73,22 @@ TEST_F(GenericPasswordsTest, ItemsArePrivateFilesInAPrivateFolder) {
     ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
     EXPECT_EQ(items.folderProblem(), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(folder / "agentToken"));
+}
+
+// The item is in place once renamed: a folder that cannot be flushed after that is reported, not a
+// failed write.
+TEST(GenericPasswords, AFolderThatCannotBeFlushedAfterTheRenameFailsNoWrite) {
+    test::UnflushableFolder folder;
+    std::vector<int> unflushed;
+    const GenericPasswords items(
+        folder.path().filename(), folder.path().parent_path(),
+        [&](const files::FileError& error) { unflushed.push_back(error.errorNumber()); });
+    test::UnflushableFolder::runAsItsOwner([&] {
+        EXPECT_EQ(items.addItem("agentToken", bytesOf("one")), status::success);
+        EXPECT_EQ(items.updateItem("agentToken", bytesOf("two")), status::success);
+        EXPECT_EQ(textOf(items.copyItem("agentToken").data), "two");
+    });
+    EXPECT_EQ(unflushed, (std::vector<int>{EACCES, EACCES}));
 }
 
 TEST_F(GenericPasswordsTest, NamesMustBeSingleFileNames) {
