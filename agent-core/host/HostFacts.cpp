@@ -1,6 +1,7 @@
 #include "agent-core/host/HostFacts.hpp"
 
 #include "agent-core/runtime/AgentVersion.hpp"
+#include "platform/dbus/SdBus.hpp"
 #include "platform/files/UserFolders.hpp"
 #include "platform/host/BootTime.hpp"
 #include "platform/host/GnomeIdleSuspend.hpp"
@@ -80,8 +81,16 @@ std::optional<std::int64_t> decimalInteger(std::string_view token) {
     return value;
 }
 
-bool desktopIsGnome(std::string_view desktop) {
-    return desktop.find("GNOME") != std::string_view::npos;
+// Logind's own call limit, also given to the desktop's tool.
+constexpr auto sleepReadingLimit = std::chrono::microseconds(dbus::callLimitMicroseconds);
+
+// A desktop the agent's own environment names may suspend by itself: its setting is unknown unless it is
+// GNOME's and was read.
+bool namesDesktopNotRead(const char* desktop, bool gnomeRead) {
+    if (!desktop || *desktop == '\0') {
+        return false;
+    }
+    return !gnomeRead || std::string_view(desktop).find("GNOME") == std::string_view::npos;
 }
 
 } // namespace
@@ -113,15 +122,21 @@ std::int64_t uptimeSeconds(Timestamp boot, Timestamp now) {
 }
 
 std::int64_t readSleepTimer(const PowerSource& power) {
-    const std::int64_t logind = host::logindIdleSleepMinutes();
-    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-    if (!desktop || *desktop == '\0') {
-        return logind;
+    // The desktop's tool runs while logind is asked, each within the same limit, so the whole reading
+    // takes that limit and at most the tool's grace second after it.
+    const auto deadline = host::ToolRun::Clock::now() + sleepReadingLimit;
+    std::optional<host::GnomeIdleSuspendReading> gnome;
+    if (host::gnomePowerSettingsInstalled()) {
+        gnome.emplace();
     }
-    // A desktop session may suspend by itself whatever logind says; a setting that cannot be read is unknown.
-    const std::int64_t session =
-        desktopIsGnome(desktop) ? host::gnomeIdleSuspendMinutes(power.onACPower()) : -1;
-    return combineSleepTimers(logind, session);
+    std::int64_t timer = host::logindIdleSleepMinutes();
+    if (gnome) {
+        timer = combineSleepTimers(timer, gnome->minutes(power.onACPower(), deadline));
+    }
+    if (namesDesktopNotRead(std::getenv("XDG_CURRENT_DESKTOP"), gnome.has_value())) {
+        timer = combineSleepTimers(timer, -1);
+    }
+    return timer;
 }
 
 std::int64_t combineSleepTimers(std::int64_t first, std::int64_t second) {

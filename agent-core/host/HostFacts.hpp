@@ -22,9 +22,10 @@ Timestamp readBootTime();
 // Whole seconds from `boot` to `now`, truncated toward zero; 0 when the clock stands before the boot.
 std::int64_t uptimeSeconds(Timestamp boot, Timestamp now);
 
-// The system's idle-sleep timer in minutes: 0 never, -1 unknown. logind's idle action, combined with the
-// desktop session's own idle suspend where there is a desktop: GNOME's setting for the current power
-// state; another desktop's is unknown.
+// The system's idle-sleep timer in minutes: 0 never, -1 unknown. logind's idle action, combined with
+// GNOME's own idle suspend for the current power state wherever GNOME's power settings are installed
+// (whether or not the agent started inside a GNOME session); a desktop that the agent's environment names
+// and whose setting is not read is unknown. Takes at most about 3 s and starts at most one process.
 std::int64_t readSleepTimer(const PowerSource& power);
 
 // Two sleep timers of the same machine as one: the shorter of those that fire; 0 only when both say

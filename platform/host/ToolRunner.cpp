@@ -11,11 +11,12 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrava::host {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ToolRun::Clock;
 
 // How long a program has to end after SIGTERM before it is killed.
 constexpr auto terminateGrace = std::chrono::seconds(1);
@@ -70,9 +71,8 @@ std::optional<int> reap(pid_t pid) {
 
 } // namespace
 
-std::optional<std::string> runTool(const std::filesystem::path& program,
-                                   const std::vector<std::string>& arguments,
-                                   std::chrono::milliseconds limit) {
+std::optional<ToolRun> ToolRun::start(const std::filesystem::path& program,
+                                      const std::vector<std::string>& arguments) {
     auto pipe = process::openPipe();
     const process::Descriptor discarded(::open("/dev/null", O_WRONLY | O_CLOEXEC));
     if (!pipe || !discarded.isOpen()) {
@@ -86,27 +86,52 @@ std::optional<std::string> runTool(const std::filesystem::path& program,
     if (!pid) {
         return std::nullopt;
     }
-    process::Descriptor& output = pipe->readEnd;
-    ::fcntl(output.get(), F_SETFL, O_NONBLOCK);
+    ::fcntl(pipe->readEnd.get(), F_SETFL, O_NONBLOCK);
     // Readable when the child exits; no SIGCHLD handler is involved, and other children are left alone.
-    const process::Descriptor exitNotice(static_cast<int>(::syscall(SYS_pidfd_open, *pid, 0)));
+    process::Descriptor exitNotice(static_cast<int>(::syscall(SYS_pidfd_open, *pid, 0)));
+    return ToolRun(*pid, std::move(pipe->readEnd), std::move(exitNotice));
+}
 
+ToolRun::ToolRun(pid_t pid, process::Descriptor output, process::Descriptor exitNotice)
+    : pid_(pid), output_(std::move(output)), exitNotice_(std::move(exitNotice)) {}
+
+ToolRun::ToolRun(ToolRun&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)), output_(std::move(other.output_)),
+      exitNotice_(std::move(other.exitNotice_)) {}
+
+ToolRun::~ToolRun() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        reap(pid_);
+    }
+}
+
+std::optional<std::string> ToolRun::finish(Clock::time_point deadline) {
+    const pid_t pid = std::exchange(pid_, -1);
     std::string text;
-    if (!exitNotice.isOpen() || !waitForExit(exitNotice.get(), output, text, Clock::now() + limit)) {
-        ::kill(*pid, SIGTERM);
-        if (!exitNotice.isOpen() ||
-            !waitForExit(exitNotice.get(), output, text, Clock::now() + terminateGrace)) {
-            ::kill(*pid, SIGKILL); // never leave a zombie behind
+    if (!exitNotice_.isOpen() || !waitForExit(exitNotice_.get(), output_, text, deadline)) {
+        ::kill(pid, SIGTERM);
+        if (!exitNotice_.isOpen() ||
+            !waitForExit(exitNotice_.get(), output_, text, Clock::now() + terminateGrace)) {
+            ::kill(pid, SIGKILL); // never leave a zombie behind
         }
-        reap(*pid);
+        reap(pid);
         return std::nullopt;
     }
-    readAvailable(output, text);
-    const auto status = reap(*pid);
+    readAvailable(output_, text);
+    const auto status = reap(pid);
     if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) {
         return std::nullopt;
     }
     return text;
+}
+
+std::optional<std::string> runTool(const std::filesystem::path& program,
+                                   const std::vector<std::string>& arguments,
+                                   std::chrono::milliseconds limit) {
+    const auto deadline = ToolRun::Clock::now() + limit;
+    auto run = ToolRun::start(program, arguments);
+    return run ? run->finish(deadline) : std::nullopt;
 }
 
 } // namespace kestrava::host

@@ -8,12 +8,15 @@
 #include "platform/url/Url.hpp"
 #include "tests/support/AgentProcess.hpp"
 #include "tests/support/ControlClient.hpp"
+#include "tests/support/EnvironmentOverride.hpp"
 #include "tests/support/FakeRelay.hpp"
+#include "tests/support/LoginManagers.hpp"
 #include "tests/support/PowerSupplyTree.hpp"
 #include "tests/support/PrivateSessionBus.hpp"
 #include "tests/support/RelayPhone.hpp"
 #include "tests/support/ServedAgent.hpp"
 #include "tests/support/SignalListener.hpp"
+#include "tests/support/StandInPrograms.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
@@ -346,6 +349,38 @@ TEST(AgentEndToEnd, DegradedModeThroughTheSocket) {
         "INFO degraded mode: no phones left, restarting to register a new device"));
     EXPECT_EQ(served.agent->waitForExit(), 0);
     EXPECT_TRUE(relay.registrations().empty());
+}
+
+// A laptop on battery whose GNOME suspends it after 20 minutes, while logind says never (Debian's default),
+// with the agent started as a user service before the desktop session told anyone it is GNOME: the status
+// does not call the machine sleepless.
+TEST(AgentEndToEnd, AGnomeLaptopOnBatteryIsNotReportedSleepless) {
+    const test::PrivateSessionBus systemBus("DBUS_SYSTEM_BUS_ADDRESS");
+    const test::IdleLoginManager login("ignore", 0);
+    const test::EnvironmentOverride desktop("XDG_CURRENT_DESKTOP", std::nullopt);
+    const test::StandInPrograms programs;
+    const std::string schema = "org.gnome.settings-daemon.plugins.power";
+    programs.add("gsettings", "[ \"$*\" = 'list-recursively " + schema + "' ] || exit 1\n" + "echo \"" +
+                                  schema + " sleep-inactive-ac-type 'nothing'\"\n" + "echo \"" + schema +
+                                  " sleep-inactive-battery-type 'suspend'\"\n" + "echo \"" + schema +
+                                  " sleep-inactive-battery-timeout 1200\"\n");
+    const test::TemporaryDirectory schemas;
+    test::writeText(schemas / (schema + ".gschema.xml"), "");
+    test::PowerSupplyTree power;
+    power.add("AC", {{"type", "Mains"}, {"online", "0"}})
+        .add("BAT0", {{"type", "Battery"}, {"present", "1"}, {"status", "Discharging"}});
+
+    FakeRelay relay;
+    ServedAgent served(relay);
+    served.environment = {{"KESTRAVA_TEST_POWER_SUPPLIES", power.path().string()},
+                          {"GSETTINGS_SCHEMA_DIR", schemas.path().string()},
+                          {"XDG_DATA_DIRS", (schemas / "none").string()}};
+    ASSERT_TRUE(served.start());
+    const auto status = served.client->status();
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->snapshot.pmsetSleep, 20);
+    EXPECT_FALSE(status->snapshot.sleepSafe);
+    EXPECT_FALSE(status->snapshot.onACPower);
 }
 
 // A relay whose certificate the agent's trust store accepts but that names another host is refused, for the

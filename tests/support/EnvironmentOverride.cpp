@@ -4,12 +4,16 @@
 
 namespace kestrava::test {
 
-EnvironmentOverride::EnvironmentOverride(std::string name, const std::string& value)
+EnvironmentOverride::EnvironmentOverride(std::string name, const std::optional<std::string>& value)
     : name_(std::move(name)) {
     if (const char* previous = std::getenv(name_.c_str())) {
         previous_ = previous;
     }
-    ::setenv(name_.c_str(), value.c_str(), 1);
+    if (value) {
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
 }
 
 EnvironmentOverride::~EnvironmentOverride() {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <fcntl.h>
 #include <filesystem>
 #include <spawn.h>
@@ -42,7 +43,36 @@ bool nameHasOwner(sd_bus* bus) {
     return sd_bus_message_read(reply, "b", &hasOwner) >= 0 && hasOwner;
 }
 
+constexpr sd_bus_vtable idleVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("IdleAction", "s", nullptr, offsetof(IdleLoginManager::Properties, idleAction),
+                    SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IdleActionUSec", "t", nullptr, offsetof(IdleLoginManager::Properties, idleActionUSec),
+                    SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_VTABLE_END};
+
 } // namespace
+
+IdleLoginManager::IdleLoginManager(const char* idleAction, std::uint64_t idleActionUSec)
+    : bus_(systemBus()), properties_{const_cast<char*>(idleAction), idleActionUSec} {
+    if (sd_bus_add_object_vtable(bus_.get(), nullptr, loginPath, managerInterface, idleVtable, &properties_) <
+            0 ||
+        sd_bus_request_name(bus_.get(), loginName, 0) < 0) {
+        throw std::runtime_error("cannot serve the login manager's idle properties");
+    }
+    serving_ = std::thread([this] {
+        while (!stopping_) {
+            if (sd_bus_process(bus_.get(), nullptr) == 0) {
+                sd_bus_wait(bus_.get(), 20'000);
+            }
+        }
+    });
+}
+
+IdleLoginManager::~IdleLoginManager() {
+    stopping_ = true;
+    serving_.join();
+}
 
 FakeLoginManager::FakeLoginManager() : bus_(systemBus()) {
     if (sd_bus_request_name(bus_.get(), loginName, 0) < 0) {

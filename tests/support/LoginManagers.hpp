@@ -2,8 +2,11 @@
 
 #include "platform/dbus/SdBus.hpp"
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace kestrava::test {
@@ -21,6 +24,27 @@ public:
 
 private:
     dbus::Bus bus_;
+};
+
+// A login manager of the test's own on the system bus the process points at (a private bus) that serves
+// only its idle action and delay, from a thread of its own.
+class IdleLoginManager {
+public:
+    IdleLoginManager(const char* idleAction, std::uint64_t idleActionUSec);
+    ~IdleLoginManager();
+    IdleLoginManager(const IdleLoginManager&) = delete;
+    IdleLoginManager& operator=(const IdleLoginManager&) = delete;
+
+    struct Properties {
+        char* idleAction;
+        std::uint64_t idleActionUSec;
+    };
+
+private:
+    dbus::Bus bus_;
+    Properties properties_;
+    std::atomic<bool> stopping_ = false;
+    std::thread serving_;
 };
 
 // The system's own login manager, run on the system bus the process points at (a private bus), until this

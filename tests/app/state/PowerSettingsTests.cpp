@@ -1,9 +1,9 @@
 #include "app/state/PowerSettings.hpp"
 #include "app/system/PowerCommands.hpp"
 #include "tests/app-support/QtLoop.hpp"
-#include "tests/app-support/StandInPrograms.hpp"
 #include "tests/app-support/Started.hpp"
 #include "tests/support/EnvironmentOverride.hpp"
+#include "tests/support/StandInPrograms.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 

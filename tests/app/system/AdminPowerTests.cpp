@@ -2,8 +2,8 @@
 #include "app/system/PkexecAdminRunner.hpp"
 #include "app/system/PowerCommands.hpp"
 #include "tests/app-support/QtLoop.hpp"
-#include "tests/app-support/StandInPrograms.hpp"
 #include "tests/app-support/Started.hpp"
+#include "tests/support/StandInPrograms.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>

@@ -1,60 +1,21 @@
 #include "platform/dbus/SdBus.hpp"
 #include "platform/host/GnomeIdleSuspend.hpp"
 #include "platform/host/LogindIdleAction.hpp"
+#include "tests/support/EnvironmentOverride.hpp"
+#include "tests/support/LoginManagers.hpp"
 #include "tests/support/PrivateSessionBus.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <thread>
+#include <filesystem>
 
 namespace kestrava::host {
 namespace {
 
 constexpr std::uint64_t minute = 60'000'000;
-
-// The login manager's two idle properties, served on the test's session bus from a thread of its own.
-class FakeLoginManager {
-public:
-    FakeLoginManager(const char* action, std::uint64_t delay)
-        : bus_(dbus::openSessionBus()), properties_{const_cast<char*>(action), delay} {
-        sd_bus_add_object_vtable(bus_.get(), nullptr, "/org/freedesktop/login1",
-                                 "org.freedesktop.login1.Manager", vtable, &properties_);
-        sd_bus_request_name(bus_.get(), "org.freedesktop.login1", 0);
-        serving_ = std::thread([this] {
-            while (!stopping_) {
-                if (sd_bus_process(bus_.get(), nullptr) == 0) {
-                    sd_bus_wait(bus_.get(), 20'000);
-                }
-            }
-        });
-    }
-    ~FakeLoginManager() {
-        stopping_ = true;
-        serving_.join();
-    }
-
-private:
-    struct Properties {
-        char* idleAction;
-        std::uint64_t idleActionUSec;
-    };
-    static constexpr sd_bus_vtable vtable[] = {
-        SD_BUS_VTABLE_START(0),
-        SD_BUS_PROPERTY("IdleAction", "s", nullptr, offsetof(Properties, idleAction),
-                        SD_BUS_VTABLE_PROPERTY_CONST),
-        SD_BUS_PROPERTY("IdleActionUSec", "t", nullptr, offsetof(Properties, idleActionUSec),
-                        SD_BUS_VTABLE_PROPERTY_CONST),
-        SD_BUS_VTABLE_END};
-
-    dbus::Bus bus_;
-    Properties properties_;
-    std::atomic<bool> stopping_ = false;
-    std::thread serving_;
-};
 
 TEST(LogindIdleAction, MapsTheActionAndDelayToMinutes) {
     EXPECT_EQ(idleActionMinutes("suspend", 30 * minute), 30);
@@ -67,9 +28,9 @@ TEST(LogindIdleAction, MapsTheActionAndDelayToMinutes) {
 }
 
 std::int64_t minutesServedAs(const char* action, std::uint64_t delay) {
-    const test::PrivateSessionBus bus;
-    const FakeLoginManager manager(action, delay);
-    const dbus::Bus client = dbus::openSessionBus();
+    const test::PrivateSessionBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+    const test::IdleLoginManager manager(action, delay);
+    const dbus::Bus client = dbus::openSystemBus();
     return logindIdleSleepMinutes(client.get());
 }
 
@@ -98,43 +59,54 @@ TEST(LogindIdleAction, GivesUpOnAManagerThatDoesNotAnswer) {
     EXPECT_EQ(logindIdleSleepMinutes(client.get()), -1);
 }
 
-// A stand-in for gsettings that prints the given values of the four keys.
-std::filesystem::path fakeGsettings(const test::TemporaryDirectory& folder, const std::string& acType,
-                                    const std::string& acTimeout, const std::string& batteryType,
-                                    const std::string& batteryTimeout) {
-    const auto tool = folder / "gsettings";
-    test::writeText(tool, "#!/bin/sh\n"
-                          "[ \"$1 $2\" = 'get org.gnome.settings-daemon.plugins.power' ] || exit 1\n"
-                          "case \"$3\" in\n"
-                          "sleep-inactive-ac-type) echo \"" +
-                              acType + "\" ;;\nsleep-inactive-ac-timeout) echo \"" + acTimeout +
-                              "\" ;;\nsleep-inactive-battery-type) echo \"" + batteryType +
-                              "\" ;;\nsleep-inactive-battery-timeout) echo \"" + batteryTimeout +
-                              "\" ;;\n*) exit 1 ;;\nesac\n");
-    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
-    return tool;
+// What gsettings list-recursively prints for the power schema, with the four keys' values.
+std::string powerListing(const std::string& acType, const std::string& acTimeout,
+                         const std::string& batteryType, const std::string& batteryTimeout) {
+    const std::string schema = "org.gnome.settings-daemon.plugins.power ";
+    return schema + "idle-dim true\n" + schema + "sleep-inactive-ac-timeout " + acTimeout + "\n" + schema +
+           "sleep-inactive-ac-type " + acType + "\n" + schema + "sleep-inactive-battery-timeout " +
+           batteryTimeout + "\n" + schema + "sleep-inactive-battery-type " + batteryType + "\n";
 }
 
 TEST(GnomeIdleSuspend, ReadsThePairOfTheCurrentPowerState) {
-    test::TemporaryDirectory folder;
-    auto tool = fakeGsettings(folder, "'nothing'", "1200", "'suspend'", "90");
-    EXPECT_EQ(gnomeIdleSuspendMinutes(true, tool), 0);
-    EXPECT_EQ(gnomeIdleSuspendMinutes(false, tool), 2);
-
-    tool = fakeGsettings(folder, "'hibernate'", "1800", "'suspend'", "0");
-    EXPECT_EQ(gnomeIdleSuspendMinutes(true, tool), 30);
-    EXPECT_EQ(gnomeIdleSuspendMinutes(false, tool), 0);
+    struct Row {
+        std::string listing;
+        std::int64_t onAC;
+        std::int64_t onBattery;
+    };
+    const Row rows[] = {
+        {powerListing("'nothing'", "1200", "'suspend'", "90"), 0, 2},
+        {powerListing("'hibernate'", "1800", "'suspend'", "0"), 30, 0},
+        // Not the printed form of the values: unknown.
+        {powerListing("suspend", "1200", "'suspend'", "-5"), -1, -1},
+        {powerListing("'suspend'", "20min", "'blank'", "60"), -1, 1},
+        // Another schema's keys, or a key missing, say nothing about this one.
+        {"org.gnome.desktop.session sleep-inactive-ac-type 'nothing'\n", -1, -1},
+        {"org.gnome.settings-daemon.plugins.power sleep-inactive-ac-type 'suspend'\r\n", -1, -1},
+        {"", -1, -1},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(gnomeIdleSuspendMinutes(row.listing, true), row.onAC) << row.listing;
+        EXPECT_EQ(gnomeIdleSuspendMinutes(row.listing, false), row.onBattery) << row.listing;
+    }
 }
 
-TEST(GnomeIdleSuspend, IsUnknownWhenTheToolFailsOrPrintsSomethingElse) {
-    test::TemporaryDirectory folder;
-    EXPECT_EQ(gnomeIdleSuspendMinutes(true, folder / "missing"), -1);
-    auto tool = fakeGsettings(folder, "suspend", "1200", "'suspend'", "-5");
-    EXPECT_EQ(gnomeIdleSuspendMinutes(true, tool), -1);
-    EXPECT_EQ(gnomeIdleSuspendMinutes(false, tool), -1);
-    tool = fakeGsettings(folder, "'suspend'", "20min", "'blank'", "60");
-    EXPECT_EQ(gnomeIdleSuspendMinutes(true, tool), -1);
-    EXPECT_EQ(gnomeIdleSuspendMinutes(false, tool), 1);
+TEST(GnomeIdleSuspend, FindsThePowerSchemaWhereGSettingsLooks) {
+    const test::TemporaryDirectory folder;
+    const test::EnvironmentOverride dataHome("XDG_DATA_HOME", (folder / "home").string());
+    const test::EnvironmentOverride dataDirs("XDG_DATA_DIRS", (folder / "system").string());
+    const test::EnvironmentOverride schemaDir("GSETTINGS_SCHEMA_DIR", (folder / "own").string());
+    EXPECT_FALSE(gnomePowerSettingsInstalled());
+    for (const char* place : {"own", "home/glib-2.0/schemas", "system/glib-2.0/schemas"}) {
+        const auto schemas = folder / place;
+        std::filesystem::create_directories(schemas);
+        test::writeText(schemas / "org.gnome.settings-daemon.plugins.power.gschema.xml", "");
+        EXPECT_TRUE(gnomePowerSettingsInstalled()) << place;
+        std::filesystem::remove_all(schemas);
+    }
+    std::filesystem::create_directories(folder / "own");
+    test::writeText(folder / "own" / "org.gnome.desktop.session.gschema.xml", "");
+    EXPECT_FALSE(gnomePowerSettingsInstalled());
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "tests/app-support/StandInPrograms.hpp"
+#include "tests/support/StandInPrograms.hpp"
 
 #include "tests/support/TestFiles.hpp"
 
