@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
     say("the tests' relay listens at " + relay.baseUrl().absoluteString());
     // An installed agent may stand in for the built one (the package's check runs the tour with it).
     const char* installed = std::getenv("KESTRAVA_TOUR_AGENT");
-    test::ServedAgent served(relay, test::thisProgram(), installed ? installed : test::builtAgent());
-    say("starting kestrava-agent as a user service, at home in " + served.home.path().string());
+    const std::filesystem::path agent = installed ? installed : test::builtAgent();
+    test::ServedAgent served(relay, test::thisProgram(), agent);
+    say("starting kestrava-agent (" + agent.string() + ") as a user service, at home in " +
+        served.home.path().string());
     if (!served.start()) {
         return fail("the agent did not start", &served);
     }
