@@ -10,8 +10,8 @@ namespace kestrava::test {
 InstalledTree InstalledTree::installInto(const std::filesystem::path& prefix) {
     QProcess cmake;
     cmake.setProcessChannelMode(QProcess::MergedChannels);
-    cmake.start(KESTRAVA_CMAKE,
-                {"--install", KESTRAVA_BUILD_DIR, "--prefix", QString::fromStdString(prefix.string())});
+    cmake.start(KESTRAVA_CMAKE, {"--install", KESTRAVA_BUILD_DIR, "--strip", "--prefix",
+                                 QString::fromStdString(prefix.string())});
     if (!cmake.waitForFinished(120'000) || cmake.exitStatus() != QProcess::NormalExit ||
         cmake.exitCode() != 0) {
         throw std::runtime_error("cmake --install failed: " + cmake.readAll().toStdString());
