@@ -24,13 +24,9 @@ std::string chosen(const std::optional<json::Object>& info, const char* key, con
 // A few keys; anything near this size is not the file we ship.
 constexpr std::size_t maxInfoSize = 1024 * 1024;
 
-std::optional<json::Object> readInfo() {
-    const auto folder = process::executableDirectory();
-    if (!folder) {
-        return std::nullopt;
-    }
+std::optional<json::Object> readInfo(const std::filesystem::path& file) {
     try {
-        const Bytes bytes = files::readAll(*folder / "Info.json", maxInfoSize);
+        const Bytes bytes = files::readAll(file, maxInfoSize);
         json::Value value = json::parse(textOf(bytes));
         if (const json::Object* object = value.asObject()) {
             return *object;
@@ -63,13 +59,36 @@ AgentEnvironment AgentEnvironment::fromInfo(const std::optional<json::Object>& i
 }
 
 std::optional<std::filesystem::path> applicationExecutable() {
-    const std::string path = chosen(mainBundleInfo(), "KVAppExecutable", "");
-    return path.empty() ? std::nullopt : std::optional<std::filesystem::path>(path);
+    return programNamedBy(mainBundleInfo(), "KVAppExecutable", process::executableDirectory());
+}
+
+std::optional<std::filesystem::path>
+programNamedBy(const std::optional<json::Object>& info, const char* key,
+               const std::optional<std::filesystem::path>& executableFolder) {
+    const std::filesystem::path path = chosen(info, key, "");
+    if (path.empty() || (path.is_relative() && !executableFolder)) {
+        return std::nullopt;
+    }
+    return path.is_absolute() ? path : (*executableFolder / path).lexically_normal();
 }
 
 const std::optional<json::Object>& mainBundleInfo() {
-    static const std::optional<json::Object> info = readInfo();
+    static const std::optional<json::Object> info = [] {
+        const auto program = process::executablePath();
+        return program ? bundleInfoOf(*program) : std::nullopt;
+    }();
     return info;
+}
+
+std::optional<json::Object> bundleInfoOf(const std::filesystem::path& program) {
+    const std::filesystem::path folder = program.parent_path();
+    if (auto beside = readInfo(folder / "Info.json")) {
+        return beside;
+    }
+    if (folder.filename() == "bin") {
+        return readInfo(folder.parent_path() / "share" / program.filename() / "Info.json");
+    }
+    return std::nullopt;
 }
 
 } // namespace kestrava

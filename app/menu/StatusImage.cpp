@@ -1,16 +1,11 @@
 #include "app/menu/StatusImage.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/ui/ApplicationIcon.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
 
 namespace kestrava::app {
-namespace {
-
-constexpr int trayPx = 15;
-
-} // namespace
-
 QString statusSymbol(StatusIconState state) {
     switch (state) {
     case StatusIconState::green:
@@ -55,8 +50,8 @@ QString spokenText(StatusIconState state) {
 
 QIcon statusImage(StatusIconState state) {
     QIcon image;
-    for (const qreal ratio : {1.0, 2.0}) {
-        image.addPixmap(ui::icon(statusSymbol(state), statusColour(state), trayPx, ratio));
+    for (const int side : ui::iconSides) {
+        image.addPixmap(ui::icon(statusSymbol(state), statusColour(state), side));
     }
     return image;
 }

@@ -16,7 +16,8 @@ QColor statusColour(StatusIconState state);
 // What the shield says to the user, as its tooltip or accessible name.
 QString spokenText(StatusIconState state);
 
-// The coloured shield at the tray's 15 px, for screens of 1× and 2×; never null.
+// The coloured shield painted at each of the icon sides, so that a panel's slot of any usual size gets
+// one drawn for it; never null.
 QIcon statusImage(StatusIconState state);
 
 } // namespace kestrava::app

@@ -51,7 +51,10 @@ QCoro::Task<AfterUpdateRestart> restartAgentIfAppUpdated(std::string version,
 }
 
 std::string currentAppVersion() {
-    const auto& info = mainBundleInfo();
+    return currentAppVersion(mainBundleInfo());
+}
+
+std::string currentAppVersion(const std::optional<json::Object>& info) {
     if (const json::Value* version = info ? info->find("CFBundleVersion") : nullptr) {
         if (const std::string* text = version->asString()) {
             return *text;

@@ -2,6 +2,7 @@
 
 #include "app/state/Defaults.hpp"
 #include "app/system/ServiceManager.hpp"
+#include "platform/json/Value.hpp"
 
 #include <QCoro/QCoroTask>
 #include <QString>
@@ -26,7 +27,8 @@ QCoro::Task<AfterUpdateRestart> restartAgentIfAppUpdated(std::string version,
                                                          std::shared_ptr<ServiceManager> serviceManager);
 
 // The application's build version ("CFBundleVersion" of its Info.json), "0" when it is missing or not
-// a text.
+// a text; the second reads it from a given Info.json.
 std::string currentAppVersion();
+std::string currentAppVersion(const std::optional<json::Object>& info);
 
 } // namespace kestrava::app

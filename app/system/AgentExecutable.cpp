@@ -12,10 +12,8 @@ std::optional<std::filesystem::path> agentExecutable() {
 std::optional<std::filesystem::path>
 agentExecutable(const std::optional<json::Object>& info,
                 const std::optional<std::filesystem::path>& executableFolder) {
-    const json::Value* value = info ? info->find("KVAgentExecutable") : nullptr;
-    const std::string* path = value ? value->asString() : nullptr;
-    if (path && !path->empty()) {
-        return *path;
+    if (auto named = programNamedBy(info, "KVAgentExecutable", executableFolder)) {
+        return named;
     }
     if (!executableFolder) {
         return std::nullopt;

@@ -8,7 +8,8 @@
 namespace kestrava::app {
 
 // The agent program the application registers as the user's service: the "KVAgentExecutable" key of the
-// Info.json beside the application when it holds a non-empty text, else "kestrava-agent" beside the running
+// application's Info.json when it holds a non-empty text, a relative path taken from the running
+// executable's folder (the two programs travel together), else "kestrava-agent" beside the running
 // executable. Whether it exists is for the caller to see.
 std::optional<std::filesystem::path> agentExecutable();
 

@@ -1,12 +1,13 @@
 #include "app/system/ApplicationMove.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/system/AgentExecutable.hpp"
+#include "app/system/ApplicationFolder.hpp"
 #include "platform/files/UserFolders.hpp"
 #include "platform/process/Process.hpp"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <array>
 #include <system_error>
@@ -81,13 +82,15 @@ std::optional<QString> moveApplication(const fs::path& source, const fs::path& d
 }
 
 QCoro::Task<std::optional<QString>> moveToApplications() {
-    const std::optional<fs::path> source = process::executableDirectory();
-    if (!source) {
+    const std::optional<fs::path> program = process::executablePath();
+    if (!program) {
         co_return copyFailureText();
     }
-    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    const auto failure = moveApplication(*source, installedApplicationFolder(), [&](const fs::path& copy) {
-        return QProcess::startDetached(QString::fromStdString((copy / program.toStdString()).string()), {});
+    // The agent goes with the application, so that the copy registers the agent beside it.
+    const fs::path source = applicationFolder(program->parent_path(), agentExecutable());
+    const fs::path programInCopy = program->lexically_relative(source);
+    const auto failure = moveApplication(source, installedApplicationFolder(), [&](const fs::path& copy) {
+        return QProcess::startDetached(QString::fromStdString((copy / programInCopy).string()), {});
     });
     if (!failure) {
         QCoreApplication::quit();

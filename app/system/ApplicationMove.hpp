@@ -21,8 +21,8 @@ std::optional<QString> moveApplication(const std::filesystem::path& source,
                                        const std::filesystem::path& destination,
                                        const std::function<bool(const std::filesystem::path&)>& launch);
 
-// The running application moved to its installed place ("Applications/Kestrava" in the home folder); once the
-// copy has started, this one quits. Blocks the interface thread while it copies.
+// The running application moved with its agent to its installed place ("Applications/Kestrava" in the home
+// folder); once the copy has started, this one quits. Blocks the interface thread while it copies.
 QCoro::Task<std::optional<QString>> moveToApplications();
 
 } // namespace kestrava::app

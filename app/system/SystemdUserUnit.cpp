@@ -4,6 +4,7 @@
 #include "app/runtime/AppLog.hpp"
 #include "app/system/AgentUnitTemplate.hpp"
 #include "app/system/ConfigFile.hpp"
+#include "platform/files/Files.hpp"
 
 #include <sstream>
 #include <system_error>
@@ -13,6 +14,9 @@ namespace kestrava::app {
 namespace {
 
 using ManagerCall = SystemdUserManager::Answer (*)(SystemdUserManager&);
+
+// A unit is a few lines; anything near this size is not ours.
+constexpr std::size_t maxUnitSize = 64 * 1024;
 
 SystemdUserManager::Answer enable(SystemdUserManager& manager) {
     return manager.enableUnitFiles(SystemdUserUnit::unitName);
@@ -84,11 +88,35 @@ std::string commandWord(const std::string& path) {
     return quoted ? '"' + word + '"' : word;
 }
 
+const std::string placeholder = "@KESTRAVA_AGENT_EXECUTABLE@";
+
 std::string unitText(const std::filesystem::path& agentExecutable) {
-    static const std::string placeholder = "@KESTRAVA_AGENT_EXECUTABLE@";
     std::string text(agentUnitTemplate());
     text.replace(text.find(placeholder), placeholder.size(), commandWord(agentExecutable.string()));
     return text;
+}
+
+// Whether `text` is the template with some agent's path: a copy an application wrote.
+bool writtenByAnApplication(std::string_view text) {
+    const std::string_view unit = agentUnitTemplate();
+    const std::size_t at = unit.find(placeholder);
+    const std::string_view before = unit.substr(0, at), after = unit.substr(at + placeholder.size());
+    return text.size() > before.size() + after.size() && text.starts_with(before) && text.ends_with(after) &&
+           text.substr(before.size(), text.size() - before.size() - after.size()).find('\n') ==
+               std::string_view::npos;
+}
+
+// A unit file's text; none when it is not a regular file or cannot be read.
+std::optional<std::string> unitFileText(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) {
+        return std::nullopt;
+    }
+    try {
+        return textOf(files::readAll(file, maxUnitSize));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -96,10 +124,10 @@ std::string unitText(const std::filesystem::path& agentExecutable) {
 SystemdUserUnit::SystemdUserUnit(std::shared_ptr<SystemdUserManager> manager, Scheduler& scheduler,
                                  std::filesystem::path configHome,
                                  std::optional<std::filesystem::path> agentExecutable,
-                                 Scheduler::Clock::duration callLimit, std::filesystem::path systemUnitFolder)
+                                 Scheduler::Clock::duration callLimit, SystemUnitFolders systemFolders)
     : manager_(std::move(manager)), scheduler_(scheduler), userUnitFolder_(configHome / "systemd" / "user"),
       agentExecutable_(std::move(agentExecutable)), callLimit_(callLimit),
-      systemUnitFolder_(std::move(systemUnitFolder)) {}
+      systemFolders_(std::move(systemFolders)) {}
 
 ServiceStatus SystemdUserUnit::status() const {
     if (!agentPresent()) {
@@ -112,9 +140,9 @@ ServiceStatus SystemdUserUnit::status() const {
 }
 
 QCoro::Task<Result<void, PlatformError>> SystemdUserUnit::registerService() {
-    const Result<void, PlatformError> written = writeUnitUnlessMasked();
-    if (!written) {
-        co_return written;
+    const Result<void, PlatformError> placed = placeUnitUnlessMasked();
+    if (!placed) {
+        co_return placed;
     }
     auto calls = callInTurn(manager_, &scheduler_, callLimit_, {enable, reload, start});
     const Result<void, PlatformError> result = co_await std::move(calls);
@@ -137,15 +165,19 @@ bool SystemdUserUnit::agentPresent() const {
 }
 
 bool SystemdUserUnit::masked() const {
-    return isLinkToNull(userUnitFolder_ / unitName) || isLinkToNull(systemUnitFolder_ / unitName);
+    return isLinkToNull(userUnitFolder_ / unitName) || isLinkToNull(systemFolders_.admin / unitName);
 }
 
 bool SystemdUserUnit::enabled() const {
     const std::filesystem::path wanted = std::filesystem::path("default.target.wants") / unitName;
-    return isLink(userUnitFolder_ / wanted) || isLink(systemUnitFolder_ / wanted);
+    return isLink(userUnitFolder_ / wanted) || isLink(systemFolders_.admin / wanted);
 }
 
-Result<void, PlatformError> SystemdUserUnit::writeUnitUnlessMasked() const {
+bool SystemdUserUnit::packagedUnitRunsThisAgent() const {
+    return unitFileText(systemFolders_.vendor / unitName) == unitText(*agentExecutable_);
+}
+
+Result<void, PlatformError> SystemdUserUnit::placeUnitUnlessMasked() const {
     if (!agentPresent()) {
         const std::string where = agentExecutable_ ? " at " + agentExecutable_->string() : "";
         return PlatformError{"no agent program" + where};
@@ -155,7 +187,13 @@ Result<void, PlatformError> SystemdUserUnit::writeUnitUnlessMasked() const {
     if (masked()) {
         return {};
     }
-    return writeConfigFile(userUnitFolder_ / unitName, unitText(*agentExecutable_));
+    const std::filesystem::path copy = userUnitFolder_ / unitName;
+    if (!packagedUnitRunsThisAgent()) {
+        return writeConfigFile(copy, unitText(*agentExecutable_));
+    }
+    // A unit the user wrote themselves is theirs to keep.
+    const std::optional<std::string> left = unitFileText(copy);
+    return left && writtenByAnApplication(*left) ? removeConfigFile(copy) : Result<void, PlatformError>{};
 }
 
 } // namespace kestrava::app

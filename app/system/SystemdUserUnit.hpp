@@ -12,9 +12,17 @@
 
 namespace kestrava::app {
 
+// The unit folders of the whole system that the status and registering look at.
+struct SystemUnitFolders {
+    std::filesystem::path admin = "/etc/systemd/user";      // masks and enables for every user
+    std::filesystem::path vendor = "/usr/lib/systemd/user"; // where the package puts its unit
+};
+
 // The agent as the systemd user unit "kestrava-agent.service". Its status comes from the unit folders
-// alone; registering writes the application's own copy of the unit, then asks the user's service manager
-// to enable and start it, each call bounded by `callLimit`.
+// alone. Registering asks the user's service manager to enable and start it, each call bounded by
+// `callLimit`; before that it writes the application's own copy of the unit, unless the package's unit
+// already runs this agent (an installed application), in which case a copy left by a build tree's
+// application, which would hide the package's, is removed.
 class SystemdUserUnit final : public AppServiceBackend {
 public:
     static inline const std::string unitName = "kestrava-agent.service";
@@ -22,7 +30,7 @@ public:
     SystemdUserUnit(std::shared_ptr<SystemdUserManager> manager, Scheduler& scheduler,
                     std::filesystem::path configHome, std::optional<std::filesystem::path> agentExecutable,
                     Scheduler::Clock::duration callLimit = std::chrono::seconds(10),
-                    std::filesystem::path systemUnitFolder = "/etc/systemd/user");
+                    SystemUnitFolders systemFolders = {});
 
     ServiceStatus status() const override;
     QCoro::Task<Result<void, PlatformError>> registerService() override;
@@ -35,14 +43,16 @@ private:
     bool masked() const;
     // A "default.target.wants" link in either folder.
     bool enabled() const;
-    Result<void, PlatformError> writeUnitUnlessMasked() const;
+    // The package's unit is the one this application would write.
+    bool packagedUnitRunsThisAgent() const;
+    Result<void, PlatformError> placeUnitUnlessMasked() const;
 
     std::shared_ptr<SystemdUserManager> manager_;
     Scheduler& scheduler_;
     std::filesystem::path userUnitFolder_; // where registering writes the unit
     std::optional<std::filesystem::path> agentExecutable_;
     Scheduler::Clock::duration callLimit_;
-    std::filesystem::path systemUnitFolder_;
+    SystemUnitFolders systemFolders_;
 };
 
 } // namespace kestrava::app

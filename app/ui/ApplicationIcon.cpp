@@ -7,7 +7,7 @@ namespace kestrava::app::ui {
 
 QIcon applicationIcon() {
     QIcon icon;
-    for (const int side : {16, 32, 64, 128, 256}) {
+    for (const int side : iconSides) {
         icon.addPixmap(ui::icon(QStringLiteral("checkmark.shield.fill"), green(), side));
     }
     return icon;

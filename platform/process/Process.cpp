@@ -34,13 +34,18 @@ std::string name() {
     return program_invocation_short_name;
 }
 
-std::optional<std::filesystem::path> executableDirectory() {
+std::optional<std::filesystem::path> executablePath() {
     std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
         return std::nullopt;
     }
-    return executable.parent_path();
+    return executable;
+}
+
+std::optional<std::filesystem::path> executableDirectory() {
+    const auto executable = executablePath();
+    return executable ? std::optional(executable->parent_path()) : std::nullopt;
 }
 
 void terminate(int status) {

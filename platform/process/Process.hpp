@@ -15,7 +15,8 @@ Environment environment();
 // The program's name as it was invoked, without its folder (not cut to 15 bytes).
 std::string name();
 
-// The folder that holds the running executable; nothing when it cannot be found.
+// The running executable, and the folder that holds it; nothing when it cannot be found.
+std::optional<std::filesystem::path> executablePath();
 std::optional<std::filesystem::path> executableDirectory();
 
 // Whether the service manager started this process: the parent is process 1, or MANAGERPID (set by a

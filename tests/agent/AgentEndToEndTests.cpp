@@ -383,6 +383,18 @@ TEST(AgentEndToEnd, AGnomeLaptopOnBatteryIsNotReportedSleepless) {
     EXPECT_FALSE(status->snapshot.onACPower);
 }
 
+// The application the agent admits is named from the agent's own folder, as the build and the package
+// name it, so that the two programs can move together.
+TEST(AgentEndToEnd, TheAdmittedApplicationIsNamedFromTheAgentsFolder) {
+    FakeRelay relay;
+    ServedAgent served(relay);
+    std::filesystem::create_directories(served.home / "app");
+    std::filesystem::create_symlink(test::thisProgram(), served.home / "app/kestrava");
+    test::writeAgentInfo(served.program.parent_path(), "../app/kestrava");
+    ASSERT_TRUE(served.start());
+    EXPECT_TRUE(served.client->status().has_value());
+}
+
 // A relay whose certificate the agent's trust store accepts but that names another host is refused, for the
 // registration and for the WebSocket.
 TEST(AgentEndToEnd, ARelayCertificateForAnotherHostIsRefused) {

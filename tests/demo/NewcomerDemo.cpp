@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <thread>
 
@@ -61,8 +62,12 @@ int main(int argc, char** argv) {
 
     test::FakeRelay relay;
     say("the tests' relay listens at " + relay.baseUrl().absoluteString());
-    test::ServedAgent served(relay);
-    say("starting kestrava-agent as a user service, at home in " + served.home.path().string());
+    // An installed agent may stand in for the built one (the package's check runs the tour with it).
+    const char* installed = std::getenv("KESTRAVA_TOUR_AGENT");
+    const std::filesystem::path agent = installed ? installed : test::builtAgent();
+    test::ServedAgent served(relay, test::thisProgram(), agent);
+    say("starting kestrava-agent (" + agent.string() + ") as a user service, at home in " +
+        served.home.path().string());
     if (!served.start()) {
         return fail("the agent did not start", &served);
     }

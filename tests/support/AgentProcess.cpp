@@ -207,17 +207,23 @@ std::filesystem::path agentControlSocket(const std::filesystem::path& home) {
 }
 
 std::filesystem::path installAgent(const std::filesystem::path& folder,
-                                   const std::filesystem::path& applicationExecutable) {
-    const std::filesystem::path built = builtAgent();
+                                   const std::filesystem::path& applicationExecutable,
+                                   const std::filesystem::path& program) {
     std::filesystem::create_directories(folder);
-    const std::filesystem::path program = folder / built.filename();
+    const std::filesystem::path installed = folder / program.filename();
     // A hard link runs as the file it names, and finds its Info.json beside the link.
     std::error_code linkFailed;
-    std::filesystem::create_hard_link(built, program, linkFailed);
+    std::filesystem::create_hard_link(program, installed, linkFailed);
     if (linkFailed) {
-        std::filesystem::copy_file(built, program);
+        std::filesystem::copy_file(program, installed);
     }
-    json::Value info = json::parse(fileText(built.parent_path() / "Info.json"));
+    writeAgentInfo(folder, applicationExecutable, program);
+    return installed;
+}
+
+void writeAgentInfo(const std::filesystem::path& folder, const std::filesystem::path& applicationExecutable,
+                    const std::filesystem::path& program) {
+    const json::Value info = json::parse(fileText(program.parent_path() / "Info.json"));
     json::Object changed;
     for (const auto& member : info.asObject()->members()) {
         if (member.key != "KVAppExecutable") {
@@ -226,7 +232,6 @@ std::filesystem::path installAgent(const std::filesystem::path& folder,
     }
     changed.add("KVAppExecutable", applicationExecutable.string());
     writeText(folder / "Info.json", json::write(changed, {}));
-    return program;
 }
 
 std::filesystem::path thisProgram() {

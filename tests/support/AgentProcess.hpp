@@ -80,10 +80,17 @@ std::filesystem::path agentLogFile(const std::filesystem::path& home);
 std::filesystem::path agentSecretDirectory(const std::filesystem::path& home);
 std::filesystem::path agentControlSocket(const std::filesystem::path& home);
 
-// An installation of the built agent in `folder` (created): the program, and its Info.json with
-// `applicationExecutable` as the one program its control socket admits. Returns the program's path.
+// An installation of the agent `program` (the built one unless given) in `folder` (created): the program,
+// and its Info.json with `applicationExecutable` as the one program its control socket admits. Returns
+// the program's path.
 std::filesystem::path installAgent(const std::filesystem::path& folder,
-                                   const std::filesystem::path& applicationExecutable);
+                                   const std::filesystem::path& applicationExecutable,
+                                   const std::filesystem::path& program = builtAgent());
+
+// Writes the Info.json of an installation in `folder`: that of `program`, with `applicationExecutable`
+// (as it stands, relative or not) as the one program its control socket admits.
+void writeAgentInfo(const std::filesystem::path& folder, const std::filesystem::path& applicationExecutable,
+                    const std::filesystem::path& program = builtAgent());
 
 // This test program, the application the tests' agent installations admit.
 std::filesystem::path thisProgram();

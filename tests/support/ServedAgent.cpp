@@ -2,8 +2,9 @@
 
 namespace kestrava::test {
 
-ServedAgent::ServedAgent(FakeRelay& relay, std::filesystem::path admitted)
-    : relay(relay), program(installAgent(home / "bin", admitted)) {}
+ServedAgent::ServedAgent(FakeRelay& relay, std::filesystem::path admitted,
+                         const std::filesystem::path& agentProgram)
+    : relay(relay), program(installAgent(home / "bin", admitted, agentProgram)) {}
 
 bool ServedAgent::start() {
     return start({"--backend", relay.baseUrl().absoluteString()});

@@ -16,15 +16,16 @@
 
 namespace kestrava::test {
 
-// The real agent installed and run as a user service in a home of its own, with the tests' relay as its
-// relay and `admitted` (this program unless given) as the application its control socket admits; and the
-// control client the user's application would be.
+// The real agent (`agentProgram`, the built one unless given) installed and run as a user service in a
+// home of its own, with the tests' relay as its relay and `admitted` (this program unless given) as the
+// application its control socket admits; and the control client the user's application would be.
 class ServedAgent {
 public:
     // Told each step of a pairing, as a sentence.
     using Narrator = std::function<void(const std::string&)>;
 
-    explicit ServedAgent(FakeRelay& relay, std::filesystem::path admitted = thisProgram());
+    explicit ServedAgent(FakeRelay& relay, std::filesystem::path admitted = thisProgram(),
+                         const std::filesystem::path& agentProgram = builtAgent());
 
     // Starts the agent (again) with the tests' relay as "--backend", or with `arguments`, and connects the
     // client; false when the agent did not come up.

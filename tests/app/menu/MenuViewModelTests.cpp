@@ -2,7 +2,9 @@
 #include "app/menu/StatusImage.hpp"
 #include "app/runtime/Translations.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/ui/ApplicationIcon.hpp"
 #include "app/ui/Palette.hpp"
+#include "app/ui/Symbols.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
@@ -307,6 +309,11 @@ TEST(StatusImage, EachStateHasItsShieldColourAndSpokenText) {
             ASSERT_FALSE(pixmap.isNull());
             EXPECT_EQ(pixmap.size(), QSize(15, 15) * ratio);
             EXPECT_TRUE(holds(pixmap.toImage().convertToFormat(QImage::Format_ARGB32), row.colour));
+        }
+        // Each usual slot, a panel's 22 px among them, gets the shield drawn at its size, not a scaled one.
+        for (const int side : app::ui::iconSides) {
+            EXPECT_EQ(image.pixmap(side).toImage(), app::ui::icon(row.symbol, row.colour, side).toImage())
+                << side;
         }
     }
 }

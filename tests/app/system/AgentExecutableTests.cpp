@@ -5,7 +5,8 @@
 namespace kestrava {
 namespace {
 
-// The Info.json key when it names a program, else the agent beside the application.
+// The Info.json key when it names a program, a relative one from the application's folder, else the
+// agent beside the application.
 TEST(AgentExecutable, TheKeyElseTheProgramBesideTheApplication) {
     struct Row {
         std::string what;
@@ -21,6 +22,11 @@ TEST(AgentExecutable, TheKeyElseTheProgramBesideTheApplication) {
         {"the key", info("/usr/libexec/kestrava-agent"), folder, "/usr/libexec/kestrava-agent"},
         {"the key, no folder", info("/usr/libexec/kestrava-agent"), std::nullopt,
          "/usr/libexec/kestrava-agent"},
+        {"the package's key", info("../libexec/kestrava/kestrava-agent"), "/usr/bin",
+         "/usr/libexec/kestrava/kestrava-agent"},
+        {"a build tree's key", info("../agent/kestrava-agent"), "/media/USB/build/app",
+         "/media/USB/build/agent/kestrava-agent"},
+        {"a relative key, no folder", info("../agent/kestrava-agent"), std::nullopt, std::nullopt},
         {"an empty key", info(""), folder, "/opt/kestrava/kestrava-agent"},
         {"a key that is no text", info(json::Value::integer(1)), folder, "/opt/kestrava/kestrava-agent"},
         {"no key", json::Object().add("KVMachServiceName", "x"), folder, "/opt/kestrava/kestrava-agent"},

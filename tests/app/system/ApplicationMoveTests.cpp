@@ -1,6 +1,10 @@
+#include "agent-core/runtime/AgentEnvironment.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/system/AgentExecutable.hpp"
+#include "app/system/ApplicationFolder.hpp"
 #include "app/system/ApplicationMove.hpp"
 #include "platform/files/UserFolders.hpp"
+#include "tests/app-support/InstalledTree.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
@@ -97,6 +101,51 @@ TEST_F(ApplicationMove, AFailedCopyLosesNothing) {
     destination = folder / "elsewhere" / "Kestrava";
     EXPECT_EQ(move(false), openFailure);
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the new program");
+}
+
+// The agent travels with the application, from a build tree and from an installed tree alike: moved off
+// the medium, the copy names the agent in the copy, and that agent admits the copied application. The
+// programs here are stand-ins; what names them is what the build and its install write.
+TEST_F(ApplicationMove, TheAgentTravelsWithTheApplication) {
+    const test::InstalledTree& tree = test::InstalledTree::once();
+    const struct {
+        std::string what;
+        fs::path base, application, agent, applicationInfo;
+    } layouts[] = {
+        {"build tree", test::inBuildTree(""), test::inBuildTree("app/kestrava"),
+         test::inBuildTree("agent/kestrava-agent"), test::inBuildTree("app/Info.json")},
+        {"installed tree", tree.prefix, tree.application, tree.agent, tree.applicationInfo},
+    };
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.what);
+        const auto onMedium = [&](const fs::path& file) {
+            return source / file.lexically_relative(layout.base);
+        };
+        fs::remove_all(source);
+        for (const fs::path& program : {layout.application, layout.agent}) {
+            fs::create_directories(onMedium(program).parent_path());
+            test::writeText(onMedium(program), "a program");
+        }
+        for (const fs::path& info : {layout.applicationInfo, layout.agent.parent_path() / "Info.json"}) {
+            fs::create_directories(onMedium(info).parent_path());
+            fs::copy_file(info, onMedium(info));
+        }
+        const fs::path running = onMedium(layout.application);
+        const auto agent = app::agentExecutable(bundleInfoOf(running), running.parent_path());
+        EXPECT_EQ(agent, onMedium(layout.agent));
+        const fs::path moved = app::applicationFolder(running.parent_path(), agent);
+        EXPECT_EQ(moved, source);
+
+        fs::remove_all(destination);
+        EXPECT_EQ(move(), std::nullopt);
+        const fs::path copiedApplication = destination / layout.application.lexically_relative(layout.base);
+        const fs::path copiedAgent = destination / layout.agent.lexically_relative(layout.base);
+        EXPECT_EQ(app::agentExecutable(bundleInfoOf(copiedApplication), copiedApplication.parent_path()),
+                  copiedAgent);
+        EXPECT_TRUE(fs::exists(copiedAgent));
+        EXPECT_EQ(programNamedBy(bundleInfoOf(copiedAgent), "KVAppExecutable", copiedAgent.parent_path()),
+                  copiedApplication);
+    }
 }
 
 } // namespace

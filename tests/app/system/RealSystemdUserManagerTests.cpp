@@ -64,7 +64,8 @@ TEST(SystemdUserUnitWithTheUserManager, RegistersRunsAndUnregisters) {
     std::filesystem::permissions(folder / "kestrava-agent", std::filesystem::perms::owner_all);
     app::QtScheduler scheduler;
     const auto manager = std::make_shared<app::BusSystemdUserManager>(session);
-    app::SystemdUserUnit unit(manager, scheduler, configHome, folder / "kestrava-agent");
+    app::SystemdUserUnit unit(manager, scheduler, configHome, folder / "kestrava-agent",
+                              std::chrono::seconds(10), {folder / "etc", folder / "usr"});
 
     EXPECT_EQ(awaited(unit.registerService()), Outcome{});
     EXPECT_EQ(unit.status(), ServiceStatus::enabled);

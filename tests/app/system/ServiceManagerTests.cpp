@@ -207,7 +207,9 @@ TEST(ServiceManagerOverSystemd, RestartsThroughTheUnitAndItsManager) {
     const auto systemd = std::make_shared<test::FakeSystemdUserManager>(scheduler);
     systemd->wantsFolder = folder / "config" / "systemd" / "user" / "default.target.wants";
     const auto unit = std::make_shared<app::SystemdUserUnit>(
-        systemd, scheduler, folder / "config", agentProgram, 3s, folder / "etc" / "systemd" / "user");
+        systemd, scheduler, folder / "config", agentProgram, 3s,
+        app::SystemUnitFolders{folder / "etc" / "systemd" / "user",
+                               folder / "usr" / "lib" / "systemd" / "user"});
     ProbedAgent agent{scheduler};
     app::ServiceManager manager{unit, std::make_shared<test::FakeServiceBackend>(), agent.probe(), scheduler};
 

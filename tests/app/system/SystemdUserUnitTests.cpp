@@ -25,7 +25,12 @@ protected:
     SystemdUserUnitTest() { place(agent, "#!/bin/sh\n"); }
 
     app::SystemdUserUnit unit(std::optional<std::filesystem::path> agentExecutable) {
-        return {manager, scheduler, folder / "config", std::move(agentExecutable), 3s, systemFolder};
+        return {manager,
+                scheduler,
+                folder / "config",
+                std::move(agentExecutable),
+                3s,
+                {systemFolder, vendorFolder}};
     }
 
     static void place(const std::filesystem::path& file, std::string_view text) {
@@ -35,6 +40,15 @@ protected:
     static void link(const std::filesystem::path& target, const std::filesystem::path& at) {
         std::filesystem::create_directories(at.parent_path());
         std::filesystem::create_symlink(target, at);
+    }
+
+    // The packaged unit's text for `agentExecutable`.
+    static std::string unitFor(const std::filesystem::path& agentExecutable) {
+        std::string text(app::agentUnitTemplate());
+        const std::string execStart = "ExecStart=@KESTRAVA_AGENT_EXECUTABLE@\n";
+        EXPECT_NE(text.find(execStart), std::string::npos);
+        text.replace(text.find(execStart), execStart.size(), "ExecStart=" + agentExecutable.string() + "\n");
+        return text;
     }
 
     // Runs a register or an unregister whose calls all answer at once.
@@ -47,6 +61,7 @@ protected:
     test::TemporaryDirectory folder;
     const std::filesystem::path userFolder = folder / "config" / "systemd" / "user";
     const std::filesystem::path systemFolder = folder / "etc" / "systemd" / "user";
+    const std::filesystem::path vendorFolder = folder / "usr" / "lib" / "systemd" / "user";
     const std::filesystem::path agent = folder / "bin" / "kestrava-agent";
     test::VirtualScheduler scheduler;
     std::shared_ptr<test::FakeSystemdUserManager> manager =
@@ -100,12 +115,40 @@ TEST_F(SystemdUserUnitTest, RegisterWritesTheUnitFirstAndUnregisterLeavesIt) {
     expectedCalls.insert(expectedCalls.end(), unregistering.begin(), unregistering.end());
     EXPECT_EQ(manager->calls, expectedCalls);
 
-    std::string expected(app::agentUnitTemplate());
-    const std::string execStart = "ExecStart=@KESTRAVA_AGENT_EXECUTABLE@\n";
-    ASSERT_NE(expected.find(execStart), std::string::npos);
-    expected.replace(expected.find(execStart), execStart.size(), "ExecStart=" + agent.string() + "\n");
+    const std::string expected = unitFor(agent);
     EXPECT_EQ(test::fileText(userFolder / "kestrava-agent.service"), expected);
     EXPECT_NE(expected.find("Restart=always\n"), std::string::npos);
+}
+
+// Where the package's unit runs this agent, registering writes no copy and removes one that a build
+// tree's application left, which would hide the package's; a unit the user wrote stays. A package's unit
+// for another agent is no reason to leave out the copy.
+TEST_F(SystemdUserUnitTest, AnInstalledApplicationRegistersThePackagesUnit) {
+    const std::filesystem::path copy = userFolder / "kestrava-agent.service";
+    const std::string buildTreeCopy = unitFor("/home/me/kestrava/build/agent/kestrava-agent");
+    const std::string usersOwn = "[Service]\nExecStart=" + agent.string() + " --verbose\n";
+    const struct {
+        std::string what, packaged;
+        std::optional<std::string> left, expected;
+    } table[] = {
+        {"nothing left", unitFor(agent), std::nullopt, std::nullopt},
+        {"a build tree's copy left", unitFor(agent), buildTreeCopy, std::nullopt},
+        {"the user's own unit", unitFor(agent), usersOwn, usersOwn},
+        {"a package for another agent", unitFor("/opt/other/kestrava-agent"), std::nullopt, unitFor(agent)},
+    };
+    for (const auto& row : table) {
+        std::filesystem::remove_all(folder / "config");
+        place(vendorFolder / "kestrava-agent.service", row.packaged);
+        if (row.left) {
+            place(copy, *row.left);
+        }
+        manager->calls.clear();
+        EXPECT_EQ(run(unit(agent).registerService()), Outcome{}) << row.what;
+        EXPECT_EQ(manager->calls, registering) << row.what;
+        EXPECT_EQ(std::filesystem::exists(copy) ? std::optional(test::fileText(copy)) : std::nullopt,
+                  row.expected)
+            << row.what;
+    }
 }
 
 // An agent whose path holds blanks, quotes or "%" is one quoted word of the unit's command line.
