@@ -14,9 +14,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const QString copyFailure = app::uiText(
-    "Không chép được vào Applications — hãy kéo Kestrava vào Applications bằng Finder rồi mở lại.");
-const QString openFailure = app::uiText("Đã chép Kestrava vào Applications — hãy mở nó từ Applications.");
+// Taken when compared, as the catalogue gives them then.
+QString copyFailure() {
+    return app::uiText(
+        "Không chép được vào Applications — hãy kéo Kestrava vào Applications bằng Finder rồi mở lại.");
+}
+QString openFailure() {
+    return app::uiText("Đã chép Kestrava vào Applications — hãy mở nó từ Applications.");
+}
 
 class ApplicationMove : public testing::Test {
 protected:
@@ -82,7 +87,7 @@ TEST_F(ApplicationMove, AFailedCopyLosesNothing) {
     test::writeText(destination / "kestrava", "the installed program");
     ASSERT_EQ(::mkfifo((source / "translations" / "a-pipe").c_str(), 0600), 0); // cannot be copied
 
-    EXPECT_EQ(move(), copyFailure);
+    EXPECT_EQ(move(), copyFailure());
     EXPECT_TRUE(launched.empty());
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the installed program");
     EXPECT_TRUE(leftBeside().empty());
@@ -92,10 +97,10 @@ TEST_F(ApplicationMove, AFailedCopyLosesNothing) {
     const fs::path blocked = folder / "a-file";
     test::writeText(blocked, "");
     destination = blocked / "Kestrava";
-    EXPECT_EQ(move(), copyFailure);
+    EXPECT_EQ(move(), copyFailure());
 
     destination = folder / "elsewhere" / "Kestrava";
-    EXPECT_EQ(move(false), openFailure);
+    EXPECT_EQ(move(false), openFailure());
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the new program");
 }
 
