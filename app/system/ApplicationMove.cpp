@@ -134,7 +134,7 @@ QCoro::Task<std::optional<QString>> moveToApplications() {
     const auto failure =
         moveApplication(*source, installedApplicationFolder(), fileSystemSteps([&](const fs::path& copy) {
             return QProcess::startDetached(QString::fromStdString((copy / program.toStdString()).string()),
-                                           {});
+                                           {QString::fromLatin1(afterMoveArgument)});
         }));
     if (!failure) {
         QCoreApplication::quit();

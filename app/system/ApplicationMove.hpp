@@ -9,6 +9,10 @@
 
 namespace kestrava::app {
 
+// Given to the copy that a move starts: it waits for the instance that started it to go, rather than
+// handing over to it.
+inline constexpr char afterMoveArgument[] = "--after-move";
+
 // Running from removable media or from the temporary mount of a packed application: such a copy must not
 // register the agent, whose service would point into a folder that goes away.
 bool isRelocatedPath(std::string_view applicationFolder);
