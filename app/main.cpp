@@ -11,6 +11,7 @@
 #include "app/runtime/Translations.hpp"
 #include "app/state/AppState.hpp"
 #include "app/system/AgentExecutable.hpp"
+#include "app/system/ApplicationMove.hpp"
 #include "app/system/AutostartEntry.hpp"
 #include "app/system/BusSystemdUserManager.hpp"
 #include "app/system/SystemdUserUnit.hpp"
@@ -29,10 +30,16 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     app::SingleInstance instance(app::SingleInstance::standardPath());
-    if (instance.forwardToRunning()) {
+    // The copy a move started may come up before the instance that started it has gone.
+    const bool afterMove =
+        QCoreApplication::arguments().contains(QString::fromLatin1(app::afterMoveArgument));
+    if (instance.forwardToRunning(afterMove ? std::chrono::seconds(5) : std::chrono::seconds(0))) {
         return 0;
     }
     instance.listen();
+    // Going away takes a while after the last event: the next start runs meanwhile.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &instance,
+                     &app::SingleInstance::stepAside);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(app::ui::applicationIcon());
     if (!app::installTranslations(application)) {

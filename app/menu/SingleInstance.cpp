@@ -8,12 +8,15 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrava::app {
 namespace {
 
 constexpr int answerWithin = 1000; // ms: an instance that hangs longer counts as gone
+// Seldom enough that the looks of a few seconds stay within the backlog of an instance that accepts no more.
+constexpr auto lookAgainAfter = std::chrono::milliseconds(200);
 const QByteArray comeForward = QByteArrayLiteral("show\n");
 
 } // namespace
@@ -43,7 +46,7 @@ SingleInstance::~SingleInstance() {
     endTurn();
 }
 
-bool SingleInstance::forwardToRunning() {
+bool SingleInstance::forwardToRunning(std::chrono::milliseconds leaving) {
     if (!path_) {
         return false;
     }
@@ -54,10 +57,18 @@ bool SingleInstance::forwardToRunning() {
     while (turn_ >= 0 && ::flock(turn_, LOCK_EX) != 0 && errno == EINTR) {
         // A signal interrupted the wait: wait on.
     }
+    const auto givenUpAt = std::chrono::steady_clock::now() + leaving;
     QLocalSocket running;
-    running.connectToServer(QString::fromStdString(path_->string()));
-    if (!running.waitForConnected(answerWithin)) {
-        return false;
+    for (;;) {
+        running.connectToServer(QString::fromStdString(path_->string()));
+        if (!running.waitForConnected(answerWithin)) {
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= givenUpAt) {
+            break;
+        }
+        running.abort();
+        std::this_thread::sleep_for(lookAgainAfter);
     }
     running.write(comeForward);
     if (!running.waitForBytesWritten(answerWithin)) {
@@ -78,6 +89,10 @@ bool SingleInstance::listen() {
     const bool listening = server_.listen(name);
     endTurn();
     return listening;
+}
+
+void SingleInstance::stepAside() {
+    server_.close();
 }
 
 void SingleInstance::endTurn() {

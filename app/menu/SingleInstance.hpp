@@ -2,6 +2,7 @@
 
 #include <QLocalServer>
 #include <QObject>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 
@@ -23,10 +24,13 @@ public:
     ~SingleInstance() override;
 
     // True when another instance was found and asked to come forward: this one should exit. Waits while
-    // another start takes its turn; on false this one holds the turn until it listens (or goes).
-    bool forwardToRunning();
+    // another start takes its turn; on false this one holds the turn until it listens (or goes). A start
+    // that replaces an instance on its way out (the copy a move starts) gives it `leaving` to go first.
+    bool forwardToRunning(std::chrono::milliseconds leaving = {});
     // Listens for later instances, then ends the turn; false when the socket cannot be made.
     bool listen();
+    // Stops answering: an instance on its way out leaves the next start to run.
+    void stepAside();
 
 signals:
     // A later instance asked this one to come forward.

@@ -133,6 +133,7 @@ void OnboardingContent::showStep() {
     layout->addStretch();
     // The step may change in a click on the old page's own button: that page goes once the click is over.
     if (QWidget* old = scroll_->takeWidget()) {
+        old->setParent(this); // out of the scroll area, still in this window until it goes
         ui::discardLater(old);
     }
     scroll_->setWidget(holder);

@@ -1,8 +1,11 @@
 #include "app/system/ApplicationMove.hpp"
 
+#include "app/runtime/AppLog.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/system/AgentExecutable.hpp"
 #include "app/system/ApplicationFolder.hpp"
+#include "platform/files/FileError.hpp"
+#include "platform/files/Files.hpp"
 #include "platform/files/UserFolders.hpp"
 #include "platform/process/Process.hpp"
 
@@ -39,6 +42,34 @@ bool copyWhole(const fs::path& source, const fs::path& target) {
     return true;
 }
 
+std::optional<fs::path> moveToTrash(const fs::path& folder) {
+    QString trashed;
+    if (!QFile::moveToTrash(QString::fromStdString(folder.string()), &trashed)) {
+        return std::nullopt;
+    }
+    return trashed.toStdString();
+}
+
+bool renameNoReplace(const fs::path& from, const fs::path& to) {
+    try {
+        files::moveNoReplace(from, to);
+        return true;
+    } catch (const files::FileError&) {
+        return false;
+    }
+}
+
+// Back from the Trash's "files" folder, with its entry in "info" gone, as a file manager restores it.
+bool putBackFromTrash(const fs::path& trashed, const fs::path& place) {
+    if (!renameNoReplace(trashed, place)) {
+        return false;
+    }
+    std::error_code ignored;
+    fs::remove(trashed.parent_path().parent_path() / "info" / (trashed.filename().string() + ".trashinfo"),
+               ignored);
+    return true;
+}
+
 // Where the application installs itself for the user.
 fs::path installedApplicationFolder() {
     return files::homeDirectory() / "Applications" / "Kestrava";
@@ -56,26 +87,40 @@ bool isRelocatedPath(std::string_view applicationFolder) {
     return applicationFolder.find("/.mount_") != std::string_view::npos;
 }
 
+MoveSteps fileSystemSteps(std::function<bool(const fs::path&)> launch) {
+    return {copyWhole, moveToTrash, putBackFromTrash, renameNoReplace, std::move(launch)};
+}
+
 std::optional<QString> moveApplication(const fs::path& source, const fs::path& destination,
-                                       const std::function<bool(const fs::path&)>& launch) {
+                                       const MoveSteps& steps) {
     std::error_code error;
     fs::create_directories(destination.parent_path(), error);
     const fs::path copy = destination.parent_path() /
                           ("." + destination.filename().string() + ".copy-" + std::to_string(::getpid()));
-    if (error || !copyWhole(source, copy)) {
+    if (error || !steps.copy(source, copy)) {
         return copyFailureText();
     }
-    if (fs::symlink_status(destination, error).type() != fs::file_type::not_found &&
-        !QFile::moveToTrash(QString::fromStdString(destination.string()))) {
-        fs::remove_all(copy, error);
+    std::optional<fs::path> earlier; // where the earlier installation went in the Trash
+    if (fs::symlink_status(destination, error).type() != fs::file_type::not_found) {
+        earlier = steps.trash(destination);
+        if (!earlier) {
+            fs::remove_all(copy, error);
+            return copyFailureText();
+        }
+    }
+    if (!steps.rename(copy, destination)) {
+        if (!earlier || steps.putBack(*earlier, destination)) {
+            fs::remove_all(copy, error);
+        } else {
+            // The earlier installation is only in the Trash now: the copy is the one left whole.
+            appLog(AppLogLevel::error, "App",
+                   "the new copy stays at " + copy.string() +
+                       ": neither it nor the earlier installation (in " + earlier->string() +
+                       ") could take the name " + destination.string());
+        }
         return copyFailureText();
     }
-    fs::rename(copy, destination, error);
-    if (error) {
-        fs::remove_all(copy, error);
-        return copyFailureText();
-    }
-    if (!launch(destination)) {
+    if (!steps.launch(destination)) {
         return openFailureText();
     }
     return std::nullopt;
@@ -89,9 +134,11 @@ QCoro::Task<std::optional<QString>> moveToApplications() {
     // The agent goes with the application, so that the copy registers the agent beside it.
     const fs::path source = applicationFolder(program->parent_path(), agentExecutable());
     const fs::path programInCopy = program->lexically_relative(source);
-    const auto failure = moveApplication(source, installedApplicationFolder(), [&](const fs::path& copy) {
-        return QProcess::startDetached(QString::fromStdString((copy / programInCopy).string()), {});
-    });
+    const auto failure =
+        moveApplication(source, installedApplicationFolder(), fileSystemSteps([&](const fs::path& copy) {
+            return QProcess::startDetached(QString::fromStdString((copy / programInCopy).string()),
+                                           {QString::fromLatin1(afterMoveArgument)});
+        }));
     if (!failure) {
         QCoreApplication::quit();
     }

@@ -1,5 +1,7 @@
 #include "tests/app-support/QtLoop.hpp"
 
+#include "app/runtime/Translations.hpp"
+
 #include <QApplication>
 #include <thread>
 
@@ -14,8 +16,11 @@ void ensureQtApplication() {
         static char name[] = "app-tests";
         static char* argv[] = {name, nullptr};
         // Never destroyed: a QApplication torn down among the program's exit handlers crashes in Qt.
-        static const auto* application = new QApplication(argc, argv);
-        (void)application;
+        auto* application = new QApplication(argc, argv);
+        // As the program does at its start: every test, whichever runs first, sees the texts a user sees.
+        if (!app::installTranslations(*application)) {
+            qFatal("the translated texts cannot be loaded");
+        }
     }
 }
 

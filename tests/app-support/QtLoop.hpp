@@ -5,8 +5,8 @@
 
 namespace kestrava::test {
 
-// The program's QApplication, made on first use, on the offscreen platform unless QT_QPA_PLATFORM names
-// another.
+// The program's QApplication, made on first use as the application makes its own (with the built-in
+// catalogue of texts), on the offscreen platform unless QT_QPA_PLATFORM names another.
 void ensureQtApplication();
 
 // Runs the Qt event loop of this thread (making the program's QApplication on first use), and

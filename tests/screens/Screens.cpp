@@ -6,7 +6,6 @@
 #include "app/menu/StatusImage.hpp"
 #include "app/onboarding/OnboardingWindow.hpp"
 #include "app/pairing/PairingWindow.hpp"
-#include "app/runtime/Translations.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/SelectableLine.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
@@ -451,7 +450,6 @@ int main(int argc, char** argv) {
     test::ensureQtApplication();
     // Reviewed as the application's users see it.
     QLocale::setDefault(QLocale(QLocale::Vietnamese, QLocale::Vietnam));
-    app::installTranslations(*QCoreApplication::instance());
     pairingWindows();
     onboardingWindows();
     settingsWindows();

@@ -1,6 +1,5 @@
 #include "app/menu/MenuViewModel.hpp"
 #include "app/menu/StatusImage.hpp"
-#include "app/runtime/Translations.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/ApplicationIcon.hpp"
 #include "app/ui/Palette.hpp"
@@ -321,7 +320,6 @@ TEST(StatusImage, EachStateHasItsShieldColourAndSpokenText) {
 // The texts that name the computer read "máy tính" once the catalogue is installed.
 TEST(MenuViewModel, TextsNamingTheComputerAreOverridden) {
     test::ensureQtApplication();
-    ASSERT_TRUE(app::installTranslations(*QCoreApplication::instance()));
     EXPECT_EQ(app::uiText("Relay đã gỡ Mac này"), QStringLiteral("Relay đã gỡ máy tính này"));
     EXPECT_EQ(modelOf({ConnectionState::RemovedByRelay{}}, 0).header.title(),
               QStringLiteral("Relay đã gỡ máy tính này"));

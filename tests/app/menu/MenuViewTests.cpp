@@ -1,5 +1,4 @@
 #include "app/menu/MenuView.hpp"
-#include "app/runtime/Translations.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
@@ -73,8 +72,6 @@ struct Panel {
           std::unique_ptr<app::UpdateBackend> updates = std::make_unique<Updates>(false),
           bool startingUpdater = false)
         : updater(std::move(updates), startingUpdater) {
-        static const bool translated = app::installTranslations(*QCoreApplication::instance());
-        EXPECT_TRUE(translated);
         views.agentService->current = service;
         if (!status && phoneCount > 0) {
             // What was listed before the agent went out of reach stays listed.

@@ -1,5 +1,4 @@
 #include "app/menu/PhonesListView.hpp"
-#include "app/runtime/Translations.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/RelativeDate.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -7,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
@@ -58,13 +58,6 @@ std::unique_ptr<PhonesListView> shownList(PhonesListStyle style, const std::vect
     view->render(phones, link, ignoreRemoval, now);
     view->show();
     return view;
-}
-
-// A QApplication with the built-in catalogue, so texts naming the computer show their overrides.
-void ensureTranslatedApplication() {
-    test::ensureQtApplication();
-    static const bool installed = app::installTranslations(*QCoreApplication::instance());
-    ASSERT_TRUE(installed);
 }
 
 // The largest calendar unit in which the dates differ names the distance, in words where the language has
@@ -152,7 +145,7 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
 // The question is a parentless warning whose destructive "Gỡ" is the default; it says what the removal
 // means for the relay, as the button's tooltip does before. Texts naming the computer show their override.
 TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
-    ensureTranslatedApplication();
+    test::ensureQtApplication();
     const auto dialog = app::makeRevokeDialog(phone("Điện thoại"), RelayLink::connected);
     EXPECT_EQ(dialog->icon(), QMessageBox::Warning);
     EXPECT_EQ(dialog->parent(), nullptr);

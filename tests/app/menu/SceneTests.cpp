@@ -4,9 +4,12 @@
 #include "app/menu/TrayApp.hpp"
 #include "app/menu/WindowManager.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/system/ApplicationMove.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
+#include "tests/support/AgentProcess.hpp"
+#include "tests/support/EnvironmentOverride.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 
 #include <gtest/gtest.h>
@@ -86,6 +89,70 @@ TEST(SingleInstance, TwoStartsAtTheSameInstantRunOnce) {
             [&] { return forwarded[second] == 0 || (forwarded[second] == 1 && broughtForward == 1); });
         EXPECT_EQ(forwarded[second], 1);
         EXPECT_EQ(broughtForward, 1);
+    }
+}
+
+// The application program as the build made it, started in `home` (its runtime folder below it) as a
+// user starts it, or as the copy that a move starts.
+std::unique_ptr<test::AgentProcess> startApplication(const std::filesystem::path& home, bool afterMove) {
+    test::AgentProcessOptions options;
+    options.program = KESTRAVA_APP_PATH;
+    options.environment = {{"KESTRAVA_TEST_HARNESS", "1"},
+                           {"QT_QPA_PLATFORM", "offscreen"},
+                           {"DBUS_SESSION_BUS_ADDRESS", ""},
+                           {"XDG_CONFIG_HOME", (home / "config").string()}};
+    return std::make_unique<test::AgentProcess>(
+        home, afterMove ? std::vector<std::string>{app::afterMoveArgument} : std::vector<std::string>{},
+        options);
+}
+
+// The copy that a move starts runs whether the instance that started it has already gone or is still
+// going; it never runs beside one that stays, and a plain later start still steps aside at once.
+TEST(SingleInstance, TheCopyAMoveStartsRunsWhicheverEndsFirst) {
+    test::ensureQtApplication();
+    test::TemporaryDirectory home;
+    std::filesystem::create_directories(home / "run");
+    std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
+    const test::EnvironmentOverride runtime("XDG_RUNTIME_DIR", (home / "run").string());
+    const auto path = app::SingleInstance::standardPath();
+    ASSERT_TRUE(path);
+    // Someone listens there, asked from outside as a later start asks.
+    const auto answered = [&path] { return app::SingleInstance(path).forwardToRunning(); };
+    const auto stillRuns = [](test::AgentProcess& program) { return !program.waitForExit(0ms); };
+
+    // The old instance has gone already.
+    {
+        const auto copy = startApplication(home.path(), true);
+        EXPECT_TRUE(test::runQtUntil(answered));
+        EXPECT_TRUE(stillRuns(*copy));
+    }
+    for (const bool oldGoes : {true, false}) {
+        SCOPED_TRACE(oldGoes ? "the old instance goes while the copy starts" : "the old instance stays");
+        auto old = std::make_unique<app::SingleInstance>(path);
+        ASSERT_FALSE(old->forwardToRunning());
+        ASSERT_TRUE(old->listen());
+        int broughtForward = 0;
+        QObject::connect(old.get(), &app::SingleInstance::broughtForward, [&] { ++broughtForward; });
+        const auto copy = startApplication(home.path(), true);
+        test::runQtUntil([] { return false; }, {}, 1s);
+        EXPECT_TRUE(stillRuns(*copy));
+        if (oldGoes) {
+            old.reset();
+            EXPECT_TRUE(test::runQtUntil(answered));
+            EXPECT_TRUE(stillRuns(*copy));
+        } else {
+            EXPECT_TRUE(test::runQtUntil([&] { return !stillRuns(*copy); }));
+            EXPECT_EQ(copy->waitForExit(), 0);
+            EXPECT_EQ(broughtForward, 1);
+        }
+    }
+    {
+        app::SingleInstance old(path);
+        ASSERT_FALSE(old.forwardToRunning());
+        ASSERT_TRUE(old.listen());
+        const auto later = startApplication(home.path(), false);
+        EXPECT_TRUE(test::runQtUntil([&] { return !stillRuns(*later); }, {}, 2s));
+        EXPECT_EQ(later->waitForExit(), 0);
     }
 }
 

@@ -1,7 +1,6 @@
 #include "app/pairing/ApproveSheet.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/pairing/QRPanel.hpp"
-#include "app/runtime/Translations.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/SelectableLine.hpp"
@@ -294,7 +293,6 @@ TEST_F(PairingWindowTest, TheLinkIsCopiedWhole) {
 // A phone's name shows as written, never as markup, on the card and in the result's title; the texts that
 // would name a Mac say "máy tính" instead.
 TEST_F(PairingWindowTest, NamesShowAsWrittenAndTheTextsSpeakOfTheComputer) {
-    ASSERT_TRUE(app::installTranslations(*QCoreApplication::instance()));
     for (const QString& name : {QStringLiteral("<b>X</b><br><img src=x>"), QStringLiteral("**X**")}) {
         SCOPED_TRACE(name.toStdString());
         views.agentHolds({}, std::nullopt);

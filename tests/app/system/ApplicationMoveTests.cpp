@@ -18,27 +18,38 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const QString copyFailure = app::uiText(
-    "Không chép được vào Applications — hãy kéo Kestrava vào Applications bằng Finder rồi mở lại.");
-const QString openFailure = app::uiText("Đã chép Kestrava vào Applications — hãy mở nó từ Applications.");
+// Taken when compared, as the catalogue gives them then.
+QString copyFailure() {
+    return app::uiText(
+        "Không chép được vào Applications — hãy kéo Kestrava vào Applications bằng Finder rồi mở lại.");
+}
+QString openFailure() {
+    return app::uiText("Đã chép Kestrava vào Applications — hãy mở nó từ Applications.");
+}
 
 class ApplicationMove : public testing::Test {
 protected:
     ApplicationMove() {
         test::ensureQtApplication();
         fs::create_directories(files::dataHome()); // where the user's Trash is made
+        fs::remove_all(trash);                     // empty, whatever ran before
         fs::create_directories(source / "translations");
         test::writeText(source / "kestrava", "the new program");
         ::chmod((source / "kestrava").c_str(), 0755);
         test::writeText(source / "translations" / "vi.qm", "texts");
     }
 
-    // What `moveApplication` did, with a launcher that notes what it started.
-    std::optional<QString> move(bool launches = true) {
-        return app::moveApplication(source, destination, [&](const fs::path& copy) {
+    // The real steps, with a launcher that notes what it started.
+    app::MoveSteps steps(bool launches = true) {
+        return app::fileSystemSteps([this, launches](const fs::path& copy) {
             launched.push_back(copy);
             return launches;
         });
+    }
+
+    // What `moveApplication` did with those steps.
+    std::optional<QString> move(bool launches = true) {
+        return app::moveApplication(source, destination, steps(launches));
     }
 
     // The folders beside the destination, apart from the destination itself: what a move left behind.
@@ -55,6 +66,7 @@ protected:
     test::TemporaryDirectory folder;
     fs::path source = folder / "media" / "USB" / "Kestrava";
     fs::path destination = folder / "home" / "Applications" / "Kestrava";
+    const fs::path trash = files::dataHome() / "Trash";
     std::vector<fs::path> launched;
 };
 
@@ -74,7 +86,7 @@ TEST_F(ApplicationMove, CopiesThenReplacesAndStartsTheCopy) {
     EXPECT_EQ(move(), std::nullopt);
     EXPECT_EQ(test::fileText(destination / "kestrava"), "a newer program");
     EXPECT_FALSE(fs::exists(destination / "settings-left-by-the-user"));
-    const fs::path trashed = files::dataHome() / "Trash" / "files" / "Kestrava";
+    const fs::path trashed = trash / "files" / "Kestrava";
     EXPECT_EQ(test::fileText(trashed / "settings-left-by-the-user"), "kept in the Trash");
     EXPECT_TRUE(leftBeside().empty());
 }
@@ -86,7 +98,7 @@ TEST_F(ApplicationMove, AFailedCopyLosesNothing) {
     test::writeText(destination / "kestrava", "the installed program");
     ASSERT_EQ(::mkfifo((source / "translations" / "a-pipe").c_str(), 0600), 0); // cannot be copied
 
-    EXPECT_EQ(move(), copyFailure);
+    EXPECT_EQ(move(), copyFailure());
     EXPECT_TRUE(launched.empty());
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the installed program");
     EXPECT_TRUE(leftBeside().empty());
@@ -96,10 +108,10 @@ TEST_F(ApplicationMove, AFailedCopyLosesNothing) {
     const fs::path blocked = folder / "a-file";
     test::writeText(blocked, "");
     destination = blocked / "Kestrava";
-    EXPECT_EQ(move(), copyFailure);
+    EXPECT_EQ(move(), copyFailure());
 
     destination = folder / "elsewhere" / "Kestrava";
-    EXPECT_EQ(move(false), openFailure);
+    EXPECT_EQ(move(false), openFailure());
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the new program");
 }
 
@@ -145,6 +157,86 @@ TEST_F(ApplicationMove, TheAgentTravelsWithTheApplication) {
         EXPECT_TRUE(fs::exists(copiedAgent));
         EXPECT_EQ(programNamedBy(bundleInfoOf(copiedAgent), "KVAppExecutable", copiedAgent.parent_path()),
                   copiedApplication);
+    }
+}
+
+// Which installation a folder holds: the earlier one, the new copy (whole), or none.
+enum class Holds { nothing, earlier, copy };
+
+void PrintTo(Holds holds, std::ostream* out) {
+    *out << (holds == Holds::earlier ? "the earlier installation"
+             : holds == Holds::copy  ? "the copy"
+                                     : "nothing");
+}
+
+Holds whatIsIn(const fs::path& folder) {
+    if (!fs::exists(folder)) {
+        return Holds::nothing;
+    }
+    if (test::fileText(folder / "kestrava") == "the installed program") {
+        return Holds::earlier;
+    }
+    const bool whole = test::fileText(folder / "kestrava") == "the new program" &&
+                       test::fileText(folder / "translations" / "vi.qm") == "texts";
+    return whole ? Holds::copy : Holds::nothing;
+}
+
+// Each step that can fail, failed on its own or with the step that would mend it: one complete
+// installation is always left, at the destination where it can be, else the copy under its hidden name
+// beside it; the Trash keeps only what it was given for good.
+TEST_F(ApplicationMove, EveryFailureLeavesOneCompleteInstallation) {
+    struct Case {
+        const char* failing;
+        bool earlierInstalled;
+        bool copyText; // else the open failure text
+        Holds atDestination;
+        Holds hiddenBeside;
+        Holds inTheTrash;
+    };
+    const Case cases[] = {
+        {"copy", true, true, Holds::earlier, Holds::nothing, Holds::nothing},
+        {"copy", false, true, Holds::nothing, Holds::nothing, Holds::nothing},
+        {"trash", true, true, Holds::earlier, Holds::nothing, Holds::nothing},
+        {"rename", true, true, Holds::earlier, Holds::nothing, Holds::nothing},
+        {"rename", false, true, Holds::nothing, Holds::nothing, Holds::nothing},
+        {"rename putBack", true, true, Holds::nothing, Holds::copy, Holds::earlier},
+        {"launch", true, false, Holds::copy, Holds::nothing, Holds::earlier},
+        {"launch", false, false, Holds::copy, Holds::nothing, Holds::nothing},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(std::string(row.failing) + (row.earlierInstalled ? " over an earlier one" : ""));
+        fs::remove_all(destination.parent_path());
+        fs::remove_all(trash);
+        if (row.earlierInstalled) {
+            fs::create_directories(destination);
+            test::writeText(destination / "kestrava", "the installed program");
+        }
+        const std::string failing = row.failing;
+        const auto fails = [&failing](const char* step) { return failing.find(step) != std::string::npos; };
+        app::MoveSteps failingSteps = steps(!fails("launch"));
+        const app::MoveSteps real = failingSteps;
+        failingSteps.copy = [&](const fs::path& from, const fs::path& to) {
+            return !fails("copy") && real.copy(from, to);
+        };
+        failingSteps.trash = [&](const fs::path& folder) {
+            return fails("trash") ? std::nullopt : real.trash(folder);
+        };
+        failingSteps.putBack = [&](const fs::path& trashed, const fs::path& place) {
+            return !fails("putBack") && real.putBack(trashed, place);
+        };
+        failingSteps.rename = [&](const fs::path& from, const fs::path& to) {
+            return !fails("rename") && real.rename(from, to);
+        };
+
+        EXPECT_EQ(app::moveApplication(source, destination, failingSteps),
+                  row.copyText ? copyFailure() : openFailure());
+        EXPECT_EQ(whatIsIn(destination), row.atDestination);
+        const auto beside = leftBeside();
+        EXPECT_LE(beside.size(), 1U);
+        EXPECT_EQ(beside.empty() ? Holds::nothing : whatIsIn(beside[0]), row.hiddenBeside);
+        EXPECT_EQ(whatIsIn(trash / "files" / "Kestrava"), row.inTheTrash);
+        // What came back from the Trash left no entry there.
+        EXPECT_EQ(fs::exists(trash / "info" / "Kestrava.trashinfo"), row.inTheTrash != Holds::nothing);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "app/ui/BusyIndicator.hpp"
+#include "app/ui/Discard.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/SelectableLine.hpp"
@@ -13,6 +14,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPointer>
 #include <QTest>
 #include <chrono>
 #include <set>
@@ -295,6 +297,28 @@ TEST(WidgetKit, BusyIndicatorTurnsOnlyWhileShown) {
     EXPECT_TRUE(changesWithin(300ms));
     spinner.hide();
     EXPECT_FALSE(changesWithin(300ms));
+}
+
+// A discarded widget leaves its window at once and is deleted by the event loop, or with the window when
+// that goes first: it never outlives the window, nor keeps alive what it shares with it.
+TEST(WidgetKit, ADiscardedWidgetGoesNoLaterThanItsWindow) {
+    test::ensureQtApplication();
+    for (const bool windowGoesFirst : {false, true}) {
+        SCOPED_TRACE(windowGoesFirst);
+        auto window = std::make_unique<QWidget>();
+        auto* holder = new QWidget(window.get());
+        const QPointer<QWidget> discarded = new QWidget(holder);
+        window->show();
+        app::ui::discardLater(discarded);
+        EXPECT_FALSE(window->isAncestorOf(discarded));
+        EXPECT_FALSE(discarded->isVisible());
+        if (windowGoesFirst) {
+            window.reset();
+        } else {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        EXPECT_TRUE(discarded.isNull());
+    }
 }
 
 } // namespace
