@@ -332,6 +332,33 @@ TEST_F(ControlSocketTest, TheClientMatchesRepliesAndFailsWhatIsInFlight) {
     EXPECT_NE(neverConnected.get_future().get().find("connect"), std::string::npos);
 }
 
+// Far more calls in flight than the socket holds, with long replies: the agent writes replies while the
+// client still writes calls, and both go on.
+TEST_F(ControlSocketTest, ManyCallsInFlightNeverStallTheClient) {
+    agent->statusText = std::string(64 * 1024, 'x');
+    listen();
+    AgentXPCClient client(socketPath());
+    constexpr int calls = 2000;
+    std::atomic<int> answered{0};
+    std::promise<void> allAnswered;
+    std::thread caller([&] {
+        for (int i = 0; i < calls; ++i) {
+            client.status(
+                [&](std::optional<std::string>) {
+                    if (++answered == calls) {
+                        allAnswered.set_value();
+                    }
+                },
+                [](const std::string&) {});
+        }
+    });
+    const bool done = allAnswered.get_future().wait_for(20s) == std::future_status::ready;
+    // Frees a caller that waits on the agent for ever.
+    listener->invalidate();
+    caller.join();
+    EXPECT_TRUE(done) << answered << " of " << calls << " answered";
+}
+
 TEST(ControlSocketPath, FromTheRuntimeFolderOrTheUsersPrivateOne) {
     test::TemporaryDirectory run;
     const auto privateFolder = run / std::to_string(::geteuid());
