@@ -161,9 +161,10 @@ TEST_F(SocketTransportTest, AnAgentThatStopsReadingHoldsNothingUp) {
     const auto stuck = net::acceptLocal(listening.get()).value();
     ASSERT_TRUE(callEveryTick(999, stuck.get()));
     scheduler.advance(app::AgentClient::timeout);
-    ASSERT_TRUE(settle([&] {
+    const auto allEnded = [&] {
         return std::all_of(calls.begin(), calls.end(), [](const auto& call) { return call.done(); });
-    }));
+    };
+    ASSERT_TRUE(settle(allEnded));
     // The first to time out drops the connection, which fails those still in flight.
     EXPECT_EQ(calls.front().result().error(), AgentClientError::timeout());
     for (const auto& call : calls) {
@@ -181,10 +182,13 @@ TEST_F(SocketTransportTest, AnAgentThatStopsReadingHoldsNothingUp) {
     EXPECT_TRUE(again.result().value());
     EXPECT_EQ(client->liveConnection(), 2);
 
-    // The agent stops reading again; the application quits meanwhile.
+    // The agent stops reading again, and the application quits: its calls end, and the connection goes
+    // with its writer still waiting on the agent.
     ASSERT_TRUE(callEveryTick(1000, fresh.get()));
     Unsticker unsticker(fresh.get());
-    client.reset();
+    const std::weak_ptr<app::AgentClient> quitting = std::exchange(client, nullptr);
+    scheduler.advance(app::AgentClient::timeout);
+    ASSERT_TRUE(settle([&] { return allEnded() && quitting.expired(); }));
     EXPECT_FALSE(unsticker.dismiss());
 }
 
