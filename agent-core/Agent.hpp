@@ -91,10 +91,6 @@ public:
     std::optional<std::string> pendingPairing() override;
 
 private:
-    struct Installed {
-        bool first = false;
-        bool paused = false;
-    };
     struct Detached {
         std::shared_ptr<Connection> connection;
     };
@@ -122,7 +118,8 @@ private:
     std::shared_ptr<Session> buildSession(const Config& config, std::shared_ptr<ConnectionBox> box);
     std::shared_ptr<Connection> buildConnection(const Config& config, const std::string& token,
                                                 std::shared_ptr<Session> session);
-    Installed install(std::shared_ptr<Session> session, std::shared_ptr<Connection> connection);
+    // True for the first installation.
+    bool install(std::shared_ptr<Session> session, std::shared_ptr<Connection> connection);
     void startTriggers();
 
     // Run-time triggers and the connection's reports.
@@ -146,6 +143,9 @@ private:
     bool isHoldingKeepAwake();
     StatusSnapshot statusSnapshot();
     void closeOpenPairing(const std::shared_ptr<Session>& session);
+    // Pauses or resumes the installed connection as the flag is now; the connection does nothing when it
+    // already is so.
+    void applyPauseToLink();
     // Runs `work` on the global queue after `delay`.
     static void runLater(std::chrono::nanoseconds delay, std::function<void()> work);
 
@@ -179,6 +179,7 @@ private:
     bool reregisterScheduled_ = false;       // guarded by lock_
 
     std::mutex configSaveLock_; // serialises the saves of "config.json"; taken before lock_
+    std::mutex linkPauseLock_;  // serialises applyPauseToLink; taken before lock_
 };
 
 } // namespace kestrava

@@ -50,13 +50,12 @@ void Agent::bootstrap(std::optional<std::string> token) {
             postChanged();
         }
     });
-    const Installed installed = install(session, connection);
-    if (installed.paused) {
-        connection->pause();
-    }
+    const bool first = install(session, connection);
+    // Before the start, so that a paused agent never opens a socket.
+    applyPauseToLink();
     connection->start();
     postChanged();
-    if (installed.first) {
+    if (first) {
         startTriggers();
     }
 }
@@ -130,12 +129,11 @@ std::shared_ptr<Connection> Agent::buildConnection(const Config& config, const s
     return connection;
 }
 
-Agent::Installed Agent::install(std::shared_ptr<Session> session, std::shared_ptr<Connection> connection) {
+bool Agent::install(std::shared_ptr<Session> session, std::shared_ptr<Connection> connection) {
     const std::lock_guard held(lock_);
     session_ = std::move(session);
     connection_ = std::move(connection);
-    const bool first = !std::exchange(triggersStarted_, true);
-    return {first, monitoringPaused_};
+    return !std::exchange(triggersStarted_, true);
 }
 
 void Agent::startTriggers() {

@@ -129,12 +129,10 @@ bool Agent::revoke(const std::string& phoneId) {
 
 void Agent::setMonitoringPaused(bool paused) {
     bool previous = false;
-    std::shared_ptr<Connection> connection;
     {
         const std::lock_guard held(lock_);
         config_.monitoringPaused = paused;
         previous = std::exchange(monitoringPaused_, paused);
-        connection = connection_;
     }
     if (previous == paused) {
         return;
@@ -144,18 +142,33 @@ void Agent::setMonitoringPaused(bool paused) {
     } catch (const std::exception& error) {
         logError(std::string("cannot save config: ") + error.what());
     }
-    if (!paused) {
-        if (connection) {
-            connection->resume();
-        }
-    } else {
+    if (paused) {
         // A paused agent takes no pairing: the window closes before the link goes quiet.
         cancelPairing();
-        if (connection) {
-            connection->pause();
-        }
     }
+    applyPauseToLink();
     postChanged();
+}
+
+void Agent::applyPauseToLink() {
+    // Two switches at once may get here in either order; each hands the connection the flag as it is
+    // now, and one at a time, so the last one to get here leaves the link as the flag was saved last.
+    const std::lock_guard applying(linkPauseLock_);
+    bool paused = false;
+    std::shared_ptr<Connection> connection;
+    {
+        const std::lock_guard held(lock_);
+        paused = monitoringPaused_;
+        connection = connection_;
+    }
+    if (!connection) {
+        return;
+    }
+    if (paused) {
+        connection->pause();
+    } else {
+        connection->resume();
+    }
 }
 
 bool Agent::reregister() {

@@ -2,10 +2,16 @@
 
 #include "agent-core/control/ControlFrames.hpp"
 #include "platform/net/LocalSocket.hpp"
+#include "platform/process/Descriptor.hpp"
 
 #include <charconv>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <map>
+#include <mutex>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -59,25 +65,66 @@ std::function<void(const json::Array&)> booleanReply(AgentXPCClient::Reply<bool>
 
 } // namespace
 
+// What the client shares with its two threads.
+struct AgentXPCClient::Link {
+    struct Call {
+        std::function<void(const json::Array&)>
+            reply; // throws ControlProtocolError for values it cannot read
+        OnError onError;
+    };
+    struct Request {
+        std::string frame;
+        OnError onError; // a one-way call's: it has no Call to fail through
+    };
+
+    explicit Link(OnError onClosed) : onClosed(std::move(onClosed)) {}
+
+    void readReplies();
+    void writeRequests();
+    void fail(const std::string& reason);
+    // Ends both directions of the socket; the reader then fails what is left. The caller holds `lock`.
+    void shutDown();
+
+    const OnError onClosed;
+    std::mutex lock;
+    std::condition_variable queued;
+    process::Descriptor socket;            // set before the threads start, closed when the last one ends
+    bool shut = false;                     // guarded by lock
+    std::optional<std::string> failure;    // guarded by lock: why the connection is gone
+    std::int64_t lastId = 0;               // guarded by lock
+    std::map<std::int64_t, Call> inFlight; // guarded by lock
+    std::deque<Request> unwritten;         // guarded by lock: in call order, the first one being written
+};
+
 AgentXPCClient::AgentXPCClient(const std::filesystem::path& path, OnError onClosed)
-    : onClosed_(std::move(onClosed)) {
+    : link_(std::make_shared<Link>(std::move(onClosed))) {
     try {
-        socket_ = net::connectLocal(path);
+        link_->socket = net::connectLocal(path);
         // The socket's folder is the user's own; whoever else listens there is not the user's agent.
-        if (const uid_t peer = net::peerCredentials(socket_.get()).uid; peer != ::geteuid()) {
-            failure_ = "the control socket's peer runs as uid " + std::to_string(peer) + ", not as this user";
-            socket_.reset();
+        if (const uid_t peer = net::peerCredentials(link_->socket.get()).uid; peer != ::geteuid()) {
+            link_->failure =
+                "the control socket's peer runs as uid " + std::to_string(peer) + ", not as this user";
+            link_->socket.reset();
             return;
         }
     } catch (const std::exception& error) {
-        failure_ = error.what();
+        link_->failure = error.what();
         return;
     }
-    reader_ = std::thread([this] { readReplies(); });
+    try {
+        reader_ = std::thread([link = link_] { link->readReplies(); });
+        writer_ = std::thread([link = link_] { link->writeRequests(); });
+    } catch (const std::system_error& error) {
+        link_->fail(std::string("cannot start the control client: ") + error.what());
+    }
 }
 
 AgentXPCClient::~AgentXPCClient() {
     invalidate();
+    // The writer calls nobody back, so it is never the one letting go here.
+    if (writer_.joinable()) {
+        writer_.join();
+    }
     if (reader_.joinable()) {
         // Let go inside one of its own callbacks: the reader ends by itself right after.
         if (reader_.get_id() == std::this_thread::get_id()) {
@@ -136,49 +183,73 @@ void AgentXPCClient::pendingPairing(Reply<std::optional<std::string>> reply, OnE
 }
 
 void AgentXPCClient::invalidate() {
-    const std::lock_guard held(lock_);
-    if (socket_.isOpen()) {
-        // The reader sees the end and fails what is still in flight.
-        ::shutdown(socket_.get(), SHUT_RDWR);
-    }
+    const std::lock_guard held(link_->lock);
+    link_->shutDown();
+}
+
+bool AgentXPCClient::hasUnwrittenRequests() {
+    const std::lock_guard held(link_->lock);
+    return !link_->unwritten.empty();
 }
 
 void AgentXPCClient::send(const std::string& method, json::Array arguments,
                           std::function<void(const json::Array&)> reply, OnError onError) {
-    std::unique_lock held(lock_);
-    if (failure_) {
-        const std::string reason = *failure_;
+    std::unique_lock held(link_->lock);
+    if (link_->failure) {
+        const std::string reason = *link_->failure;
         held.unlock();
         if (onError) {
             onError(reason);
         }
         return;
     }
-    const std::int64_t id = ++lastId_;
+    const std::int64_t id = ++link_->lastId;
+    std::string frame = ControlRequest{id, method, std::move(arguments)}.encode();
     if (reply) {
-        inFlight_.emplace(id, Call{std::move(reply), std::move(onError)});
+        link_->inFlight.emplace(id, Link::Call{std::move(reply), std::move(onError)});
+        link_->unwritten.push_back({std::move(frame), {}});
+    } else {
+        link_->unwritten.push_back({std::move(frame), std::move(onError)});
     }
-    if (!writeControlFrame(socket_.get(), ControlRequest{id, method, std::move(arguments)}.encode())) {
-        // The reader meets the same failure and fails this call with the others.
-        ::shutdown(socket_.get(), SHUT_RDWR);
-        if (!reply && onError) {
-            held.unlock();
-            onError("connection to the agent lost");
+    held.unlock();
+    link_->queued.notify_one();
+}
+
+void AgentXPCClient::Link::writeRequests() {
+    std::unique_lock held(lock);
+    while (true) {
+        queued.wait(held, [&] { return shut || !unwritten.empty(); });
+        if (shut) {
+            return;
         }
+        // Written without the lock: callers queue and the reader matches replies while the agent is slow
+        // to read.
+        const std::string frame = unwritten.front().frame;
+        held.unlock();
+        const bool written = writeControlFrame(socket.get(), frame);
+        held.lock();
+        if (!written) {
+            // The reader meets the same end and fails what is still queued.
+            shutDown();
+        }
+        if (shut) {
+            return;
+        }
+        unwritten.pop_front();
     }
 }
 
-void AgentXPCClient::readReplies() {
+void AgentXPCClient::Link::readReplies() {
     std::string reason = "connection to the agent closed";
     try {
-        while (const auto frame = readControlFrame(socket_.get())) {
+        while (const auto frame = readControlFrame(socket.get())) {
             const ControlReply reply = ControlReply::decode(*frame);
             std::optional<Call> call;
             {
-                const std::lock_guard held(lock_);
-                if (const auto found = inFlight_.find(reply.id); found != inFlight_.end()) {
+                const std::lock_guard held(lock);
+                if (const auto found = inFlight.find(reply.id); found != inFlight.end()) {
                     call = std::move(found->second);
-                    inFlight_.erase(found);
+                    inFlight.erase(found);
                 }
             }
             if (!call) {
@@ -197,29 +268,44 @@ void AgentXPCClient::readReplies() {
         reason = error.what();
     }
     fail(reason);
-    if (onClosed_) {
-        onClosed_(reason);
+    if (onClosed) {
+        onClosed(reason);
     }
 }
 
-void AgentXPCClient::fail(const std::string& reason) {
+void AgentXPCClient::Link::fail(const std::string& reason) {
     std::map<std::int64_t, Call> failed;
+    std::deque<Request> notSent;
     {
-        const std::lock_guard held(lock_);
-        if (!failure_) {
-            failure_ = reason;
+        const std::lock_guard held(lock);
+        if (!failure) {
+            failure = reason;
         }
-        failed = std::move(inFlight_);
-        inFlight_.clear();
-        if (socket_.isOpen()) {
-            ::shutdown(socket_.get(), SHUT_RDWR);
-        }
+        failed = std::move(inFlight);
+        inFlight.clear();
+        notSent = std::move(unwritten);
+        unwritten.clear();
+        shutDown();
     }
     for (auto& [id, call] : failed) {
         if (call.onError) {
             call.onError(reason);
         }
     }
+    for (const Request& request : notSent) {
+        if (request.onError) {
+            request.onError(reason);
+        }
+    }
+}
+
+void AgentXPCClient::Link::shutDown() {
+    if (shut || !socket.isOpen()) {
+        return;
+    }
+    shut = true;
+    ::shutdown(socket.get(), SHUT_RDWR);
+    queued.notify_all();
 }
 
 } // namespace kestrava

@@ -1,14 +1,10 @@
 #pragma once
 
 #include "platform/json/Value.hpp"
-#include "platform/process/Descriptor.hpp"
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -16,11 +12,12 @@
 namespace kestrava {
 
 // The client end of the agent's control socket, for the application and for tools of the same user. Each
-// call is sent at once with an id of its own; the replies of two-way calls, read on a thread of the
-// client, are matched to their calls by id. When the connection fails, or cannot be made, or the socket's
-// peer runs as another user, every call in flight and every later one gets `onError` instead of its
-// reply. Callbacks run on the client's reading thread, or on the caller's for a call that fails at once;
-// they must not throw.
+// call gets an id of its own and is queued at once; a writing thread of the client sends the queue in
+// order, so a caller never waits for the agent to read. The replies of two-way calls, read on a reading
+// thread of the client, are matched to their calls by id. When the connection fails, or cannot be made,
+// or the socket's peer runs as another user, every call in flight or still queued and every later one
+// gets `onError` instead of its reply. Callbacks run on the reading thread, or on the caller's for a call
+// that fails at once; they must not throw.
 class AgentXPCClient {
 public:
     using OnError = std::function<void(const std::string& reason)>;
@@ -31,7 +28,8 @@ public:
     // on the reading thread, why a connection that was made has ended, whichever end ended it: the agent,
     // a failure, or this client's own invalidate() or destructor.
     explicit AgentXPCClient(const std::filesystem::path& path, OnError onClosed = {});
-    // Invalidates; the reading thread ends before the client is gone.
+    // Invalidates; the threads end before the client is gone (the reading one soon after, when it is the
+    // one letting go).
     ~AgentXPCClient();
     AgentXPCClient(const AgentXPCClient&) = delete;
     AgentXPCClient& operator=(const AgentXPCClient&) = delete;
@@ -54,26 +52,19 @@ public:
     // Ends the connection; calls in flight get `onError`.
     void invalidate();
 
+    // Whether calls wait in the queue because the socket takes no more: an agent that has stopped reading.
+    bool hasUnwrittenRequests();
+
 private:
-    struct Call {
-        std::function<void(const json::Array&)>
-            reply; // throws ControlProtocolError for values it cannot read
-        OnError onError;
-    };
+    struct Link;
 
     // A two-way call when `reply` is set, a one-way one otherwise.
     void send(const std::string& method, json::Array arguments, std::function<void(const json::Array&)> reply,
               OnError onError);
-    void readReplies();
-    void fail(const std::string& reason);
 
-    std::mutex lock_;
-    process::Descriptor socket_;            // guarded by lock_ for writing
-    std::optional<std::string> failure_;    // guarded by lock_: why the connection is gone
-    std::int64_t lastId_ = 0;               // guarded by lock_
-    std::map<std::int64_t, Call> inFlight_; // guarded by lock_
-    const OnError onClosed_;
+    const std::shared_ptr<Link> link_; // shared with the threads, which may outlive the client by a little
     std::thread reader_;
+    std::thread writer_;
 };
 
 } // namespace kestrava

@@ -82,21 +82,34 @@ void AgentXPCListener::Shared::admit(process::Descriptor connection) {
     if (agent.expired()) {
         return;
     }
+    bool full = false;
     {
         const std::lock_guard held(lock);
         if (invalidated) {
             return;
         }
-        if (connections.size() >= maxConnections) {
-            log(LogLevel::warning,
-                "XPC: already serving " + std::to_string(maxConnections) + " connections; closing a new one");
-            return;
+        full = connections.size() >= maxConnections;
+        if (!full) {
+            connections.insert(connection.get());
         }
-        connections.insert(connection.get());
     }
-    std::thread([self = shared_from_this(), connection = std::move(connection)]() mutable {
-        self->serve(std::move(connection));
-    }).detach();
+    if (full) {
+        log(LogLevel::warning,
+            "XPC: already serving " + std::to_string(maxConnections) + " connections; closing a new one");
+        return;
+    }
+    // Kept open here until the thread runs, so that its number leaves the set before it is closed.
+    const auto served = std::make_shared<process::Descriptor>(std::move(connection));
+    try {
+        std::thread([self = shared_from_this(), served] { self->serve(std::move(*served)); }).detach();
+    } catch (...) {
+        {
+            const std::lock_guard held(lock);
+            connections.erase(served->get());
+        }
+        connectionsEnded.notify_all();
+        throw;
+    }
 }
 
 void AgentXPCListener::Shared::serve(process::Descriptor connection) {
@@ -125,11 +138,13 @@ AgentXPCListener::~AgentXPCListener() {
 }
 
 void AgentXPCListener::start() {
-    const std::lock_guard held(shared_->lock);
-    if (shared_->started || shared_->invalidated) {
-        return;
+    {
+        const std::lock_guard held(shared_->lock);
+        if (shared_->started || shared_->invalidated) {
+            return;
+        }
+        shared_->started = true;
     }
-    shared_->started = true;
     if (!shared_->settings.serviceMode) {
         log(LogLevel::info, "not started by launchd: XPC uses an anonymous listener, so the Kestrava app and "
                             "the CLI cannot connect (install the LaunchAgent for that)");
@@ -140,15 +155,28 @@ void AgentXPCListener::start() {
         logError("XPC: " + where.whyNone + "; serving nobody");
         return;
     }
-    try {
-        shared_->listening = net::listenLocal(*where.path, static_cast<int>(maxConnections));
-    } catch (const std::exception& error) {
-        logError(std::string("XPC: cannot listen: ") + error.what() + "; serving nobody");
+    std::optional<std::string> failure;
+    {
+        const std::lock_guard held(shared_->lock);
+        // Invalidated meanwhile: nothing is bound.
+        if (shared_->invalidated) {
+            return;
+        }
+        try {
+            shared_->listening = net::listenLocal(*where.path, static_cast<int>(maxConnections));
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+        if (!failure) {
+            shared_->boundPath = where.path;
+            shared_->acceptor = std::thread(
+                [shared = shared_, socket = shared_->listening.get()] { shared->acceptLoop(socket); });
+        }
+    }
+    if (failure) {
+        logError("XPC: cannot listen: " + *failure + "; serving nobody");
         return;
     }
-    shared_->boundPath = where.path;
-    shared_->acceptor =
-        std::thread([shared = shared_, socket = shared_->listening.get()] { shared->acceptLoop(socket); });
     log(LogLevel::info, "XPC listening on " + AgentXPC::machServiceName());
 }
 

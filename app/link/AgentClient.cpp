@@ -103,8 +103,10 @@ QCoro::Task<AgentClient::Carried<AgentResult<T>>> AgentClient::callOn(Send send)
     AgentResult<T> result = co_await *once;
     if (result.ok()) {
         failures_ = 0;
-    } else if (result.error().kind != AgentClientError::Kind::timeout) {
-        // A slow agent keeps its connection; any other failure ends it.
+    } else if (result.error().kind != AgentClientError::Kind::timeout ||
+               live.connection->hasUnwrittenRequests()) {
+        // A slow agent keeps its connection; one that no longer reads what it is sent, and any other
+        // failure, end it.
         drop(live.generation);
     }
     co_return Carried<AgentResult<T>>{std::move(result), live.generation};

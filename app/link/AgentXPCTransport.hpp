@@ -41,6 +41,8 @@ public:
     // cannot be reached at all.
     virtual std::shared_ptr<AgentXPCProtocol> proxy(OnError onError) = 0;
     virtual void invalidate() = 0;
+    // Whether requests made through it still wait to be written: the agent has stopped reading.
+    virtual bool hasUnwrittenRequests() = 0;
 };
 
 // The maker of connections to the agent.

@@ -79,6 +79,8 @@ public:
         }
     }
 
+    bool hasUnwrittenRequests() override { return client_ && client_->hasUnwrittenRequests(); }
+
 private:
     const std::shared_ptr<AgentXPCClient> client_; // none when there is no socket to connect to
     const Scheduler::Post post_;

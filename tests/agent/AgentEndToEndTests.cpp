@@ -24,6 +24,7 @@
 
 #include <csignal>
 #include <functional>
+#include <sched.h>
 #include <thread>
 
 namespace kestrava {
@@ -277,6 +278,55 @@ TEST(AgentEndToEnd, APauseDuringRegistrationSurvivesIt) {
     EXPECT_NE(config.find("\"deviceId\" : \"dev-1\""), std::string::npos) << config;
     EXPECT_NE(config.find("\"monitoringPaused\" : true"), std::string::npos) << config;
     EXPECT_EQ(served.client->status()->connection, ConnectionState{ConnectionState::Paused{}});
+}
+
+// Two applications switch the pause back and forth at once: when they are done, the relay connection
+// was last told what "config.json" holds.
+TEST(AgentEndToEnd, CrossingPauseSwitchesLeaveTheLinkAsSaved) {
+    FakeRelay relay;
+    ServedAgent served(relay);
+    {
+        // On one processor the threads of the agent take turns at every wake-up, which is where two
+        // switches cross.
+        cpu_set_t mine;
+        ASSERT_EQ(::sched_getaffinity(0, sizeof mine, &mine), 0);
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(0, &one);
+        ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+        const bool started = served.start();
+        ASSERT_EQ(::sched_setaffinity(0, sizeof mine, &mine), 0);
+        ASSERT_TRUE(started);
+    }
+    ASSERT_TRUE(served.waitUntilConnected());
+    ControlClient other(test::agentControlSocket(served.home.path()));
+    // The link's last word: true for "monitoring paused", false for "monitoring resumed", none yet.
+    const auto linkPaused = [&]() -> std::optional<bool> {
+        const std::string output = served.agent->output();
+        const auto paused = output.rfind("INFO monitoring paused");
+        const auto resumed = output.rfind("INFO monitoring resumed");
+        if (paused == std::string::npos && resumed == std::string::npos) {
+            return std::nullopt;
+        }
+        return resumed == std::string::npos || (paused != std::string::npos && paused > resumed);
+    };
+    for (int round = 0; round < 400; ++round) {
+        // Each ends on its own value; once its status comes back, the agent has handled its switches.
+        const auto toggle = [](ControlClient& client, bool last) {
+            for (const bool paused : {last, !last, last}) {
+                client.setMonitoringPaused(paused);
+            }
+            client.status();
+        };
+        std::thread one([&] { toggle(*served.client, true); });
+        toggle(other, false);
+        one.join();
+        const bool saved =
+            test::fileText(served.dataFile("config.json")).find("\"monitoringPaused\" : true") !=
+            std::string::npos;
+        ASSERT_TRUE(eventually(linkPaused, [&](std::optional<bool> paused) { return paused == saved; }))
+            << "round " << round << ": saved " << (saved ? "paused" : "resumed");
+    }
 }
 
 // With the configuration lost while phones are paired, the agent serves only the control surface and tells

@@ -72,6 +72,8 @@ public:
         return std::make_shared<FakeProxy>(transport_, number_, std::move(onError));
     }
     void invalidate() override { transport_.made[static_cast<std::size_t>(number_ - 1)]->invalidated = true; }
+    // Each message reaches the test as it is sent.
+    bool hasUnwrittenRequests() override { return false; }
 
 private:
     FakeAgentTransport& transport_;

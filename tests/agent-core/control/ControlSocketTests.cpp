@@ -12,9 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <fstream>
 #include <future>
+#include <iterator>
+#include <set>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -68,6 +72,49 @@ private:
     std::condition_variable called_;
     std::vector<std::string> calls_;
 };
+
+// A thread moved into a task group of its own that admits no further task, so that nothing it starts can
+// run; moved back at the end. Needs root and the process-number controller.
+class NoMoreTasks {
+public:
+    explicit NoMoreTasks(pid_t thread) : thread_(thread) {
+        std::error_code error;
+        std::filesystem::create_directory(group_, error);
+        placed_ = !error && put(group_ / "pids.max", "1") && put(group_ / "tasks", std::to_string(thread_));
+    }
+    ~NoMoreTasks() {
+        put(root / "tasks", std::to_string(thread_));
+        std::error_code error;
+        std::filesystem::remove(group_, error);
+    }
+    NoMoreTasks(const NoMoreTasks&) = delete;
+    NoMoreTasks& operator=(const NoMoreTasks&) = delete;
+
+    bool placed() const { return placed_; }
+
+private:
+    static inline const std::filesystem::path root = "/sys/fs/cgroup/pids";
+
+    static bool put(const std::filesystem::path& file, const std::string& text) {
+        std::ofstream out(file);
+        out << text;
+        out.flush();
+        return static_cast<bool>(out);
+    }
+
+    const pid_t thread_;
+    const std::filesystem::path group_ = root / ("kestrava-test-" + std::to_string(::getpid()));
+    bool placed_ = false;
+};
+
+// The threads of this process.
+std::set<pid_t> ownThreads() {
+    std::set<pid_t> threads;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        threads.insert(std::stoi(entry.path().filename().string()));
+    }
+    return threads;
+}
 
 // A listener in service mode in a runtime folder of the test's own, serving a recording agent.
 class ControlSocketTest : public testing::Test {
@@ -330,6 +377,57 @@ TEST_F(ControlSocketTest, TheClientMatchesRepliesAndFailsWhatIsInFlight) {
     nowhere.hasFullDiskAccess([](bool) { ADD_FAILURE(); },
                               [&](const std::string& reason) { neverConnected.set_value(reason); });
     EXPECT_NE(neverConnected.get_future().get().find("connect"), std::string::npos);
+}
+
+// No thread can be started for a new connection: it is closed, and its descriptor number leaves the set
+// of served connections at once.
+TEST_F(ControlSocketTest, AConnectionWithoutAThreadLeavesNothingBehind) {
+    const std::set<pid_t> before = ownThreads();
+    listen();
+    std::vector<pid_t> started;
+    std::ranges::set_difference(ownThreads(), before, std::back_inserter(started));
+    ASSERT_EQ(started.size(), 1u) << "the accepting thread";
+    {
+        const NoMoreTasks confined(started.front());
+        if (!confined.placed()) {
+            GTEST_SKIP() << "a task group needs root and the process-number controller";
+        }
+        const auto refused = rawConnection();
+        EXPECT_EQ(reply(refused), std::nullopt);
+        ASSERT_TRUE(log.waitFor("ERROR XPC: Resource temporarily unavailable"));
+    }
+    // A number left in the set of served connections would be waited for, and shut down whatever now
+    // holds it.
+    const auto start = std::chrono::steady_clock::now();
+    listener->invalidate();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+// Far more calls in flight than the socket holds, with long replies: the agent writes replies while the
+// client still writes calls, and both go on.
+TEST_F(ControlSocketTest, ManyCallsInFlightNeverStallTheClient) {
+    agent->statusText = std::string(64 * 1024, 'x');
+    listen();
+    AgentXPCClient client(socketPath());
+    constexpr int calls = 2000;
+    std::atomic<int> answered{0};
+    std::promise<void> allAnswered;
+    std::thread caller([&] {
+        for (int i = 0; i < calls; ++i) {
+            client.status(
+                [&](std::optional<std::string>) {
+                    if (++answered == calls) {
+                        allAnswered.set_value();
+                    }
+                },
+                [](const std::string&) {});
+        }
+    });
+    const bool done = allAnswered.get_future().wait_for(20s) == std::future_status::ready;
+    // Frees a caller that waits on the agent for ever.
+    listener->invalidate();
+    caller.join();
+    EXPECT_TRUE(done) << answered << " of " << calls << " answered";
 }
 
 TEST(ControlSocketPath, FromTheRuntimeFolderOrTheUsersPrivateOne) {

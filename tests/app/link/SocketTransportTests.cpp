@@ -10,11 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+#include <algorithm>
 #include <arpa/inet.h>
+#include <condition_variable>
+#include <mutex>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrava {
@@ -92,6 +97,99 @@ TEST_F(SocketTransportTest, ABrokenFrameFailsEveryCallInFlight) {
         EXPECT_EQ(phones.result().error().kind, Kind::connection) << row.what;
         EXPECT_EQ(revoke.result().error().kind, Kind::connection) << row.what;
     }
+}
+
+// Shuts `socket` down after a while unless dismissed first: what frees a thread that waits on it for ever.
+class Unsticker {
+public:
+    explicit Unsticker(int socket)
+        : thread_([this, socket] {
+              std::unique_lock held(lock_);
+              if (!dismissed_.wait_for(held, 5s, [&] { return done_; })) {
+                  fired_ = true;
+                  ::shutdown(socket, SHUT_RDWR);
+              }
+          }) {}
+    ~Unsticker() { dismiss(); }
+
+    // Whether it had to free the thread.
+    bool dismiss() {
+        {
+            const std::lock_guard held(lock_);
+            done_ = true;
+        }
+        dismissed_.notify_all();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return fired_;
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable dismissed_;
+    bool done_ = false;
+    bool fired_ = false;
+    std::thread thread_;
+};
+
+// An agent that accepts and never reads holds the interface thread nowhere: a timer of its own keeps
+// firing, one call a tick, through a thousand calls; each of them ends with the time-out, and the
+// connection that takes no more is dropped and made again after the back-off; the client ends at once
+// with calls still unwritten.
+TEST_F(SocketTransportTest, AnAgentThatStopsReadingHoldsNothingUp) {
+    test::ensureQtApplication();
+    const auto listening = net::listenLocal(path, 4);
+    std::vector<test::Started<app::AgentResult<bool>>> calls;
+    // One call a tick of the interface thread's timer until `count` more were made; false when a tick
+    // was held up until the agent's end had to be shut.
+    const auto callEveryTick = [&](int count, int agentEnd) {
+        const std::size_t target = calls.size() + static_cast<std::size_t>(count);
+        Unsticker unsticker(agentEnd);
+        QTimer ticks;
+        QObject::connect(&ticks, &QTimer::timeout, [&] {
+            if (calls.size() < target) {
+                calls.emplace_back(client->hasFullDiskAccess());
+            }
+        });
+        ticks.start(0);
+        const bool made = settle([&] { return calls.size() == target; });
+        return made && !unsticker.dismiss();
+    };
+
+    calls.emplace_back(client->hasFullDiskAccess());
+    const auto stuck = net::acceptLocal(listening.get()).value();
+    ASSERT_TRUE(callEveryTick(999, stuck.get()));
+    scheduler.advance(app::AgentClient::timeout);
+    const auto allEnded = [&] {
+        return std::all_of(calls.begin(), calls.end(), [](const auto& call) { return call.done(); });
+    };
+    ASSERT_TRUE(settle(allEnded));
+    // The first to time out drops the connection, which fails those still in flight.
+    EXPECT_EQ(calls.front().result().error(), AgentClientError::timeout());
+    for (const auto& call : calls) {
+        const Kind kind = call.result().error().kind;
+        ASSERT_TRUE(kind == Kind::timeout || kind == Kind::connection) << call.result().error().text;
+    }
+    EXPECT_EQ(client->liveConnection(), 0);
+
+    const auto again = test::Started(client->hasFullDiskAccess());
+    scheduler.advance(app::AgentClient::backoff(1));
+    const auto fresh = net::acceptLocal(listening.get()).value();
+    const auto request = ControlRequest::decode(readControlFrame(fresh.get()).value());
+    ASSERT_TRUE(writeControlFrame(fresh.get(), ControlReply{request.id, {true}}.encode()));
+    ASSERT_TRUE(settle([&] { return again.done(); }));
+    EXPECT_TRUE(again.result().value());
+    EXPECT_EQ(client->liveConnection(), 2);
+
+    // The agent stops reading again, and the application quits: its calls end, and the connection goes
+    // with its writer still waiting on the agent.
+    ASSERT_TRUE(callEveryTick(1000, fresh.get()));
+    Unsticker unsticker(fresh.get());
+    const std::weak_ptr<app::AgentClient> quitting = std::exchange(client, nullptr);
+    scheduler.advance(app::AgentClient::timeout);
+    ASSERT_TRUE(settle([&] { return allEnded() && quitting.expired(); }));
+    EXPECT_FALSE(unsticker.dismiss());
 }
 
 // The socket's folder is the user's own, but whoever listens there as another user is not the user's agent.
