@@ -17,6 +17,7 @@
 #include "platform/encoding/Utf8.hpp"
 #include "platform/files/Files.hpp"
 #include "platform/net/TlsThread.hpp"
+#include "platform/process/CoreDumps.hpp"
 #include "platform/process/HostName.hpp"
 
 #include <boost/asio/executor_work_guard.hpp>
@@ -146,8 +147,8 @@ Agent::Agent(boost::asio::io_context& mainContext, Config config, crypto::P256Pr
       initialToken_(std::move(initialToken)), configPath_(std::move(configPath)),
       effects_(std::move(effects)), power_(std::make_shared<SystemPowerSource>()),
       powerGuard_(power_, PowerGuard::createSystemAssertion, PowerGuard::releaseSystemAssertion),
-      signalSources_(mainContext), config_(std::move(config)), monitoringPaused_(config_.monitoringPaused),
-      linkState_{ConnectionState::Reconnecting{0}} {}
+      signalSources_(mainContext), config_(std::move(config)),
+      monitoringPaused_(config_.monitoringPaused), linkState_{ConnectionState::Reconnecting{0}} {}
 
 void Agent::start() {
     log(LogLevel::info, "kestrava-agent " + agentVersion() + " starting");
