@@ -157,6 +157,8 @@ TEST(AgentEndToEnd, CommandsStartWithTheLimitsTheAgentStartedWith) {
     const std::string softText = std::to_string(std::min<rlim_t>(4096, hard) / 1024);
     FakeRelay relay;
     ServedAgent served(relay);
+    // AddressSanitizer sets the core size of what it builds to 0 at its start unless told not to.
+    served.environment = {{"ASAN_OPTIONS", "disable_coredump=0"}};
     ASSERT_TRUE(served.start());
     ASSERT_TRUE(served.waitUntilConnected());
     RelayPhone phone(relay);
