@@ -179,16 +179,6 @@ void StateStore::remove(const std::string& phoneId) {
     std::erase_if(state_.phones, [&](const PairedPhone& known) { return known.phoneId == phoneId; });
 }
 
-bool StateStore::touch(const std::string& phoneId, Timestamp at) {
-    std::lock_guard guard(lock_);
-    const auto phone = std::ranges::find(state_.phones, phoneId, &PairedPhone::phoneId);
-    if (phone == state_.phones.end()) {
-        return false;
-    }
-    phone->lastUsed = at;
-    return true;
-}
-
 void StateStore::save() {
     std::lock_guard guard(lock_);
     saveLocked();
@@ -201,10 +191,25 @@ void StateStore::saveLocked() const {
 
 bool StateStore::checkAndRecord(const std::string& nonce, Timestamp at) {
     std::lock_guard guard(lock_);
+    return checkAndRecordLocked(nonce, at, nullptr);
+}
+
+bool StateStore::checkAndRecord(const std::string& nonce, Timestamp at, const std::string& usedBy) {
+    std::lock_guard guard(lock_);
+    return checkAndRecordLocked(nonce, at, &usedBy);
+}
+
+bool StateStore::checkAndRecordLocked(const std::string& nonce, Timestamp at, const std::string* usedBy) {
     dropExpiredNonces(state_.nonces, at);
     // A replayed nonce keeps its first time.
     if (!state_.nonces.try_emplace(nonce, at).second) {
         return false;
+    }
+    if (usedBy) {
+        if (const auto phone = std::ranges::find(state_.phones, *usedBy, &PairedPhone::phoneId);
+            phone != state_.phones.end()) {
+            phone->lastUsed = at;
+        }
     }
     // The command is still accepted: the nonce stays in memory, so only a restart could let it through.
     try {
