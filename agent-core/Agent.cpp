@@ -17,6 +17,7 @@
 #include "agent-core/state/SystemKeychain.hpp"
 #include "platform/files/Files.hpp"
 #include "platform/net/TlsThread.hpp"
+#include "platform/process/CoreDumps.hpp"
 #include "platform/process/HostName.hpp"
 
 #include <boost/asio/executor_work_guard.hpp>

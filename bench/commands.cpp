@@ -120,16 +120,18 @@ void streamOneMebibyte(benchmark::State& state) {
 BENCHMARK(streamOneMebibyte)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A paired phone and the session it talks to, with a relay link that only counts what it is handed and
-// notes each completed exchange.
+// notes each completed exchange. The phone stays silent for `quiet` before each command (on the clock
+// both sides read, which runs ahead of the real one by that much each time).
 class PairedSession {
 public:
-    PairedSession()
-        : state_(std::make_shared<StateStore>(folder_ / "state.json")),
+    explicit PairedSession(std::chrono::seconds quiet = {})
+        : quiet_(quiet), state_(std::make_shared<StateStore>(folder_ / "state.json")),
           session_(std::make_shared<Session>(
               deviceId, macKey_, state_,
               std::make_shared<Executor>(globalQueue().get_executor(), [] { return true; }),
               url::Url::parseReference("https://relay.example.com").value(), "Bench",
-              [] { return StatusSnapshot{}; }, [this](const AgentOut& message) { relayed(message); })) {
+              [] { return StatusSnapshot{}; }, [this](const AgentOut& message) { relayed(message); },
+              [this] { return now(); })) {
         state_->upsert(
             PairedPhone{phoneId, "Phone", phone_.signPub(), phone_.agreePub(), wallClockNow(), {}});
         state_->save();
@@ -138,8 +140,9 @@ public:
     // A fresh command from the phone, sealed as it sends it.
     AgentIn command(const std::string& cmd) {
         const std::string id = "b" + std::to_string(++commands_);
+        ahead_ += quiet_.count();
         const SignedCommand signedCommand =
-            phone_.command(id, CommandKind::exec, cmd, 30, wallClockNow(), deviceId, phoneId);
+            phone_.command(id, CommandKind::exec, cmd, 30, now(), deviceId, phoneId);
         const auto key = phone_.sessionKey(macKey_.publicKey(), deviceId, phoneId);
         return AgentIn{AgentIn::E2E{
             phoneId, id,
@@ -168,6 +171,8 @@ private:
     static constexpr const char* deviceId = "bench-mac";
     static constexpr const char* phoneId = "bench-phone";
 
+    Timestamp now() const { return wallClockNow() + std::chrono::seconds(ahead_.load()); }
+
     void relayed(const AgentOut& message) {
         {
             const std::lock_guard held(lock_);
@@ -180,6 +185,8 @@ private:
         completed_.notify_all();
     }
 
+    const std::chrono::seconds quiet_;
+    std::atomic<std::chrono::seconds::rep> ahead_ = 0;
     test::TemporaryDirectory folder_;
     const crypto::P256PrivateKey macKey_ = crypto::P256PrivateKey::generate();
     const test::TestPhone phone_;
@@ -194,10 +201,11 @@ private:
 };
 
 // A phone's "true" from the sealed message to the exchange's completion: opening, verification with the
-// nonce written durably to the state file, the run, sealing and sending the result.
-void sessionRunsTrue(benchmark::State& state) {
+// nonce written durably to the state file, the run, sealing and sending the result. Commands that come
+// more than a minute apart, as a person sends them, also record the phone's last use.
+void runTrue(benchmark::State& state, std::chrono::seconds quiet) {
     useEmptyHome();
-    PairedSession paired;
+    PairedSession paired(quiet);
     for (auto _ : state) {
         state.PauseTiming();
         const AgentIn message = paired.command("true");
@@ -208,7 +216,16 @@ void sessionRunsTrue(benchmark::State& state) {
         }
     }
 }
+
+void sessionRunsTrue(benchmark::State& state) {
+    runTrue(state, std::chrono::seconds(0));
+}
 BENCHMARK(sessionRunsTrue)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void sessionRunsTrueAfterAQuietMinute(benchmark::State& state) {
+    runTrue(state, std::chrono::seconds(61));
+}
+BENCHMARK(sessionRunsTrueAfterAQuietMinute)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A mebibyte of output chunked, sealed and handed to the relay link.
 void sessionStreamsOneMebibyte(benchmark::State& state) {

@@ -1,6 +1,7 @@
 #include "agent-core/exec/Executor.hpp"
 
 #include <boost/asio/append.hpp>
+#include <boost/asio/defer.hpp>
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/execution/outstanding_work.hpp>
 #include <boost/asio/post.hpp>
@@ -24,9 +25,11 @@ public:
                                     boost::asio::execution::outstanding_work.tracked)),
           handler_(std::move(handler)) {}
 
+    // Called on the strand: deferred, the handler runs on the same pool thread once the strand lets it
+    // go, instead of waking another one.
     template<class... Arguments>
     void complete(Arguments... arguments) {
-        boost::asio::post(
+        boost::asio::defer(
             pool_, [work = std::move(work_), handler = std::move(handler_), arguments...]() mutable {
                 boost::asio::dispatch(work, boost::asio::append(std::move(handler), std::move(arguments)...));
             });

@@ -22,6 +22,21 @@ std::string exitText(const ExecResult& result) {
     return result.exitCode ? std::to_string(*result.exitCode) : "signal";
 }
 
+// The state's nonce register, recording with each fresh nonce that the phone `usedBy` was used.
+class UseRecordingNonces final : public NonceStore {
+public:
+    UseRecordingNonces(std::shared_ptr<StateStore> state, std::string usedBy)
+        : state_(std::move(state)), usedBy_(std::move(usedBy)) {}
+
+    bool checkAndRecord(const std::string& nonce, Timestamp now) override {
+        return state_->checkAndRecord(nonce, now, usedBy_);
+    }
+
+private:
+    const std::shared_ptr<StateStore> state_;
+    const std::string usedBy_;
+};
+
 } // namespace
 
 Session::Session(std::string deviceId, crypto::P256PrivateKey macKey, std::shared_ptr<StateStore> state,
@@ -106,19 +121,28 @@ std::optional<Session::Job> Session::handleE2E(const std::string& phoneId, const
         log(LogLevel::info, "rejected command " + loggedId + " from " + loggedPhone + ": " + error.reason());
         reject(error.reason());
     };
+    // A shell's argument ends at the first NUL: only a prefix of what was signed would run.
+    const bool cutShort = command->kind == CommandKind::exec && command->cmd.find('\0') != std::string::npos;
+    const Timestamp now = clock_();
+    // The phone's use is recorded in the write that makes the nonce durable, not in a write of its own.
+    const bool recordUse = !cutShort && isLastUseDue(phoneId, now);
     try {
-        CommandVerifier(deviceId_, phoneId, *signingKey, state_).verify(*command, clock_());
+        const std::shared_ptr<NonceStore> nonces = recordUse
+                                                       ? std::make_shared<UseRecordingNonces>(state_, phoneId)
+                                                       : std::shared_ptr<NonceStore>(state_);
+        CommandVerifier(deviceId_, phoneId, *signingKey, nonces).verify(*command, now);
     } catch (const VerifyError& error) {
         refuse(error);
         return std::nullopt;
     }
-    // A shell's argument ends at the first NUL: only a prefix of what was signed would run.
-    if (command->kind == CommandKind::exec && command->cmd.find('\0') != std::string::npos) {
+    if (cutShort) {
         refuse(VerifyError::malformed());
         return std::nullopt;
     }
+    if (recordUse) {
+        lastUseRecorded(phoneId, now);
+    }
 
-    touchLastUsed(phoneId);
     std::string jobKey = phoneId + "/" + command->id;
     if (command->kind == CommandKind::cancel) {
         log(LogLevel::info, "cancel " + loggedId + " from " + loggedPhone);
@@ -204,24 +228,15 @@ void Session::sealAndSend(const E2EPayload& payload, const crypto::SymmetricKey&
     send_(AgentOut{AgentOut::E2E{phoneId, rid, std::move(box)}});
 }
 
-void Session::touchLastUsed(const std::string& phoneId) {
-    const Timestamp now = clock_();
-    {
-        const std::lock_guard held(lock_);
-        if (const auto saved = lastUsedSaved_.find(phoneId);
-            saved != lastUsedSaved_.end() && now - saved->second < lastUsedWriteInterval) {
-            return;
-        }
-        lastUsedSaved_[phoneId] = now;
-    }
-    if (!state_->touch(phoneId, now)) {
-        return;
-    }
-    try {
-        state_->save();
-    } catch (const std::exception& error) {
-        logError(std::string("state save failed: ") + error.what());
-    }
+bool Session::isLastUseDue(const std::string& phoneId, Timestamp now) {
+    const std::lock_guard held(lock_);
+    const auto recorded = lastUsedSaved_.find(phoneId);
+    return recorded == lastUsedSaved_.end() || now - recorded->second >= lastUsedWriteInterval;
+}
+
+void Session::lastUseRecorded(const std::string& phoneId, Timestamp at) {
+    const std::lock_guard held(lock_);
+    lastUsedSaved_[phoneId] = at;
 }
 
 void Session::complete(const std::string& rid) {

@@ -85,7 +85,7 @@ public:
     static constexpr std::chrono::seconds pairingWindowLength{300};
     static constexpr std::chrono::seconds pendingRequestLength{110};
     static constexpr std::size_t maxPhones = maxPairedPhones;
-    // A phone's last-use time is written at most this often.
+    // A phone's last-use time is recorded at most this often, with the nonce of a command.
     static constexpr std::chrono::seconds lastUsedWriteInterval{60};
     // An unchanged status is pushed again after this long.
     static constexpr std::chrono::seconds statusRepeatInterval{300};
@@ -114,8 +114,9 @@ public:
     // dropped.
     void sealAndSend(const E2EPayload& payload, const crypto::SymmetricKey& key, const std::string& phoneId,
                      const std::string& rid);
-    // Records that the phone was just used; the state file is written at most once a minute per phone.
-    void touchLastUsed(const std::string& phoneId);
+    // Whether an accepted command at `now` records the phone's use: once a minute per phone.
+    bool isLastUseDue(const std::string& phoneId, Timestamp now);
+    void lastUseRecorded(const std::string& phoneId, Timestamp at);
 
     // Pairing.
     // Opens a window of 300 s from `now`, replacing any window and dropping a waiting request silently,
@@ -181,7 +182,7 @@ private:
         Timestamp at;
     };
     std::optional<LastStatus> lastStatus_;
-    std::map<std::string, Timestamp> lastUsedSaved_; // never shrinks; memory only
+    std::map<std::string, Timestamp> lastUsedSaved_; // last recorded uses; never shrinks; memory only
     std::set<std::string> pendingRevokes_;           // revoked here, not yet confirmed by the relay
     std::function<void(const PendingPairing&)> onPairingRequest_;
     std::function<void()> onPhonesChanged_;

@@ -179,16 +179,6 @@ void StateStore::remove(const std::string& phoneId) {
     std::erase_if(state_.phones, [&](const PairedPhone& known) { return known.phoneId == phoneId; });
 }
 
-bool StateStore::touch(const std::string& phoneId, Timestamp at) {
-    std::lock_guard guard(lock_);
-    const auto phone = std::ranges::find(state_.phones, phoneId, &PairedPhone::phoneId);
-    if (phone == state_.phones.end()) {
-        return false;
-    }
-    phone->lastUsed = at;
-    return true;
-}
-
 void StateStore::save() {
     std::optional<files::FileError> unflushed;
     {
@@ -206,6 +196,14 @@ std::optional<files::FileError> StateStore::saveLocked() const {
 }
 
 bool StateStore::checkAndRecord(const std::string& nonce, Timestamp at) {
+    return recordNonce(nonce, at, nullptr);
+}
+
+bool StateStore::checkAndRecord(const std::string& nonce, Timestamp at, const std::string& usedBy) {
+    return recordNonce(nonce, at, &usedBy);
+}
+
+bool StateStore::recordNonce(const std::string& nonce, Timestamp at, const std::string* usedBy) {
     // Lines are written once the lock is released: a log write may block.
     std::optional<std::string> failure;
     std::optional<files::FileError> unflushed;
@@ -215,6 +213,12 @@ bool StateStore::checkAndRecord(const std::string& nonce, Timestamp at) {
         // A replayed nonce keeps its first time.
         if (!state_.nonces.try_emplace(nonce, at).second) {
             return false;
+        }
+        if (usedBy) {
+            if (const auto phone = std::ranges::find(state_.phones, *usedBy, &PairedPhone::phoneId);
+                phone != state_.phones.end()) {
+                phone->lastUsed = at;
+            }
         }
         // The command is still accepted: the nonce stays in memory, so only a restart could let it through.
         try {

@@ -46,12 +46,10 @@ public:
     // True when the phone list may be incomplete because an earlier state could not be read.
     bool loadFailed() const noexcept { return loadFailed_; }
 
-    // The three changes below do not save; their callers call save() and judge its failure.
+    // The two changes below do not save; their callers call save() and judge its failure.
     // Drops every phone with the same id, then appends this one.
     void upsert(PairedPhone phone);
     void remove(const std::string& phoneId);
-    // Sets lastUsed of the first phone with that id; false when there is none.
-    bool touch(const std::string& phoneId, Timestamp at);
 
     // Replaces the file with the state in memory. Throws files::FileError when it was not replaced; memory
     // is unchanged either way.
@@ -59,6 +57,9 @@ public:
 
     // A fresh nonce is recorded and saved at once, so a replay is refused even after a restart.
     bool checkAndRecord(const std::string& nonce, Timestamp at) override;
+    // The same, and a fresh nonce also sets lastUsed of the first phone with the id `usedBy` in that same
+    // write: a command's use of its phone costs no write of its own before the command runs.
+    bool checkAndRecord(const std::string& nonce, Timestamp at, const std::string& usedBy);
 
 private:
     bool load();
@@ -66,6 +67,8 @@ private:
     void quarantine(const std::string& reason) const;
     // The caller holds lock_. Returns what atomicWrite returns.
     [[nodiscard]] std::optional<files::FileError> saveLocked() const;
+    // Records a fresh nonce and, with `usedBy`, that phone's last use, in one write.
+    bool recordNonce(const std::string& nonce, Timestamp at, const std::string* usedBy);
     // Whether a problem of a nonce save is to be logged now; the caller holds lock_.
     bool nonceSaveProblemIsDue();
 

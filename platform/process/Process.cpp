@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -21,13 +19,6 @@ Environment environment() {
         }
     }
     return variables;
-}
-
-void refuseCoreDumps() {
-    // Neither call can fail with these arguments: lowering a limit is always allowed.
-    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-    const rlimit none{0, 0};
-    ::setrlimit(RLIMIT_CORE, &none);
 }
 
 std::string name() {

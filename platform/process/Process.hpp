@@ -23,11 +23,6 @@ std::optional<std::filesystem::path> executableDirectory();
 // user service manager for what it starts) holds the parent's id in decimal.
 bool isStartedByServiceManager();
 
-// Keeps the process's memory out of core dumps and away from other processes of the same user
-// (not dumpable, core size 0), for a process about to hold secrets. Programs it starts get a core size
-// of 0 as well; the rest is reset when they start.
-void refuseCoreDumps();
-
 // Ends the process at once with `status`: no destructors run while other threads may still use what
 // they would destroy. Log lines are written synchronously, so nothing is lost.
 [[noreturn]] void terminate(int status);

@@ -22,9 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <sched.h>
+#include <sys/resource.h>
 #include <thread>
 
 namespace kestrava {
@@ -129,6 +131,49 @@ TEST(AgentEndToEnd, FromFirstStartToRevoke) {
     EXPECT_FALSE(std::filesystem::exists(test::agentControlSocket(served.home.path())))
         << "removed at shutdown";
     EXPECT_EQ(phone.agentMessages().back(), AgentOut{AgentOut::Goodbye{}}) << "a goodbye to the relay last";
+}
+
+// This process's soft core size limit, set to `soft` while the value lives (the agent inherits it).
+class CoreLimitOverride {
+public:
+    explicit CoreLimitOverride(rlim_t soft) {
+        ::getrlimit(RLIMIT_CORE, &saved_);
+        const rlimit lowered{std::min(soft, saved_.rlim_max), saved_.rlim_max};
+        ::setrlimit(RLIMIT_CORE, &lowered);
+    }
+    ~CoreLimitOverride() { ::setrlimit(RLIMIT_CORE, &saved_); }
+    CoreLimitOverride(const CoreLimitOverride&) = delete;
+    CoreLimitOverride& operator=(const CoreLimitOverride&) = delete;
+
+    const rlimit& saved() const { return saved_; }
+
+private:
+    rlimit saved_{};
+};
+
+// The agent keeps its own memory out of core files, yet a phone's command starts with the limits the
+// agent was started with, and may raise its soft limit up to the hard one as in any shell of the user.
+TEST(AgentEndToEnd, CommandsStartWithTheLimitsTheAgentStartedWith) {
+    const CoreLimitOverride limit(4096);
+    const rlim_t hard = limit.saved().rlim_max;
+    // What the shell's ulimit prints, in blocks of 1024 bytes.
+    const std::string hardText = hard == RLIM_INFINITY ? "unlimited" : std::to_string(hard / 1024);
+    const std::string softText = std::to_string(std::min<rlim_t>(4096, hard) / 1024);
+    FakeRelay relay;
+    ServedAgent served(relay);
+    // AddressSanitizer sets the core size of what it builds to 0 at its start unless told not to.
+    served.environment = {{"ASAN_OPTIONS", "disable_coredump=0"}};
+    ASSERT_TRUE(served.start());
+    ASSERT_TRUE(served.waitUntilConnected());
+    RelayPhone phone(relay);
+    ASSERT_TRUE(served.pair(phone, "req-1"));
+
+    phone.send("r1", "c1", CommandKind::exec,
+               "soft=$(ulimit -Sc) && ulimit -c " + hardText + " && echo \"$soft $(ulimit -Hc)\"");
+    ASSERT_TRUE(phone.waitForComplete("r1"));
+    EXPECT_EQ(
+        phone.replyTexts("r1"),
+        (std::vector<std::string>{"out stdout " + softText + " " + hardText + "\n", "done 0", "complete"}));
 }
 
 // The relay no longer knows this computer: with a phone paired the identity is kept and the link keeps

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,9 +80,10 @@ TEST(AgentProcess, RunsUntilASignalAndLeavesItsFiles) {
     }
 }
 
-// Holding a private key, the agent leaves no core file, not even with the limit raised again, and is
-// not dumpable: the kernel then gives its files in /proc to root (their folder keeps its owner), so that
-// no other process of its user reads its memory. Run as root, the test runs it as another user.
+// Holding a private key, the agent leaves no core file and is not dumpable: the kernel then gives its
+// files in /proc to root (their folder keeps its owner), so that no other process of its user reads its
+// memory. Its hard limit stays as it was, for the commands it runs. Run as root, the test runs it as
+// another user.
 TEST(AgentProcess, LeavesNoCoreFileAndNoMemoryToItsOwnUser) {
     constexpr uid_t nobody = 65534;
     test::TemporaryDirectory home;
@@ -91,7 +93,10 @@ TEST(AgentProcess, LeavesNoCoreFileAndNoMemoryToItsOwnUser) {
     }
     AgentProcess agent(home.path(), {"--backend", "https://relay.example.com"}, options);
     ASSERT_TRUE(agent.waitForOutput(" starting\n")) << agent.output();
-    EXPECT_EQ(coreSizeLimits(agent.pid()), "0 0");
+    rlimit started{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &started), 0);
+    EXPECT_EQ(coreSizeLimits(agent.pid()),
+              "0 " + (started.rlim_max == RLIM_INFINITY ? "unlimited" : std::to_string(started.rlim_max)));
     const std::filesystem::path folder = "/proc/" + std::to_string(agent.pid());
     EXPECT_NE(ownerOf(folder), 0u);
     EXPECT_EQ(ownerOf(folder / "mem"), 0u);

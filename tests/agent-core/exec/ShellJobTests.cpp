@@ -273,6 +273,21 @@ TEST_F(ShellJobTest, CommandSeesOnlyTheStandardDescriptors) {
     ::close(sockets[1]);
 }
 
+// The agent ignores SIGPIPE and its threads may block signals; a command must see neither. The shell
+// passes on what it was given when it execs the last command.
+TEST_F(ShellJobTest, CommandStartsWithNoSignalIgnoredOrBlocked) {
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    sigset_t blocked, unblocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, &unblocked);
+    test::CommandOutput output;
+    runCommand("exec grep -E '^Sig(Blk|Ign)' /proc/self/status", output);
+    pthread_sigmask(SIG_SETMASK, &unblocked, nullptr);
+    std::signal(SIGPIPE, previous);
+    EXPECT_EQ(output.text("stdout"), "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n");
+}
+
 TEST_F(ShellJobTest, HintsAtFullDiskAccessAfterSilenceWithoutIt) {
     EXPECT_EQ(ShellJob::fullDiskAccessHint.size(), 92u);
 

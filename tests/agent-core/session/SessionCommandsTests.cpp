@@ -1,5 +1,6 @@
 #include "agent-core/session/Session.hpp"
 #include "platform/files/UserFolders.hpp"
+#include "platform/process/Descriptor.hpp"
 #include "protocol-kit/Direction.hpp"
 #include "protocol-kit/E2E.hpp"
 #include "tests/support/CapturedLog.hpp"
@@ -10,6 +11,8 @@
 
 #include <filesystem>
 #include <random>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace kestrava {
 namespace {
@@ -302,9 +305,40 @@ TEST(SessionCommands, CommandsRunCancelAndCollideByPhoneAndId) {
     EXPECT_EQ(log.count("INFO done c9 exit signal 0ms"), 1u);
 }
 
+// How often a file in `folder` has been replaced by a rename since the last call, as every durable write
+// replaces it.
+class Replacements {
+public:
+    explicit Replacements(const std::filesystem::path& folder)
+        : watch_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        // With the temporary file's own move in between, no two replacements are merged into one event.
+        EXPECT_GE(::inotify_add_watch(watch_.get(), folder.c_str(), IN_MOVED_FROM | IN_MOVED_TO), 0);
+    }
+
+    int of(const std::string& name) {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t length; (length = ::read(watch_.get(), buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                count += (event->mask & IN_MOVED_TO) != 0 && event->len > 0 && name == event->name ? 1 : 0;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return count;
+    }
+
+private:
+    process::Descriptor watch_;
+};
+
+// A phone's use is recorded once a minute, in the same durable write as the command's nonce: a command
+// waits for one write of the state file, never two.
 TEST(SessionCommands, LastUseIsWrittenAtMostOnceAMinutePerPhone) {
     SessionHarness harness;
     const Phone phone = harness.storePhone();
+    Replacements replacements(harness.stateFile().parent_path());
+    const std::string stateFile = harness.stateFile().filename().string();
     const auto lastUsed = [&] { return harness.state().phones().front().lastUsed; };
     const auto cancel = [&](const std::string& id) {
         harness.deliver(harness.e2eFrom(phone, id, harness.command(phone, id, CommandKind::cancel, "", 0)));
@@ -312,12 +346,15 @@ TEST(SessionCommands, LastUseIsWrittenAtMostOnceAMinutePerPhone) {
     const Timestamp first = harness.now();
     cancel("a");
     EXPECT_EQ(lastUsed(), first);
+    EXPECT_EQ(replacements.of(stateFile), 1);
     harness.advance(59s);
     cancel("b");
     EXPECT_EQ(lastUsed(), first);
+    EXPECT_EQ(replacements.of(stateFile), 1);
     harness.advance(1s);
     cancel("c");
     EXPECT_EQ(lastUsed(), first + 60s);
+    EXPECT_EQ(replacements.of(stateFile), 1);
     EXPECT_EQ(StateStore(harness.stateFile()).phones().front().lastUsed, first + 60s);
 }
 

@@ -48,14 +48,16 @@ TEST(StateStore, PhonesAndNoncesSurviveARestartInTheExactFileForm) {
         EXPECT_TRUE(first.phones().empty());
         first.upsert(phone("p2"));
         first.upsert(phone("p1"));
-        EXPECT_TRUE(first.touch("p2", noon + 700ms));
-        EXPECT_FALSE(first.touch("nobody", noon));
         first.save();
-        EXPECT_TRUE(first.checkAndRecord("n/1", noon));
+        // The nonce's write carries the phone's last use; a replay changes nothing, an unknown phone
+        // nothing but the nonce.
+        EXPECT_TRUE(first.checkAndRecord("n/1", noon + 700ms, "p2"));
+        EXPECT_FALSE(first.checkAndRecord("n/1", noon + 5s, "p1"));
+        EXPECT_TRUE(first.checkAndRecord("n/0", noon - 1s, "nobody"));
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a first start is silent";
     EXPECT_EQ(test::fileText(url),
-              R"({"nonces":{"n\/1":"2026-01-31T12:00:00Z"},"phones":[)"
+              R"({"nonces":{"n\/0":"2026-01-31T11:59:59Z","n\/1":"2026-01-31T12:00:00Z"},"phones":[)"
               R"({"agreePub":"BAE=","lastUsed":"2026-01-31T12:00:00Z","name":"Anna's phone",)"
               R"("pairedAt":"2026-01-31T11:00:00Z","phoneId":"p2","signPub":"+\/8="},)"
               R"({"agreePub":"BAE=","name":"Anna's phone","pairedAt":"2026-01-31T11:00:00Z",)"
@@ -84,7 +86,7 @@ TEST(StateStore, UpsertReplacesAtTheEndAndDuplicateIdsInTheFileAreAllDropped) {
                                                entry + R"("phoneId":"d"},)" + entry + R"("phoneId":"e"}]})");
     StateStore twice(folder / "twice.json");
     ASSERT_EQ(twice.phones().size(), 3u);
-    EXPECT_TRUE(twice.touch("d", noon));
+    EXPECT_TRUE(twice.checkAndRecord("n", noon, "d"));
     EXPECT_EQ(twice.phones()[0].lastUsed, noon);
     EXPECT_EQ(twice.phones()[1].lastUsed, std::nullopt);
     twice.remove("d");
