@@ -15,7 +15,7 @@
 #include "app/system/BusSystemdUserManager.hpp"
 #include "app/system/SystemdUserUnit.hpp"
 #include "app/system/Updater.hpp"
-#include "app/ui/ApplicationIcon.hpp"
+#include "app/ui/ApplicationLook.hpp"
 #include "platform/files/UserFolders.hpp"
 
 #include <QApplication>
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     }
     instance.listen();
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(app::ui::applicationIcon());
+    app::ui::applyApplicationLook(application);
     if (!app::installTranslations(application)) {
         app::appLog(app::AppLogLevel::error, "App", "the translated texts cannot be loaded");
     }

@@ -8,6 +8,7 @@
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/Translations.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/ui/ApplicationLook.hpp"
 #include "app/ui/SelectableLine.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -91,7 +92,11 @@ void pairingWindows() {
     pairingWindow("qr", none);
     pairingWindow("qr-copied", none, [](auto&, app::PairingWindow& window) { click(window, "copy"); });
     pairingWindow("qr-link-selected", none, [](auto&, app::PairingWindow& window) {
-        window.findChild<app::ui::SelectableLine*>("link")->selectAll();
+        for (auto* link : window.findChildren<app::ui::SelectableLine*>("link")) {
+            if (link->isVisible()) {
+                link->selectAll();
+            }
+        }
     });
     pairingWindow("card", none, card("iPhone của Lan", 300s));
     pairingWindow("card-running-out", none, card("iPhone của Lan", 15s));
@@ -227,6 +232,11 @@ void menus() {
     menu("agent-unreachable", std::nullopt, 0);
     menu("config-lost", statusWith({ConnectionState::Error{"configLost"}}), 3);
     menu("relay-error", statusWith({ConnectionState::Error{"TLS handshake failed: certificate expired"}}), 1);
+    menu("relay-error-long",
+         statusWith(
+             {ConnectionState::Error{"TLS handshake failed: certificate verify failed (unable to get local "
+                                     "issuer certificate) while connecting to relay.kestrava.example:443"}}),
+         1);
     menu("removed-by-relay", statusWith({ConnectionState::RemovedByRelay{}}), 0);
     menu("identity-conflict", statusWith({ConnectionState::IdentityConflict{}}), 1);
     menu("revoke-refused", statusWith({ConnectionState::Connected{}}), 2,
@@ -239,6 +249,10 @@ void menus() {
     };
     menu("agent-not-enabled", std::nullopt, 0, serviceOff);
     menu("service-not-enabled", statusWith({ConnectionState::Connected{}}), 1, serviceOff);
+    menu("service-blocked", statusWith({ConnectionState::Connected{}}), 1, [](test::AppStateForViews& views) {
+        views.agentService->current = app::ServiceStatus::requiresApproval;
+        views.run(views.state->refresh());
+    });
     menu("config-lost-no-phones", statusWith({ConnectionState::Error{"configLost"}}), 0);
     menu("removed-by-relay-with-phones", statusWith({ConnectionState::RemovedByRelay{}}), 2);
     AgentStatus onBattery = statusWith({ConnectionState::Connected{}}, false);
@@ -303,6 +317,14 @@ void onboardingWindows() {
         "agent-needs-approval",
         [](auto& scripted) { scripted.service->statusAfterRegister = app::ServiceStatus::requiresApproval; },
         pressing("turnOn"));
+    onboarding(
+        "agent-needs-approval-copied",
+        [](auto& scripted) { scripted.service->statusAfterRegister = app::ServiceStatus::requiresApproval; },
+        [](app::OnboardingWindow& window) {
+            click(window, "turnOn");
+            settle();
+            click(window, "copyCommand");
+        });
     onboarding(
         "agent-failed",
         [](auto& scripted) {
@@ -440,8 +462,18 @@ void aboutWindows() {
 
 } // namespace
 
+// Usage: kestrava-screens [--font-px N] [folder]; the desktop's font, N pixels high, stands in for the
+// desktop's own.
 int main(int argc, char** argv) {
-    folder = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::path("screens");
+    std::optional<int> fontPx;
+    folder = "screens";
+    for (int arg = 1; arg < argc; ++arg) {
+        if (std::string(argv[arg]) == "--font-px" && arg + 1 < argc) {
+            fontPx = std::stoi(argv[++arg]);
+        } else {
+            folder = argv[arg];
+        }
+    }
     std::filesystem::create_directories(folder);
     // A real X server when there is one (the script starts a virtual one), so fonts and styles are a
     // desktop's.
@@ -449,6 +481,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     test::ensureQtApplication();
+    if (fontPx) {
+        QFont desktop = QApplication::font();
+        desktop.setPixelSize(*fontPx);
+        QApplication::setFont(desktop);
+    }
+    app::ui::applyApplicationLook(*qApp);
     // Reviewed as the application's users see it.
     QLocale::setDefault(QLocale(QLocale::Vietnamese, QLocale::Vietnam));
     app::installTranslations(*QCoreApplication::instance());
