@@ -2,6 +2,7 @@
 // PNG files for a person to look at (./scripts/screens).
 #include "app/menu/AboutView.hpp"
 #include "app/menu/MenuView.hpp"
+#include "app/menu/RevokeConfirmation.hpp"
 #include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
 #include "app/onboarding/OnboardingWindow.hpp"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -220,6 +222,19 @@ void trayIcons() {
         }
         strip.show();
         save(strip, "tray-" + name);
+    }
+}
+
+// The question before a phone's removal, for each way the removal would reach the relay.
+void revokeDialogs() {
+    const std::vector<std::pair<app::RelayLink, std::string>> links{
+        {app::RelayLink::connected, "connected"},
+        {app::RelayLink::offline, "offline"},
+        {app::RelayLink::configLost, "config-lost"}};
+    for (const auto& [link, name] : links) {
+        const auto dialog = app::makeRevokeDialog(phone(1), link);
+        dialog->show();
+        save(*dialog, "revoke-" + name);
     }
 }
 
@@ -495,6 +510,7 @@ int main(int argc, char** argv) {
     settingsWindows();
     aboutWindows();
     menus();
+    revokeDialogs();
     trayIcons();
     return 0;
 }
