@@ -16,7 +16,7 @@
 #include "app/system/BusSystemdUserManager.hpp"
 #include "app/system/SystemdUserUnit.hpp"
 #include "app/system/Updater.hpp"
-#include "app/ui/ApplicationIcon.hpp"
+#include "app/ui/ApplicationLook.hpp"
 #include "platform/files/UserFolders.hpp"
 
 #include <QApplication>
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &instance,
                      &app::SingleInstance::stepAside);
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(app::ui::applicationIcon());
+    app::ui::applyApplicationLook(application);
     if (!app::installTranslations(application)) {
         app::appLog(app::AppLogLevel::error, "App", "the translated texts cannot be loaded");
     }

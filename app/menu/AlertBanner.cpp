@@ -3,6 +3,7 @@
 #include "app/runtime/UiText.hpp"
 #include "app/ui/Buttons.hpp"
 #include "app/ui/CardFrame.hpp"
+#include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
@@ -77,10 +78,14 @@ AlertBanner::AlertBanner(const MenuViewModel::Alert& alert, std::function<void(M
         layout->addWidget(label);
     }
     if (const auto message = messageOf(alert)) {
-        auto* label = ui::textLabel(*message, ui::TextStyle::caption, card, ui::secondary());
+        // Held to two lines, so that a long error cannot crowd out the repair; the whole of it is in the
+        // tooltip.
+        auto* label = new ui::ElidingLabel(*message, card);
         label->setObjectName(QStringLiteral("alertMessage"));
+        label->setMaximumLines(2);
+        label->setFullTextToolTip(true);
         label->setFont(ui::monospaced(ui::font(ui::TextStyle::caption)));
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setStyleSheet(QStringLiteral("color: %1;").arg(ui::css(ui::secondary())));
         layout->addWidget(label);
     }
     if (const auto action = alert.action()) {

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -28,6 +29,8 @@ namespace kestrava::app {
 namespace {
 
 constexpr int panelWidth = 320;
+// Two marks of 14 pixels, 4 apart.
+constexpr QSize disclosureIconSize(32, 14);
 
 // The panel's dividers stop short of its edges.
 QFrame* divider(QWidget* parent) {
@@ -49,6 +52,22 @@ QWidget* notice(const QString& symbol, const QColor& symbolColour, const QString
     layout->addWidget(icon, 0, Qt::AlignTop);
     layout->addWidget(ui::textLabel(text, ui::TextStyle::callout, row, textColour), 1);
     return row;
+}
+
+// The phones group's disclosure mark beside its phone: one icon, since a tool button's arrow would take
+// the icon's place.
+QIcon disclosureIcon(bool open, qreal devicePixelRatio) {
+    QPixmap both(QSize(disclosureIconSize.width(), disclosureIconSize.height()) * devicePixelRatio);
+    both.setDevicePixelRatio(devicePixelRatio);
+    both.fill(Qt::transparent);
+    QPainter painter(&both);
+    const int side = disclosureIconSize.height();
+    painter.drawPixmap(0, 0,
+                       ui::icon(open ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"),
+                                ui::secondary(), side, devicePixelRatio));
+    painter.drawPixmap(disclosureIconSize.width() - side, 0,
+                       ui::icon(QStringLiteral("iphone"), ui::secondary(), side, devicePixelRatio));
+    return QIcon(both);
 }
 
 } // namespace
@@ -106,6 +125,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     phonesToggle_->setChecked(true);
     phonesToggle_->setAutoRaise(true);
     phonesToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    phonesToggle_->setIconSize(disclosureIconSize);
     phonesToggle_->setFont(ui::font(ui::TextStyle::callout));
     phonesToggle_->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 2px 0; }"));
     auto* toggleRow = new QHBoxLayout;
@@ -236,9 +256,7 @@ void MenuView::render() {
     phonesToggle_->setVisible(anyPhone);
     phonesToggle_->setText(
         uiText("iPhone đã ghép (%1)").arg(QLocale().toString(static_cast<qlonglong>(model.phoneCount))));
-    phonesToggle_->setIcon(
-        QIcon(ui::icon(QStringLiteral("iphone"), ui::secondary(), 14, devicePixelRatioF())));
-    phonesToggle_->setArrowType(phonesToggle_->isChecked() ? Qt::DownArrow : Qt::RightArrow);
+    phonesToggle_->setIcon(disclosureIcon(phonesToggle_->isChecked(), devicePixelRatioF()));
     phones_->setVisible(!anyPhone || phonesToggle_->isChecked());
     phones_->render(state_->phones(), anyPhone ? relayLinkOf(state_->status()) : RelayLink::connected,
                     [state = state_](const PhoneInfo& phone) { state->revoke(phone.phoneId); });

@@ -39,8 +39,6 @@ public:
         co_return Result<void, ServiceFailure>{};
     }
 
-    void openLoginItems() override { state_->serviceManager().agent().openSystemSettingsLoginItems(); }
-
     QCoro::Task<Result<void, ServiceFailure>> restartAgent() override {
         const auto keep = state_;
         auto restarting = keep->serviceManager().restartAgent();

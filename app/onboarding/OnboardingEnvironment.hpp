@@ -38,8 +38,6 @@ public:
 
     virtual ServiceStatus agentStatus() const = 0;
     virtual QCoro::Task<Result<void, ServiceFailure>> registerAgent() = 0;
-    // Where the user would lift a block on the service.
-    virtual void openLoginItems() = 0;
     virtual QCoro::Task<Result<void, ServiceFailure>> restartAgent() = 0;
 };
 

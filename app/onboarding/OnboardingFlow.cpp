@@ -294,10 +294,6 @@ QCoro::Task<> OnboardingFlow::moveToApplications() {
     assign(moveError_, std::move(failure));
 }
 
-void OnboardingFlow::openLoginItems() const {
-    environment_.service->openLoginItems();
-}
-
 QCoro::Task<> OnboardingFlow::pollOnce() {
     const auto self = shared_from_this();
     if (step_ == OnboardingStep::fda && !fdaState_.is(StepState::Kind::done)) {

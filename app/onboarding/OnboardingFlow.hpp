@@ -68,8 +68,6 @@ public:
     QCoro::Task<> checkFullDiskAccess();
     // Moves the application to its installed place and starts the copy there; what fails is `moveError`.
     QCoro::Task<> moveToApplications();
-    // Where the user would lift a block on the agent's service.
-    void openLoginItems() const;
     // Polls what the current step waits for, every poll interval, until `stop` is cancelled.
     QCoro::Task<> poll(std::shared_ptr<CancelToken> stop);
 

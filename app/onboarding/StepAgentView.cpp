@@ -1,11 +1,14 @@
 #include "app/onboarding/StepAgentView.hpp"
 
+#include "app/onboarding/CommandBox.hpp"
 #include "app/onboarding/PageButtons.hpp"
 #include "app/onboarding/StatusLine.hpp"
 #include "app/onboarding/StepHeader.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/system/SystemdUserUnit.hpp"
 #include "app/ui/BusyIndicator.hpp"
 #include "app/ui/Buttons.hpp"
+#include "app/ui/CopyButton.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/TextLabel.hpp"
 
@@ -30,7 +33,6 @@ QWidget* StepAgentView::build() {
 
     const std::shared_ptr<OnboardingFlow> flow = this->flow();
     const auto start = [flow] { flow->startAgent(); };
-    const auto openLoginItems = [flow] { flow->openLoginItems(); };
     const StepState& state = flow->agentState();
     if (flow->isRelocated()) {
         block->addWidget(new StatusLine(StatusLine::Kind::warning,
@@ -64,25 +66,30 @@ QWidget* StepAgentView::build() {
     case StepState::Kind::done:
         block->addWidget(new StatusLine(StatusLine::Kind::ok, uiText("Agent đang chạy"), page));
         break;
-    case StepState::Kind::needsApproval:
-        block->addWidget(new StatusLine(StatusLine::Kind::warning, uiText("Cần duyệt trong Login Items"),
-                                        page, QFont::DemiBold));
+    case StepState::Kind::needsApproval: {
+        // No settings page lifts the block here: the user runs the command, which the page hands over.
+        const QString command = QString::fromStdString(SystemdUserUnit::unmaskCommand());
+        block->addWidget(new StatusLine(StatusLine::Kind::warning,
+                                        uiText("Cần duyệt trong Login Items", "guide"), page,
+                                        QFont::DemiBold));
+        block->addWidget(commandBox(command, false, "unmaskCommand", page));
         block->addWidget(ui::emphasisLabel(uiText("Trong System Settings › Cài đặt chung › Mục đăng nhập, "
                                                   "bật **Kestrava** trong phần “Cho phép chạy "
                                                   "nền”. Bước này tự đánh dấu xong khi agent chạy."),
                                            ui::TextStyle::body, page, ui::secondary()));
-        block->addWidget(buttonRow(
-            page,
-            {pageButton(uiText("Mở Login Items"), "openLoginItems", page, openLoginItems),
-             new ui::BusyIndicator(ui::BusyIndicator::Size::small),
-             ui::textLabel(uiText("Đang chờ duyệt…"), ui::TextStyle::callout, nullptr, ui::secondary())}));
+        auto* copy = new ui::CopyButton(uiText("Mở Login Items"));
+        copy->setObjectName(QStringLiteral("copyCommand"));
+        copy->setContent(command);
+        block->addWidget(buttonRow(page, {copy, new ui::BusyIndicator(ui::BusyIndicator::Size::small),
+                                          ui::textLabel(uiText("Đang chờ duyệt…"), ui::TextStyle::callout,
+                                                        nullptr, ui::secondary())}));
         break;
+    }
     case StepState::Kind::failed:
+        // The failure's own message says what went wrong; there is no settings page to send the user to.
         block->addWidget(
             new StatusLine(StatusLine::Kind::error, uiText("Không bật được agent: ") + state.failure, page));
-        block->addWidget(
-            buttonRow(page, {pageButton(uiText("Thử lại"), "retry", page, start),
-                             pageButton(uiText("Mở Login Items"), "openLoginItems", page, openLoginItems)}));
+        block->addWidget(buttonRow(page, {pageButton(uiText("Thử lại"), "retry", page, start)}));
         break;
     }
     return page;

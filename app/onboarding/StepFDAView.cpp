@@ -3,7 +3,6 @@
 #include "app/onboarding/PageButtons.hpp"
 #include "app/onboarding/StatusLine.hpp"
 #include "app/onboarding/StepHeader.hpp"
-#include "app/runtime/AppLog.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/system/AgentExecutable.hpp"
 #include "app/system/FileManagerReveal.hpp"
@@ -13,11 +12,6 @@
 
 namespace kestrava::app {
 namespace {
-
-// The agent runs as the user, with the user's own access: there is no settings page to grant it more.
-void openFullDiskAccessSettings() {
-    appLog(AppLogLevel::info, "Onboarding", "no settings page grants the agent file access on this desktop");
-}
 
 void revealAgent() {
     if (const auto agent = agentExecutable()) {
@@ -50,9 +44,10 @@ QWidget* StepFDAView::build() {
         stepLines->addWidget(ui::emphasisLabel(uiText(line), ui::TextStyle::callout, steps));
     }
     body->addWidget(steps);
-    body->addWidget(buttonRow(
-        page, {pageButton(uiText("Mở System Settings"), "openSettings", page, openFullDiskAccessSettings),
-               pageButton(uiText("Hiện helper trong Finder"), "reveal", page, revealAgent)}));
+    // The agent runs as the user, with the user's own access: no settings page grants it more, so none is
+    // offered.
+    body->addWidget(
+        buttonRow(page, {pageButton(uiText("Hiện helper trong Finder"), "reveal", page, revealAgent)}));
     const StepState& state = flow()->fdaState();
     if (state.is(StepState::Kind::done)) {
         body->addWidget(new StatusLine(StatusLine::Kind::ok,

@@ -1,12 +1,12 @@
 #include "app/onboarding/StepPowerView.hpp"
 
+#include "app/onboarding/CommandBox.hpp"
 #include "app/onboarding/PageButtons.hpp"
 #include "app/onboarding/StatusLine.hpp"
 #include "app/onboarding/StepHeader.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/system/PowerCommands.hpp"
 #include "app/ui/Buttons.hpp"
-#include "app/ui/CardFrame.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
@@ -26,24 +26,6 @@ QString currentSetting(std::int64_t minutes) {
         return uiText("Hiện tại: không rõ");
     }
     return uiText("Hiện tại: Mac ngủ sau %1 phút").arg(QLocale().toString(static_cast<qlonglong>(minutes)));
-}
-
-QWidget* commandBox(QWidget* parent) {
-    auto* box = new ui::CardFrame(parent);
-    QColor fill = ui::secondary();
-    fill.setAlphaF(0.1);
-    box->setFill(fill);
-    box->setCornerRadius(6);
-    auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(8, 8, 8, 8);
-    QLabel* command =
-        ui::textLabel(QString::fromStdString(powerApplyCommand()).remove(QStringLiteral("/usr/bin/")),
-                      ui::TextStyle::callout, box);
-    command->setObjectName(QStringLiteral("command"));
-    command->setFont(ui::monospaced(ui::font(ui::TextStyle::callout)));
-    command->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    layout->addWidget(command);
-    return box;
 }
 
 } // namespace
@@ -70,7 +52,9 @@ QWidget* StepPowerView::build() {
         page));
     QVBoxLayout* body = nullptr;
     layout->addWidget(indented(page, 12, &body));
-    body->addWidget(commandBox(page));
+    body->addWidget(
+        commandBox(QString::fromStdString(powerApplyCommand()).remove(QStringLiteral("/usr/bin/")), true,
+                   "command", page));
     QLabel* current = ui::textLabel(currentSetting(flow->pmsetSleep()), ui::TextStyle::callout, page);
     current->setObjectName(QStringLiteral("current"));
     body->addWidget(current);

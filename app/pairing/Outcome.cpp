@@ -11,10 +11,14 @@
 namespace kestrava::app {
 namespace {
 
+constexpr int outcomeWidth = 360;
+
 QLabel* centred(const QString& name, ui::TextStyle style, QWidget* parent, const QColor& colour = {}) {
     QLabel* label = ui::textLabel({}, style, parent, colour);
     label->setObjectName(name);
     label->setAlignment(Qt::AlignCenter);
+    // So that its height is measured at the width it gets, not at the wider one around it.
+    label->setMaximumWidth(outcomeWidth);
     return label;
 }
 
@@ -22,7 +26,7 @@ QLabel* centred(const QString& name, ui::TextStyle style, QWidget* parent, const
 
 Outcome::Outcome(QWidget* parent) : QWidget(parent) {
     // Fixed rather than at most: wrapped texts then take the height they need.
-    setFixedWidth(360);
+    setFixedWidth(outcomeWidth);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 24, 0, 24);
     layout->setSpacing(10);

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStackedLayout>
 #include <QVBoxLayout>
 
 namespace kestrava::app {
@@ -25,19 +26,21 @@ namespace {
 
 using Model = PairingViewModel;
 
-// "Đang mở phiên ghép…" with a spinner, as tall as the QR code it makes way for.
-QWidget* openingScreen(int height, QWidget* parent) {
+// A link as long as the agent's, for the screen that holds the place of the QR code.
+constexpr char sizeReferenceLink[] =
+    "kestrava://pair?v=1&u=https%3A%2F%2Frelay.kestrava.example&d=00000000-0000-0000-0000-000000000000"
+    "&s=0000000000000000000000000000000000000000000&n=Kestrava";
+
+// "Đang mở phiên ghép…" with a spinner, in the middle of the place the QR code will take.
+QWidget* openingScreen(QWidget* parent) {
     auto* screen = new QWidget(parent);
     screen->setObjectName(QStringLiteral("openingScreen"));
-    screen->setFixedHeight(height);
     auto* layout = new QVBoxLayout(screen);
-    layout->addStretch();
     layout->addWidget(new ui::BusyIndicator(ui::BusyIndicator::Size::regular, screen), 0, Qt::AlignHCenter);
     auto* label = new QLabel(uiText("Đang mở phiên ghép…"), screen);
     label->setAlignment(Qt::AlignCenter);
     label->setStyleSheet(QStringLiteral("color: %1;").arg(ui::css(ui::secondary())));
     layout->addWidget(label);
-    layout->addStretch();
     return screen;
 }
 
@@ -74,8 +77,19 @@ PairingView::PairingView(std::shared_ptr<AppState> state, Context context, std::
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(18);
-    screen_ = openingScreen(200, this);
-    layout_->addWidget(screen_);
+    auto* slot = new QWidget(this);
+    slot_ = new QStackedLayout(slot);
+    // Never shown: it holds the place of the tallest screen, so that the view keeps one height from the
+    // first screen to the last and no screen is pressed into less than it needs.
+    auto* sizeReference = new QRPanel(context_ == Context::window, slot);
+    sizeReference->setObjectName(QStringLiteral("sizeReference"));
+    QSizePolicy counted = sizeReference->sizePolicy();
+    counted.setRetainSizeWhenHidden(true);
+    sizeReference->setSizePolicy(counted);
+    sizeReference->render(sizeReferenceLink, QStringLiteral("4:59"));
+    slot_->addWidget(sizeReference);
+    layout_->addWidget(slot);
+    place(openingScreen(this));
 
     footer_ = new QWidget(this);
     auto* footerLayout = new QVBoxLayout(footer_);
@@ -89,6 +103,10 @@ PairingView::PairingView(std::shared_ptr<AppState> state, Context context, std::
     row->addWidget(footerButton_);
     footerLayout->addLayout(row);
     layout_->addWidget(footer_);
+    // Its place is kept while the card hides it, so the window keeps its height.
+    QSizePolicy kept = footer_->sizePolicy();
+    kept.setRetainSizeWhenHidden(done_ != nullptr);
+    footer_->setSizePolicy(kept);
     footer_->setVisible(false);
     connect(footerButton_, &QPushButton::clicked, this, [this] {
         if (done_) {
@@ -203,19 +221,15 @@ void PairingView::renderScreen() {
     const bool rebuild = phase.index() != screenPhase_;
     if (rebuild) {
         // Later: the screen may be in the middle of one of its own buttons' clicks.
-        ui::discardLater(screen_);
+        ui::discardLater(screen_->parentWidget());
         screen_ = nullptr;
         screenPhase_ = phase.index();
     }
-    const auto place = [this](QWidget* screen) {
-        screen_ = screen;
-        layout_->insertWidget(0, screen_);
-    };
     const auto restart = [this] { startPairing(); };
 
     if (std::holds_alternative<Model::Idle>(phase) || std::holds_alternative<Model::Opening>(phase)) {
         if (rebuild) {
-            place(openingScreen(320, this));
+            place(openingScreen(this));
         }
     } else if (const auto* qr = std::get_if<Model::ShowingQR>(&phase)) {
         if (rebuild) {
@@ -285,6 +299,18 @@ void PairingView::renderScreen() {
             ui::makeProminent(screen.again);
         }
     }
+}
+
+void PairingView::place(QWidget* screen) {
+    screen_ = screen;
+    auto* holder = new QWidget(slot_->parentWidget());
+    auto* centred = new QVBoxLayout(holder);
+    centred->setContentsMargins(0, 0, 0, 0);
+    centred->addStretch();
+    centred->addWidget(screen);
+    centred->addStretch();
+    slot_->addWidget(holder);
+    slot_->setCurrentWidget(holder);
 }
 
 void PairingView::renderFooter() {

@@ -11,6 +11,7 @@
 
 class QPushButton;
 class QShortcut;
+class QStackedLayout;
 class QVBoxLayout;
 
 namespace kestrava::app {
@@ -42,6 +43,8 @@ private:
     void render();
     void renderScreen();
     void renderFooter();
+    // Shows `screen` in the middle of the screens' place, in place of the one before.
+    void place(QWidget* screen);
     void leave();
     int phoneCount() const { return static_cast<int>(state_->phones().size()); }
 
@@ -54,6 +57,7 @@ private:
     QTimer ticker_;
 
     QVBoxLayout* layout_;
+    QStackedLayout* slot_;
     QWidget* screen_ = nullptr;
     std::size_t screenPhase_ = std::variant_npos;
     QWidget* footer_;

@@ -16,7 +16,12 @@ public:
 
     PairingView* view() const noexcept { return view_; }
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    void fitHeight();
+
     PairingView* view_;
 };
 

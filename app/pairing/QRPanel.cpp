@@ -3,24 +3,22 @@
 #include "app/pairing/QRCodeView.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/CardFrame.hpp"
+#include "app/ui/CopyButton.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/SelectableLine.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace kestrava::app {
 namespace {
 
 constexpr int codeSide = 320;
+constexpr int linkBlockWidth = 360;
 
 } // namespace
 
@@ -62,12 +60,15 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     layout->addLayout(timerRow);
 
     auto* linkBlock = new QWidget(this);
-    linkBlock->setFixedWidth(360);
+    linkBlock->setFixedWidth(linkBlockWidth);
     auto* linkLayout = new QVBoxLayout(linkBlock);
     linkLayout->setContentsMargins(0, 0, 0, 0);
     linkLayout->setSpacing(6);
-    linkLayout->addWidget(ui::textLabel(uiText("Không quét được? Dán liên kết này vào Kestrava trên iPhone."),
-                                        ui::TextStyle::caption, linkBlock, ui::secondary()));
+    QLabel* hint = ui::textLabel(uiText("Không quét được? Dán liên kết này vào Kestrava trên iPhone."),
+                                 ui::TextStyle::caption, linkBlock, ui::secondary());
+    // Measured at the block's width, not at the panel's.
+    hint->setMaximumWidth(linkBlockWidth);
+    linkLayout->addWidget(hint);
     auto* linkRow = new QHBoxLayout;
     linkRow->setSpacing(8);
     auto* field = new ui::CardFrame(linkBlock);
@@ -82,44 +83,21 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     link_->setAccessibleName(uiText("Liên kết ghép"));
     fieldLayout->addWidget(link_);
     linkRow->addWidget(field, 1);
-    copy_ = new QPushButton(linkBlock);
+    copy_ = new ui::CopyButton(uiText("Sao chép liên kết"), linkBlock);
     copy_->setObjectName(QStringLiteral("copy"));
-    copy_->setAutoDefault(false);
     linkRow->addWidget(copy_);
     linkLayout->addLayout(linkRow);
     layout->addWidget(linkBlock, 0, Qt::AlignHCenter);
-
-    connect(copy_, &QPushButton::clicked, this, &QRPanel::copyLink);
-    // As wide as its wider text, so that the link's field keeps its width when the text changes.
-    int widest = 0;
-    for (const bool copied : {true, false}) {
-        renderCopyButton(copied);
-        widest = std::max(widest, copy_->sizeHint().width());
-    }
-    copy_->setMinimumWidth(widest);
 }
 
 void QRPanel::render(const std::string& link, const QString& countdown) {
-    if (link != shown_) {
-        shown_ = link;
-        copied_ = false;
+    const QString text = QString::fromStdString(link);
+    if (text != copy_->content()) {
         code_->setText(link);
-        link_->setText(QString::fromStdString(link));
+        link_->setText(text);
+        copy_->setContent(text);
     }
     countdown_->setText(uiText("Mã hết hạn sau %1").arg(countdown));
-    renderCopyButton(copied_);
-}
-
-void QRPanel::copyLink() {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(shown_));
-    copied_ = true;
-    renderCopyButton(copied_);
-}
-
-void QRPanel::renderCopyButton(bool copied) {
-    copy_->setText(copied ? uiText("Đã sao chép") : uiText("Sao chép liên kết"));
-    copy_->setIcon(QIcon(ui::icon(copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
-                                  palette().color(QPalette::ButtonText), 14, devicePixelRatioF())));
 }
 
 } // namespace kestrava::app

@@ -4,13 +4,13 @@
 #include <string>
 
 class QLabel;
-class QPushButton;
 
 namespace kestrava::app {
 
 class QRCodeView;
 
 namespace ui {
+class CopyButton;
 class SelectableLine;
 } // namespace ui
 
@@ -23,18 +23,12 @@ public:
     explicit QRPanel(bool showsTitle, QWidget* parent = nullptr);
 
     void render(const std::string& link, const QString& countdown);
-    // Puts the link on the clipboard.
-    void copyLink();
 
 private:
-    void renderCopyButton(bool copied);
-
     QRCodeView* code_;
     QLabel* countdown_;
     ui::SelectableLine* link_;
-    QPushButton* copy_;
-    std::string shown_;
-    bool copied_ = false;
+    ui::CopyButton* copy_;
 };
 
 } // namespace kestrava::app

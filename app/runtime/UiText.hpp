@@ -11,4 +11,9 @@ inline QString uiText(const char* vietnamese) {
     return QCoreApplication::translate("Kestrava", vietnamese);
 }
 
+// The same text where one place shows it otherwise: `where` names that place to the catalogue.
+inline QString uiText(const char* vietnamese, const char* where) {
+    return QCoreApplication::translate("Kestrava", vietnamese, where);
+}
+
 } // namespace kestrava::app

@@ -155,8 +155,7 @@ QCoro::Task<Result<void, PlatformError>> SystemdUserUnit::unregisterService() {
 
 void SystemdUserUnit::openSystemSettingsLoginItems() {
     appLog(AppLogLevel::info, "ServiceManager",
-           "this desktop has no page for login items; to allow the agent, run: systemctl --user unmask " +
-               unitName);
+           "this desktop has no page for login items; to allow the agent, run: " + unmaskCommand());
 }
 
 bool SystemdUserUnit::agentPresent() const {

@@ -26,6 +26,8 @@ struct SystemUnitFolders {
 class SystemdUserUnit final : public AppServiceBackend {
 public:
     static inline const std::string unitName = "kestrava-agent.service";
+    // What lifts a block on the unit; the user runs it, since nothing here may.
+    static std::string unmaskCommand() { return "systemctl --user unmask " + unitName; }
 
     SystemdUserUnit(std::shared_ptr<SystemdUserManager> manager, Scheduler& scheduler,
                     std::filesystem::path configHome, std::optional<std::filesystem::path> agentExecutable,

@@ -8,6 +8,11 @@
         <translation>Dịch vụ agent đang bị chặn: chạy “systemctl --user unmask kestrava-agent.service”</translation>
     </message>
     <message>
+        <source>Cần duyệt trong Login Items</source>
+        <comment>guide</comment>
+        <translation>Dịch vụ agent đang bị chặn. Chạy lệnh này để bỏ chặn:</translation>
+    </message>
+    <message>
         <source>iPhone này giờ đã xem và điều khiển được Mac.</source>
         <translation>iPhone này giờ đã xem và điều khiển được máy tính.</translation>
     </message>
@@ -85,7 +90,7 @@
     </message>
     <message>
         <source>Mở Login Items</source>
-        <translation>Chi tiết trong nhật ký</translation>
+        <translation>Sao chép lệnh</translation>
     </message>
     <message>
         <source>Kestrava chạy một lệnh pmset (hỏi mật khẩu quản trị một lần) để Mac không ngủ, tự bật lại sau mất điện và thức khi có mạng.</source>
@@ -122,10 +127,6 @@
     <message>
         <source>3. Bật công tắc cạnh **Kestrava Agent**.</source>
         <translation>3. Nếu hệ thống giới hạn chương trình (AppArmor, SELinux), hãy cho **kestrava-agent** đọc thư mục nhà.</translation>
-    </message>
-    <message>
-        <source>Mở System Settings</source>
-        <translation>Mở Cài đặt hệ thống</translation>
     </message>
     <message>
         <source>Hiện helper trong Finder</source>

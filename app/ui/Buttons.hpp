@@ -13,4 +13,8 @@ void makeProminent(QPushButton* button, const QColor& tint = {});
 // A taller button with larger text, for the one action of a sparse window.
 void makeLarge(QPushButton* button);
 
+// The application's style sheet for every push button: the same room around every label, where the
+// desktop's style would leave a long one a few pixels from the edge.
+QString buttonStyleSheet();
+
 } // namespace kestrava::app::ui

@@ -1,5 +1,7 @@
 #include "app/ui/ElidingLabel.hpp"
 
+#include "app/ui/Typography.hpp"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -75,7 +77,7 @@ void ElidingLabel::paintEvent(QPaintEvent*) {
     for (const QString& text : lines) {
         style()->drawItemText(&painter, line, alignment_ | Qt::AlignVCenter, palette(), isEnabled(), text,
                               foregroundRole());
-        line.translate(0, metrics.lineSpacing());
+        line.translate(0, wrappedLineStep(font()));
     }
 }
 
@@ -116,7 +118,7 @@ QStringList ElidingLabel::linesFor(int width) const {
 
 int ElidingLabel::heightOf(qsizetype lines) const {
     const QFontMetrics metrics(font());
-    return metrics.height() + static_cast<int>(std::max<qsizetype>(0, lines - 1)) * metrics.lineSpacing();
+    return metrics.height() + static_cast<int>(std::max<qsizetype>(0, lines - 1)) * wrappedLineStep(font());
 }
 
 } // namespace kestrava::app::ui

@@ -329,6 +329,15 @@ void checkmark(QPainter& painter, const QColor& colour) {
     stroke(painter, polyline({{4.8, 12.6}, {9.6, 17.4}, {19.2, 6.8}}), colour, markWeight);
 }
 
+// The disclosure marks of a group that opens: pointing at its closed content, or down into it open.
+void chevronRight(QPainter& painter, const QColor& colour) {
+    stroke(painter, polyline({{9.0, 5.5}, {15.5, 12.0}, {9.0, 18.5}}), colour, markWeight);
+}
+
+void chevronDown(QPainter& painter, const QColor& colour) {
+    stroke(painter, polyline({{5.5, 9.0}, {12.0, 15.5}, {18.5, 9.0}}), colour, markWeight);
+}
+
 void checkmarkShieldFill(QPainter& painter, const QColor& colour) {
     solid(painter, shield(), colour);
     stroke(painter, polyline({{8.3, 11.6}, {10.9, 14.2}, {15.9, 8.6}}), Qt::white, markWeight);
@@ -410,6 +419,8 @@ const std::map<QString, Draw>& catalogue() {
         {QStringLiteral("timer"), timer},
         {QStringLiteral("doc.on.doc"), docOnDoc},
         {QStringLiteral("checkmark"), checkmark},
+        {QStringLiteral("chevron.right"), chevronRight},
+        {QStringLiteral("chevron.down"), chevronDown},
         {QStringLiteral("checkmark.shield.fill"), checkmarkShieldFill},
         {QStringLiteral("exclamationmark.shield.fill"), exclamationmarkShieldFill},
         {QStringLiteral("shield.lefthalf.filled"), shieldLefthalfFilled},

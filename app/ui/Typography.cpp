@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
 
@@ -61,6 +62,13 @@ QFont monospaced(QFont base) {
     base.setFixedPitch(true);
     base.setPixelSize(size);
     return base;
+}
+
+int wrappedLineStep(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    // As a text document rounds a line's height before it scales it.
+    const qreal line = std::ceil(metrics.ascent() + metrics.descent() + std::max(0.0, metrics.leading()));
+    return static_cast<int>(std::ceil(line * wrappedLineHeightPercent / 100.0));
 }
 
 } // namespace kestrava::app::ui

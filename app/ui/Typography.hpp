@@ -18,4 +18,10 @@ QFont sized(double logicalPx, QFont::Weight weight = QFont::Normal);
 // `base` in the system's fixed-pitch family, at the same pixel size.
 QFont monospaced(QFont base);
 
+// Wrapped lines stand this far apart, in percent of the font's own line height: Vietnamese stacks a tone
+// mark on a vowel's mark (ề, ệ, ỗ), which reaches above the font's ascent into the line before.
+constexpr int wrappedLineHeightPercent = 130;
+// The distance from one wrapped line of `font` to the next, in pixels.
+int wrappedLineStep(const QFont& font);
+
 } // namespace kestrava::app::ui

@@ -86,8 +86,6 @@ struct ScriptedOnboardingService final : app::OnboardingService {
         co_return app::Result<void, app::ServiceFailure>{};
     }
 
-    void openLoginItems() override { calls.push_back("openLoginItems"); }
-
     QCoro::Task<app::Result<void, app::ServiceFailure>> restartAgent() override {
         calls.push_back("restart");
         co_await app::sleepFor(scheduler, restartTakes);

@@ -2,11 +2,13 @@
 // PNG files for a person to look at (./scripts/screens).
 #include "app/menu/AboutView.hpp"
 #include "app/menu/MenuView.hpp"
+#include "app/menu/RevokeConfirmation.hpp"
 #include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
 #include "app/onboarding/OnboardingWindow.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/ui/ApplicationLook.hpp"
 #include "app/ui/SelectableLine.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -90,7 +93,11 @@ void pairingWindows() {
     pairingWindow("qr", none);
     pairingWindow("qr-copied", none, [](auto&, app::PairingWindow& window) { click(window, "copy"); });
     pairingWindow("qr-link-selected", none, [](auto&, app::PairingWindow& window) {
-        window.findChild<app::ui::SelectableLine*>("link")->selectAll();
+        for (auto* link : window.findChildren<app::ui::SelectableLine*>("link")) {
+            if (link->isVisible()) {
+                link->selectAll();
+            }
+        }
     });
     pairingWindow("card", none, card("iPhone của Lan", 300s));
     pairingWindow("card-running-out", none, card("iPhone của Lan", 15s));
@@ -217,6 +224,19 @@ void trayIcons() {
     }
 }
 
+// The question before a phone's removal, for each way the removal would reach the relay.
+void revokeDialogs() {
+    const std::vector<std::pair<app::RelayLink, std::string>> links{
+        {app::RelayLink::connected, "connected"},
+        {app::RelayLink::offline, "offline"},
+        {app::RelayLink::configLost, "config-lost"}};
+    for (const auto& [link, name] : links) {
+        const auto dialog = app::makeRevokeDialog(phone(1), link);
+        dialog->show();
+        save(*dialog, "revoke-" + name);
+    }
+}
+
 void menus() {
     menu("connected", statusWith({ConnectionState::Connected{}}), 2);
     menu("no-phones", statusWith({ConnectionState::Connected{}}), 0);
@@ -226,6 +246,11 @@ void menus() {
     menu("agent-unreachable", std::nullopt, 0);
     menu("config-lost", statusWith({ConnectionState::Error{"configLost"}}), 3);
     menu("relay-error", statusWith({ConnectionState::Error{"TLS handshake failed: certificate expired"}}), 1);
+    menu("relay-error-long",
+         statusWith(
+             {ConnectionState::Error{"TLS handshake failed: certificate verify failed (unable to get local "
+                                     "issuer certificate) while connecting to relay.kestrava.example:443"}}),
+         1);
     menu("removed-by-relay", statusWith({ConnectionState::RemovedByRelay{}}), 0);
     menu("identity-conflict", statusWith({ConnectionState::IdentityConflict{}}), 1);
     menu("revoke-refused", statusWith({ConnectionState::Connected{}}), 2,
@@ -238,6 +263,10 @@ void menus() {
     };
     menu("agent-not-enabled", std::nullopt, 0, serviceOff);
     menu("service-not-enabled", statusWith({ConnectionState::Connected{}}), 1, serviceOff);
+    menu("service-blocked", statusWith({ConnectionState::Connected{}}), 1, [](test::AppStateForViews& views) {
+        views.agentService->current = app::ServiceStatus::requiresApproval;
+        views.run(views.state->refresh());
+    });
     menu("config-lost-no-phones", statusWith({ConnectionState::Error{"configLost"}}), 0);
     menu("removed-by-relay-with-phones", statusWith({ConnectionState::RemovedByRelay{}}), 2);
     AgentStatus onBattery = statusWith({ConnectionState::Connected{}}, false);
@@ -302,6 +331,14 @@ void onboardingWindows() {
         "agent-needs-approval",
         [](auto& scripted) { scripted.service->statusAfterRegister = app::ServiceStatus::requiresApproval; },
         pressing("turnOn"));
+    onboarding(
+        "agent-needs-approval-copied",
+        [](auto& scripted) { scripted.service->statusAfterRegister = app::ServiceStatus::requiresApproval; },
+        [](app::OnboardingWindow& window) {
+            click(window, "turnOn");
+            settle();
+            click(window, "copyCommand");
+        });
     onboarding(
         "agent-failed",
         [](auto& scripted) {
@@ -439,8 +476,18 @@ void aboutWindows() {
 
 } // namespace
 
+// Usage: kestrava-screens [--font-px N] [folder]; the desktop's font, N pixels high, stands in for the
+// desktop's own.
 int main(int argc, char** argv) {
-    folder = argc > 1 ? std::filesystem::path(argv[1]) : std::filesystem::path("screens");
+    std::optional<int> fontPx;
+    folder = "screens";
+    for (int arg = 1; arg < argc; ++arg) {
+        if (std::string(argv[arg]) == "--font-px" && arg + 1 < argc) {
+            fontPx = std::stoi(argv[++arg]);
+        } else {
+            folder = argv[arg];
+        }
+    }
     std::filesystem::create_directories(folder);
     // A real X server when there is one (the script starts a virtual one), so fonts and styles are a
     // desktop's.
@@ -448,6 +495,12 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     test::ensureQtApplication();
+    if (fontPx) {
+        QFont desktop = QApplication::font();
+        desktop.setPixelSize(*fontPx);
+        QApplication::setFont(desktop);
+    }
+    app::ui::applyApplicationLook(*qApp);
     // Reviewed as the application's users see it.
     QLocale::setDefault(QLocale(QLocale::Vietnamese, QLocale::Vietnam));
     pairingWindows();
@@ -455,6 +508,7 @@ int main(int argc, char** argv) {
     settingsWindows();
     aboutWindows();
     menus();
+    revokeDialogs();
     trayIcons();
     return 0;
 }

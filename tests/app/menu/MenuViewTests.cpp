@@ -1,4 +1,5 @@
 #include "app/menu/MenuView.hpp"
+#include "app/ui/ElidingLabel.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
@@ -107,6 +108,9 @@ struct Panel {
         }
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             return label->text().toStdString();
+        }
+        if (auto* eliding = qobject_cast<app::ui::ElidingLabel*>(widget)) {
+            return eliding->fullText().toStdString();
         }
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
             return button->text().toStdString();
@@ -347,6 +351,17 @@ TEST(MenuView, AStartOfTheAgentThatFailsAtOnceShowsWhy) {
     EXPECT_EQ(panel.views.agentService->calls, std::vector<std::string>{"register"});
     EXPECT_EQ(panel.text("alertMessage"), "Unit kestrava-agent.service failed.");
     EXPECT_EQ(panel.text("alertAction"), "Bật agent");
+}
+
+// A long message of the agent takes at most two lines of the alert, its whole text in the tooltip.
+TEST(MenuView, TheAlertHoldsALongMessageToTwoLines) {
+    const std::string message = "TLS handshake failed: certificate verify failed (unable to get local issuer "
+                                "certificate) while connecting to relay.kestrava.example:443";
+    Panel panel(statusOf({ConnectionState::Error{message}}), 1, ServiceStatus::enabled);
+    QWidget* shown = panel.shown<QWidget>("alertMessage");
+    ASSERT_TRUE(shown);
+    EXPECT_LT(shown->height(), 3 * QFontMetrics(shown->font()).lineSpacing());
+    EXPECT_EQ(shown->toolTip().toStdString(), message);
 }
 
 // The update row is offered only while the updater can check; a check closes the panel first.

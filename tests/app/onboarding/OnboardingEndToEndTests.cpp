@@ -39,7 +39,6 @@ struct ServiceThatStartsTheAgent final : app::OnboardingService {
         status = app::ServiceStatus::enabled;
         co_return app::Result<void, app::ServiceFailure>{};
     }
-    void openLoginItems() override {}
     QCoro::Task<app::Result<void, app::ServiceFailure>> restartAgent() override {
         co_return app::ServiceFailure(app::PlatformError{"no restart here"});
     }

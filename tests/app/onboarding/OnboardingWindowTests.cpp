@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -213,11 +214,12 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
          false,
          {uiText("Agent đang chạy")},
          {}},
-        {"blocked",
+        {"blocked: the command that lifts the block, whole, to select or copy",
          [](auto& scripted) { scripted.service->statusAfterRegister = app::ServiceStatus::requiresApproval; },
          true,
-         {uiText("Cần duyệt trong Login Items"), uiText("Đang chờ duyệt…")},
-         {"openLoginItems"}},
+         {uiText("Cần duyệt trong Login Items", "guide"), uiText("Đang chờ duyệt…"),
+          QStringLiteral("systemctl --user unmask kestrava-agent.service")},
+         {"copyCommand"}},
         {"failed",
          [](auto& scripted) {
              scripted.service->registerFailure = app::PlatformError{"<b>no</b> user manager"};
@@ -225,7 +227,7 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
          },
          true,
          {uiText("Không bật được agent: ") + "<b>no</b> user manager"},
-         {"retry", "openLoginItems"}},
+         {"retry"}},
         {"relocated, even once running",
          [](auto& scripted) {
              scripted.bundlePath = "/media/lan/USB/Kestrava";
@@ -250,12 +252,22 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
         for (const QString& text : row.shows) {
             EXPECT_TRUE(texts().contains(text)) << texts().toStdString();
         }
-        for (const char* name : {"turnOn", "retry", "openLoginItems", "move"}) {
+        for (const char* name : {"turnOn", "retry", "copyCommand", "move"}) {
             const bool expected =
                 std::find_if(row.buttons.begin(), row.buttons.end(), [&](const char* wanted) {
                     return std::string(wanted) == name;
                 }) != row.buttons.end();
             EXPECT_EQ(button(name) != nullptr, expected) << name;
+        }
+        if (QPushButton* copy = button("copyCommand")) {
+            const auto commands = visible<QLabel>("unmaskCommand");
+            ASSERT_EQ(commands.size(), 1u);
+            EXPECT_FALSE(commands.front()->wordWrap());
+            EXPECT_TRUE(commands.front()->textInteractionFlags() & Qt::TextSelectableByMouse);
+            QGuiApplication::clipboard()->clear();
+            press("copyCommand");
+            EXPECT_EQ(QGuiApplication::clipboard()->text(), commands.front()->text());
+            EXPECT_EQ(copy->text(), uiText("Đã sao chép"));
         }
     }
     // The relocated copy's move: its text shown as written, and gone once a move returns none.
@@ -330,6 +342,9 @@ TEST_F(OnboardingWindowTest, TheAccessAndPairingPages) {
     press("skip");
     press("skip");
     EXPECT_TRUE(texts().contains(uiText("Đang chờ quyền… (tự kiểm tra mỗi 2 giây)")));
+    // Nothing to open in the settings: only the agent's place is offered.
+    EXPECT_FALSE(button("openSettings"));
+    EXPECT_TRUE(button("reveal"));
     scripted.agent->fullDiskAccess = true;
     wait(2s);
     EXPECT_TRUE(texts().contains(uiText("Kestrava Agent đã có quyền Full Disk Access")));

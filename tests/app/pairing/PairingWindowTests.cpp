@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <set>
 
 namespace kestrava {
 namespace {
@@ -100,6 +101,19 @@ protected:
         return now;
     }
 
+    // The shown labels given less height than their text or picture needs, each by its name and text.
+    std::vector<std::string> squeezed() {
+        std::vector<std::string> found;
+        for (QLabel* label : window->findChildren<QLabel*>()) {
+            const int needs = label->hasHeightForWidth() ? label->heightForWidth(label->width())
+                                                         : label->minimumSizeHint().height();
+            if (label->isVisible() && label->height() < needs) {
+                found.push_back(label->objectName().toStdString() + " " + label->text().toStdString());
+            }
+        }
+        return found;
+    }
+
     void click(const char* button) {
         auto* found = visible<QPushButton>(button);
         ASSERT_NE(found, nullptr) << button;
@@ -160,7 +174,8 @@ TEST_F(PairingWindowTest, EachPhaseHasItsScreenAndButtons) {
 }
 
 // The screens of an opening, of an answer in flight and of a decision lost, the last with "Thử lại" only
-// while fewer than 5 phones are paired.
+// while fewer than 5 phones are paired; the QR code's among them. The window keeps one height from screen
+// to screen, and every screen has the room its texts and symbols need.
 TEST_F(PairingWindowTest, TheOpeningTheAnswerInFlightAndALostDecision) {
     const auto holdOpening = [](test::ScriptedPairingService& service) { service.holdOpening = true; };
     const auto holdDecision = [](test::ScriptedPairingService& service) { service.holdDecision = true; };
@@ -176,6 +191,7 @@ TEST_F(PairingWindowTest, TheOpeningTheAnswerInFlightAndALostDecision) {
         Shown expected;
     };
     const std::vector<Row> table{
+        {"the QR code", {}, false, 0, {"qrPanel", {}, {}, uiText("Hủy")}},
         {"opening",
          holdOpening,
          false,
@@ -185,6 +201,7 @@ TEST_F(PairingWindowTest, TheOpeningTheAnswerInFlightAndALostDecision) {
         {"lost, 4 phones", loseDecision, true, 4, {"outcomeScreen", lost, uiText("Thử lại"), uiText("Xong")}},
         {"lost, 5 phones", loseDecision, true, 5, {"outcomeScreen", lost, {}, uiText("Xong")}},
     };
+    std::set<int> heights;
     for (const Row& row : table) {
         SCOPED_TRACE(row.what);
         views.agentHolds({}, std::nullopt);
@@ -198,6 +215,8 @@ TEST_F(PairingWindowTest, TheOpeningTheAnswerInFlightAndALostDecision) {
         }
         views.agentHolds(phones(row.phonesThen), std::nullopt);
         EXPECT_EQ(shown(), row.expected);
+        EXPECT_EQ(squeezed(), std::vector<std::string>{});
+        heights.insert(window->height());
         if (row.expected.screen == "approveSheet") {
             EXPECT_FALSE(visible<QPushButton>("allow")->isEnabled());
             EXPECT_FALSE(visible<QPushButton>("deny")->isEnabled());
@@ -207,6 +226,7 @@ TEST_F(PairingWindowTest, TheOpeningTheAnswerInFlightAndALostDecision) {
                 uiText("Agent không trả lời kịp. Nếu iPhone đã có trong danh sách thì việc ghép đã xong."));
         }
     }
+    EXPECT_EQ(heights.size(), 1u);
 }
 
 // The agent closes its pairing window when monitoring pauses, by the status's flag or its link's state,

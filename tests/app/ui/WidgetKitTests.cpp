@@ -162,7 +162,7 @@ TEST(WidgetKit, ElidingLabelShowsPlainTextCutToItsWidth) {
     for (const QString& line : lines) {
         EXPECT_LE(metrics.horizontalAdvance(line), 160);
     }
-    EXPECT_EQ(label.heightForWidth(160), metrics.height() + metrics.lineSpacing());
+    EXPECT_EQ(label.heightForWidth(160), metrics.height() + app::ui::wrappedLineStep(label.font()));
     EXPECT_EQ(label.heightForWidth(label.sizeHint().width()), metrics.height());
 
     label.resize(label.sizeHint().width(), label.height());
