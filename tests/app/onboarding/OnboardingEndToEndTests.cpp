@@ -138,6 +138,14 @@ TEST(OnboardingEndToEnd, FromAgentOffToAPairedPhone) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(test::runQtUntil([&] { return state->phones().size() == 1; }));
     EXPECT_EQ(state->phones()[0].name, "iPhone của Lan");
+
+    // The agent's event stream ends with the client, and the state's observer of it then lets go: the
+    // last wake is posted to this scheduler, so it has to run before the scheduler goes.
+    const std::weak_ptr<app::BoundedChannel<app::AgentEvent>> events = client->events();
+    window.reset();
+    state.reset();
+    client.reset();
+    EXPECT_TRUE(test::runQtUntil([&] { return events.expired(); }));
 }
 
 } // namespace
