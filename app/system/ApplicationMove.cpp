@@ -134,8 +134,8 @@ QCoro::Task<std::optional<QString>> moveToApplications() {
     // The agent goes with the application, so that the copy registers the agent beside it.
     const fs::path source = applicationFolder(program->parent_path(), agentExecutable());
     const fs::path programInCopy = program->lexically_relative(source);
-    const auto failure =
-        moveApplication(source, installedApplicationFolder(), fileSystemSteps([&](const fs::path& copy) {
+    const auto failure = moveApplication(
+        source, installedApplicationFolder(), fileSystemSteps([&](const fs::path& copy) {
             return QProcess::startDetached(QString::fromStdString((copy / programInCopy).string()),
                                            {QString::fromLatin1(afterMoveArgument)});
         }));
