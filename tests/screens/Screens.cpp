@@ -1,5 +1,6 @@
 // Not a test: renders every window of the application in each of its states, with made-up data, into
 // PNG files for a person to look at (./scripts/screens).
+#include "agent-core/runtime/AgentEnvironment.hpp"
 #include "app/menu/AboutView.hpp"
 #include "app/menu/MenuView.hpp"
 #include "app/menu/RevokeConfirmation.hpp"
@@ -462,12 +463,16 @@ void settingsWindows() {
 }
 
 void aboutWindows() {
+    // This program has no Info.json of its own: the window shows the versions the built application reads
+    // from its own, and an agent of the same build.
+    const QString builtVersions = app::appVersionText(bundleInfoOf(KESTRAVA_APP_PATH));
     for (const bool reachable : {true, false}) {
         test::AppStateForViews views;
         AgentStatus status = statusWith({ConnectionState::Connected{}});
-        status.agentVersion = "0.1.0 (1)";
+        status.agentVersion = builtVersions.toStdString();
         views.agentAnswers(reachable ? std::optional(status) : std::nullopt, {}, std::nullopt);
         app::AboutView view(views.state);
+        view.findChild<QLabel*>(QStringLiteral("appVersion"))->setText(builtVersions);
         view.setWindowTitle(app::uiText("Giới thiệu Kestrava"));
         view.show();
         save(view, reachable ? "about" : "about-agent-unreachable");
