@@ -10,10 +10,12 @@ constexpr char prominentProperty[] = "kestravaProminent";
 constexpr char largeProperty[] = "kestravaLarge";
 constexpr char tintProperty[] = "kestravaTint";
 
-// The room between a button's label and its edge. A prominent button draws no frame, so it takes the
-// frame's pixel as room of its own and comes out as large as its neighbours.
+// The room between a button's label and its edge, and what a large button adds to it. A prominent button
+// draws no frame, so it takes the frame's pixel as room of its own and comes out as large as its neighbours.
 constexpr int verticalPadding = 5;
 constexpr int horizontalPadding = 16;
+constexpr int largeVerticalExtra = 2;
+constexpr int largeHorizontalExtra = 4;
 constexpr int frameWidth = 1;
 
 QString padding(int vertical, int horizontal) {
@@ -23,23 +25,23 @@ QString padding(int vertical, int horizontal) {
 // Both looks are written into one style sheet from the button's marks, so neither undoes the other.
 void restyle(QPushButton* button) {
     const bool large = button->property(largeProperty).toBool();
-    QString sheet;
-    if (button->property(prominentProperty).toBool()) {
+    const bool prominent = button->property(prominentProperty).toBool();
+    const int frame = prominent ? frameWidth : 0;
+    QString sheet = QStringLiteral("QPushButton { padding: %1; }")
+                        .arg(padding(verticalPadding + (large ? largeVerticalExtra : 0) + frame,
+                                     horizontalPadding + (large ? largeHorizontalExtra : 0) + frame));
+    if (prominent) {
         const QColor tint = button->property(tintProperty).value<QColor>();
         const QColor background = tint.isValid() ? tint : accent();
         QColor disabledBackground = tertiary();
         disabledBackground.setAlphaF(0.12f);
-        sheet +=
-            QStringLiteral("QPushButton { background-color: %1; color: white; border: none;"
-                           " border-radius: 6px; padding: %2; }"
-                           " QPushButton:hover { background-color: %3; }"
-                           " QPushButton:pressed { background-color: %4; }"
-                           " QPushButton:disabled { background-color: %5; color: %6; }")
-                .arg(css(background),
-                     large ? padding(verticalPadding + frameWidth + 2, horizontalPadding + frameWidth + 4)
-                           : padding(verticalPadding + frameWidth, horizontalPadding + frameWidth),
-                     css(background.lighter(108)), css(background.darker(112)), css(disabledBackground),
-                     css(tertiary()));
+        sheet += QStringLiteral(" QPushButton { background-color: %1; color: white; border: none;"
+                                " border-radius: 6px; }"
+                                " QPushButton:hover { background-color: %2; }"
+                                " QPushButton:pressed { background-color: %3; }"
+                                " QPushButton:disabled { background-color: %4; color: %5; }")
+                     .arg(css(background), css(background.lighter(108)), css(background.darker(112)),
+                          css(disabledBackground), css(tertiary()));
     }
     if (large) {
         const int textPx = font(TextStyle::title3).pixelSize();

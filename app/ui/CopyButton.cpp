@@ -5,12 +5,20 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QPainter>
 #include <algorithm>
 
 namespace kestrava::app::ui {
+namespace {
+
+constexpr int markSide = 14;
+constexpr int gapAfterMark = 5;
+
+} // namespace
 
 CopyButton::CopyButton(const QString& label, QWidget* parent) : QPushButton(parent), label_(label) {
     setAutoDefault(false);
+    setIconSize(QSize(markSide + gapAfterMark, markSide));
     connect(this, &QPushButton::clicked, this, &CopyButton::copy);
     int widest = 0;
     for (const bool copied : {true, false}) {
@@ -37,8 +45,17 @@ void CopyButton::copy() {
 
 void CopyButton::render() {
     setText(copied_ ? uiText("Đã sao chép") : label_);
-    setIcon(QIcon(ui::icon(copied_ ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
-                           palette().color(QPalette::ButtonText), 14, devicePixelRatioF())));
+    // A styled button sets its icon against its text: the gap is drawn into the icon.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap mark(iconSize() * ratio);
+    mark.setDevicePixelRatio(ratio);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.drawPixmap(0, 0,
+                       ui::icon(copied_ ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
+                                palette().color(QPalette::ButtonText), markSide, ratio));
+    painter.end();
+    setIcon(QIcon(mark));
 }
 
 } // namespace kestrava::app::ui
