@@ -119,6 +119,16 @@ TEST_P(ApplicationMove, AFailedCopyLosesNothing) {
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the new program");
 }
 
+// A source that holds far more than the two programs (a whole medium, say) is refused before anything is
+// copied. The file is sparse: what counts is the size it gives.
+TEST_P(ApplicationMove, RefusesASourceFarLargerThanTheApplication) {
+    test::writeText(source / "translations" / "a-film", "");
+    fs::resize_file(source / "translations" / "a-film", std::uintmax_t{257} << 20);
+    EXPECT_EQ(move(), copyFailure());
+    EXPECT_TRUE(launched.empty());
+    EXPECT_FALSE(fs::exists(destination.parent_path()));
+}
+
 // The agent travels with the application, from a build tree and from an installed tree alike: moved off
 // the medium, the copy names the agent in the copy, and that agent admits the copied application. The
 // programs here are stand-ins; what names them is what the build and its install write.
