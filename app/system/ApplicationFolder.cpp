@@ -3,6 +3,13 @@
 #include <algorithm>
 
 namespace kestrava::app {
+namespace {
+
+bool liesWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
+}
+
+} // namespace
 
 std::filesystem::path applicationFolder(const std::filesystem::path& executableFolder,
                                         const std::optional<std::filesystem::path>& agentExecutable) {
@@ -11,9 +18,7 @@ std::filesystem::path applicationFolder(const std::filesystem::path& executableF
         return executableFolder;
     }
     const std::filesystem::path agent = agentExecutable->lexically_normal();
-    const bool within =
-        std::mismatch(parent.begin(), parent.end(), agent.begin(), agent.end()).first == parent.end();
-    return within ? parent : executableFolder;
+    return liesWithin(agent, parent) && !liesWithin(agent, executableFolder) ? parent : executableFolder;
 }
 
 } // namespace kestrava::app

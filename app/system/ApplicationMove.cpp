@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QProcess>
 #include <array>
+#include <cstdint>
 #include <system_error>
 #include <unistd.h>
 
@@ -28,6 +29,30 @@ QString copyFailureText() {
 
 QString openFailureText() {
     return uiText("Đã chép Kestrava vào Applications — hãy mở nó từ Applications.");
+}
+
+// Far more than the application and its agent with all they bring: a source that holds more is not the
+// application's own folder (a whole medium, say), and copying it would hold the interface for minutes.
+constexpr std::uintmax_t largestApplication = std::uintmax_t{256} << 20;
+
+// Whether the regular files in `folder`, links not followed, come to more than `limit` bytes; the walk
+// stops as soon as they do. What cannot be read is left to the copy to report.
+bool holdsMoreThan(const fs::path& folder, std::uintmax_t limit) {
+    std::uintmax_t total = 0;
+    std::error_code error;
+    fs::recursive_directory_iterator entry(folder, fs::directory_options::skip_permission_denied, error);
+    for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        std::error_code unreadable;
+        const bool regular = entry->symlink_status(unreadable).type() == fs::file_type::regular;
+        const std::uintmax_t size = regular ? entry->file_size(unreadable) : 0;
+        if (!unreadable) {
+            total += size;
+        }
+        if (total > limit) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // A complete copy of `source` at `target`, or nothing there at all.
@@ -93,6 +118,13 @@ MoveSteps fileSystemSteps(std::function<bool(const fs::path&)> launch) {
 
 std::optional<QString> moveApplication(const fs::path& source, const fs::path& destination,
                                        const MoveSteps& steps) {
+    if (holdsMoreThan(source, largestApplication)) {
+        appLog(AppLogLevel::error, "App",
+               "not copying " + source.string() + ": it holds more than " +
+                   std::to_string(largestApplication >> 20) +
+                   " MiB, far more than the application and its agent, so it is not their own folder");
+        return copyFailureText();
+    }
     std::error_code error;
     fs::create_directories(destination.parent_path(), error);
     const fs::path copy = destination.parent_path() /

@@ -39,7 +39,8 @@ MoveSteps fileSystemSteps(std::function<bool(const std::filesystem::path&)> laun
 // the destination first; only once it is complete does an earlier installation go to the Trash and the
 // copy take its name. Whatever fails, one complete installation is left: the earlier one where it was
 // (put back from the Trash if need be) or, when even that cannot be, the copy under its hidden name,
-// which the log then names. None once the copy started; else the text that tells the user what to do.
+// which the log then names. A source that holds far more than the two programs is refused before anything
+// is copied. None once the copy started; else the text that tells the user what to do.
 std::optional<QString> moveApplication(const std::filesystem::path& source,
                                        const std::filesystem::path& destination, const MoveSteps& steps);
 

@@ -4,6 +4,7 @@
 #include "platform/process/Descriptor.hpp"
 #include "platform/uuid/Uuid.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -187,14 +188,49 @@ std::optional<FileError> replaceDurably(const std::filesystem::path& target, Byt
     return syncDirectory(folder);
 }
 
+namespace {
+
+int systemNoReplaceRename(const char* from, const char* to) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+std::atomic<NoReplaceRename> noReplaceRename{systemNoReplaceRename};
+
+// A folder cannot be hard linked, but rename(2) replaces only an empty folder: one made first holds the
+// name, so that anything that appears there meanwhile makes the rename fail rather than be replaced.
+void moveFolderWithoutTheFlag(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::mkdir(to.c_str(), 0700) != 0) {
+        fail("move", from);
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int error = errno;
+        ::rmdir(to.c_str()); // only while it is still the empty one made here
+        throw FileError("move", from.string(), error);
+    }
+}
+
+} // namespace
+
+void useNoReplaceRename(NoReplaceRename rename) {
+    noReplaceRename.store(rename != nullptr ? rename : systemNoReplaceRename);
+}
+
 void moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    if (noReplaceRename.load()(from.c_str(), to.c_str()) == 0) {
         return;
     }
     if (errno != EINVAL && errno != ENOSYS) {
         fail("move", from);
     }
-    // File systems without the flag: a hard link fails on an existing target just the same.
+    struct stat status {};
+    if (::lstat(from.c_str(), &status) != 0) {
+        fail("move", from);
+    }
+    if (S_ISDIR(status.st_mode)) {
+        moveFolderWithoutTheFlag(from, to);
+        return;
+    }
+    // A hard link fails on an existing target just the same.
     if (::link(from.c_str(), to.c_str()) != 0) {
         fail("move", from);
     }

@@ -35,4 +35,10 @@ void removeInterruptedReplacements(const std::filesystem::path& folder);
 // Renames `from` to `to`, failing with EEXIST when `to` exists. Throws FileError.
 void moveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// The system's rename that refuses an existing target, as moveNoReplace first tries it: 0, or -1 with
+// errno set. Tests put another in its place to stand for a file system that lacks it (EINVAL); none puts
+// the system's back.
+using NoReplaceRename = int (*)(const char* from, const char* to);
+void useNoReplaceRename(NoReplaceRename rename);
+
 } // namespace kestrava::files

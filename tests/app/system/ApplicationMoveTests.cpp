@@ -6,6 +6,7 @@
 #include "platform/files/UserFolders.hpp"
 #include "tests/app-support/InstalledTree.hpp"
 #include "tests/app-support/QtLoop.hpp"
+#include "tests/support/NoReplaceFlag.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
@@ -27,7 +28,9 @@ QString openFailure() {
     return app::uiText("Đã chép Kestrava vào Applications — hãy mở nó từ Applications.");
 }
 
-class ApplicationMove : public testing::Test {
+// Each test runs on a file system whose rename knows the flag that refuses an existing target and on one
+// that does not.
+class ApplicationMove : public testing::TestWithParam<test::NoReplaceFlag> {
 protected:
     ApplicationMove() {
         test::ensureQtApplication();
@@ -63,6 +66,7 @@ protected:
         return left;
     }
 
+    test::FileSystemWithNoReplaceFlag fileSystem{GetParam()};
     test::TemporaryDirectory folder;
     fs::path source = folder / "media" / "USB" / "Kestrava";
     fs::path destination = folder / "home" / "Applications" / "Kestrava";
@@ -72,7 +76,7 @@ protected:
 
 // A first install copies the whole folder, modes kept, and starts the copy; an earlier one goes to the
 // Trash only once the new copy is complete.
-TEST_F(ApplicationMove, CopiesThenReplacesAndStartsTheCopy) {
+TEST_P(ApplicationMove, CopiesThenReplacesAndStartsTheCopy) {
     EXPECT_EQ(move(), std::nullopt);
     EXPECT_EQ(launched, std::vector{destination});
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the new program");
@@ -93,7 +97,7 @@ TEST_F(ApplicationMove, CopiesThenReplacesAndStartsTheCopy) {
 
 // A copy that fails part way leaves the earlier installation as it was and no half copy; a copy that
 // cannot start is left in place with the text that says so.
-TEST_F(ApplicationMove, AFailedCopyLosesNothing) {
+TEST_P(ApplicationMove, AFailedCopyLosesNothing) {
     fs::create_directories(destination);
     test::writeText(destination / "kestrava", "the installed program");
     ASSERT_EQ(::mkfifo((source / "translations" / "a-pipe").c_str(), 0600), 0); // cannot be copied
@@ -115,10 +119,20 @@ TEST_F(ApplicationMove, AFailedCopyLosesNothing) {
     EXPECT_EQ(test::fileText(destination / "kestrava"), "the new program");
 }
 
+// A source that holds far more than the two programs (a whole medium, say) is refused before anything is
+// copied. The file is sparse: what counts is the size it gives.
+TEST_P(ApplicationMove, RefusesASourceFarLargerThanTheApplication) {
+    test::writeText(source / "translations" / "a-film", "");
+    fs::resize_file(source / "translations" / "a-film", std::uintmax_t{257} << 20);
+    EXPECT_EQ(move(), copyFailure());
+    EXPECT_TRUE(launched.empty());
+    EXPECT_FALSE(fs::exists(destination.parent_path()));
+}
+
 // The agent travels with the application, from a build tree and from an installed tree alike: moved off
 // the medium, the copy names the agent in the copy, and that agent admits the copied application. The
 // programs here are stand-ins; what names them is what the build and its install write.
-TEST_F(ApplicationMove, TheAgentTravelsWithTheApplication) {
+TEST_P(ApplicationMove, TheAgentTravelsWithTheApplication) {
     const test::InstalledTree& tree = test::InstalledTree::once();
     const struct {
         std::string what;
@@ -184,7 +198,7 @@ Holds whatIsIn(const fs::path& folder) {
 // Each step that can fail, failed on its own or with the step that would mend it: one complete
 // installation is always left, at the destination where it can be, else the copy under its hidden name
 // beside it; the Trash keeps only what it was given for good.
-TEST_F(ApplicationMove, EveryFailureLeavesOneCompleteInstallation) {
+TEST_P(ApplicationMove, EveryFailureLeavesOneCompleteInstallation) {
     struct Case {
         const char* failing;
         bool earlierInstalled;
@@ -239,6 +253,8 @@ TEST_F(ApplicationMove, EveryFailureLeavesOneCompleteInstallation) {
         EXPECT_EQ(fs::exists(trash / "info" / "Kestrava.trashinfo"), row.inTheTrash != Holds::nothing);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(, ApplicationMove, test::eachNoReplaceFlag, test::nameOfFlag);
 
 } // namespace
 } // namespace kestrava
