@@ -17,7 +17,9 @@
 #include <QPointer>
 #include <QTest>
 #include <chrono>
+#include <cmath>
 #include <set>
+#include <tuple>
 
 namespace kestrava {
 namespace {
@@ -265,6 +267,69 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
         EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), body);
         EXPECT_EQ(app::ui::sized(26).pixelSize(), 2 * body);
     }
+}
+
+// At the smallest desktop font the windows are checked at, no text style comes out smaller than 10 px.
+TEST(WidgetKit, EveryTextStyleIsReadableAtTheSmallestDesktopFont) {
+    test::ensureQtApplication();
+    using app::ui::TextStyle;
+    QFont desktop = QApplication::font();
+    desktop.setPixelSize(12);
+    const ApplicationFont scoped(desktop);
+    for (const TextStyle style :
+         {TextStyle::body, TextStyle::callout, TextStyle::subheadline, TextStyle::caption,
+          TextStyle::headline, TextStyle::title3, TextStyle::title2, TextStyle::title}) {
+        EXPECT_GE(app::ui::font(style).pixelSize(), 10) << static_cast<int>(style);
+    }
+}
+
+// The relative luminance of an opaque colour, as the accessibility guidelines define it.
+double luminance(const QColor& colour) {
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+// How far `text`, drawn over the opaque `background` with its own alpha, stands out from it.
+double contrast(const QColor& text, const QColor& background) {
+    const double alpha = text.alphaF();
+    const QColor drawn =
+        QColor::fromRgbF(static_cast<float>(alpha * text.redF() + (1 - alpha) * background.redF()),
+                         static_cast<float>(alpha * text.greenF() + (1 - alpha) * background.greenF()),
+                         static_cast<float>(alpha * text.blueF() + (1 - alpha) * background.blueF()));
+    const double one = luminance(drawn);
+    const double other = luminance(background);
+    return (std::max(one, other) + 0.05) / (std::min(one, other) + 0.05);
+}
+
+// Every coloured text of the kit stands out at least 4.5 to 1 from what it is drawn on, on a light desktop
+// and on a dark one.
+TEST(WidgetKit, ColouredTextStandsOutFromItsBackground) {
+    test::ensureQtApplication();
+    const QPalette saved = QApplication::palette();
+    for (const auto& [desktop, window, windowText] :
+         {std::tuple{"light", QColor(0xEF, 0xEF, 0xEF), QColor(Qt::black)},
+          std::tuple{"dark", QColor(0x31, 0x36, 0x3B), QColor(0xEF, 0xF0, 0xF1)}}) {
+        QPalette palette = saved;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, windowText);
+        QApplication::setPalette(palette);
+        const struct {
+            const char* role;
+            QColor text, background;
+        } rows[] = {
+            {"secondary", app::ui::secondary(), window},
+            {"warning", app::ui::warningText(), window},
+            {"error", app::ui::errorText(), window},
+            {"a destructive button's label", Qt::white, app::ui::destructive()},
+        };
+        for (const auto& row : rows) {
+            EXPECT_GE(contrast(row.text, row.background), 4.5) << desktop << ": " << row.role;
+        }
+    }
+    QApplication::setPalette(saved);
 }
 
 // A style sheet colour written by css() comes back from Qt with the same alpha, down to the faintest.
