@@ -348,11 +348,17 @@ TEST(WidgetKit, StyleSheetColoursKeepTheirAlpha) {
     }
 }
 
-// The spinner turns while it is shown and rests while it is hidden.
+// The spinner grows with the application font, and turns while it is shown and rests while it is hidden.
 TEST(WidgetKit, BusyIndicatorTurnsOnlyWhileShown) {
     test::ensureQtApplication();
+    for (const int px : {13, 26}) {
+        QFont desktop = QApplication::font();
+        desktop.setPixelSize(px);
+        const ApplicationFont scoped(desktop);
+        const int side = px * 16 / 13;
+        EXPECT_EQ(app::ui::BusyIndicator(app::ui::BusyIndicator::Size::small).sizeHint(), QSize(side, side));
+    }
     app::ui::BusyIndicator spinner(app::ui::BusyIndicator::Size::small);
-    EXPECT_EQ(spinner.sizeHint(), QSize(16, 16));
     const auto changesWithin = [&spinner](std::chrono::milliseconds wait) {
         const QImage before = spinner.grab().toImage();
         test::runQtUntil([] { return false; }, {}, wait);
