@@ -87,6 +87,13 @@ private:
     QFont saved_;
 };
 
+// The application font at `pixelSize`.
+QFont desktopFont(int pixelSize) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 // Each symbol fills its square in the colour asked for, at every device pixel ratio; the solid ones carry
 // a white mark; no two look alike; an unknown name is a blank square of the same size.
 TEST(WidgetKit, EverySymbolIsItsOwnShapeInTheColourAskedFor) {
@@ -242,9 +249,7 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
     test::ensureQtApplication();
     using app::ui::TextStyle;
     {
-        QFont large = QApplication::font();
-        large.setPixelSize(26);
-        const ApplicationFont scoped(large);
+        const ApplicationFont scoped(desktopFont(26));
         EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), 26);
         EXPECT_EQ(app::ui::font(TextStyle::caption).pixelSize(), 20);
         EXPECT_EQ(app::ui::font(TextStyle::title).pixelSize(), 44);
@@ -273,9 +278,7 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
 TEST(WidgetKit, EveryTextStyleIsReadableAtTheSmallestDesktopFont) {
     test::ensureQtApplication();
     using app::ui::TextStyle;
-    QFont desktop = QApplication::font();
-    desktop.setPixelSize(12);
-    const ApplicationFont scoped(desktop);
+    const ApplicationFont scoped(desktopFont(12));
     for (const TextStyle style :
          {TextStyle::body, TextStyle::callout, TextStyle::subheadline, TextStyle::caption,
           TextStyle::headline, TextStyle::title3, TextStyle::title2, TextStyle::title}) {
@@ -352,9 +355,7 @@ TEST(WidgetKit, StyleSheetColoursKeepTheirAlpha) {
 TEST(WidgetKit, BusyIndicatorTurnsOnlyWhileShown) {
     test::ensureQtApplication();
     for (const int px : {13, 26}) {
-        QFont desktop = QApplication::font();
-        desktop.setPixelSize(px);
-        const ApplicationFont scoped(desktop);
+        const ApplicationFont scoped(desktopFont(px));
         const int side = px * 16 / 13;
         EXPECT_EQ(app::ui::BusyIndicator(app::ui::BusyIndicator::Size::small).sizeHint(), QSize(side, side));
     }
