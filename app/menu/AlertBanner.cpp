@@ -64,8 +64,8 @@ AlertBanner::AlertBanner(const MenuViewModel::Alert& alert, std::function<void(M
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(6);
     auto* symbol = new QLabel(card);
-    symbol->setPixmap(
-        ui::icon(QStringLiteral("exclamationmark.octagon.fill"), ui::red(), 16, devicePixelRatioF()));
+    symbol->setPixmap(ui::icon(QStringLiteral("exclamationmark.octagon.fill"), ui::red(), ui::scaled(16),
+                               devicePixelRatioF()));
     titleRow->addWidget(symbol, 0, Qt::AlignTop);
     auto* title = ui::textLabel(alert.title(), ui::TextStyle::body, card);
     title->setObjectName(QStringLiteral("alertTitle"));
@@ -91,7 +91,7 @@ AlertBanner::AlertBanner(const MenuViewModel::Alert& alert, std::function<void(M
     if (const auto action = alert.action()) {
         auto* button = new QPushButton(actionLabel(*action), card);
         button->setObjectName(QStringLiteral("alertAction"));
-        ui::makeProminent(button, ui::red());
+        ui::makeProminent(button, ui::destructive());
         connect(button, &QPushButton::clicked, this, [perform, action = *action] { perform(action); });
         layout->addWidget(button, 0, Qt::AlignLeft);
     }

@@ -13,8 +13,10 @@ namespace {
 constexpr int outerMargin = 6;
 constexpr int innerMargin = 8;
 constexpr int verticalMargin = 4;
-constexpr int symbolWidth = 18;
 constexpr int spacing = 8;
+// The symbol and the column it is centred in, as at the 13 px body text: both grow with the text.
+constexpr int symbolLogicalSide = 16;
+constexpr int symbolColumn = 18;
 
 } // namespace
 
@@ -31,6 +33,7 @@ QSize MenuRow::sizeHint() const {
     const QFontMetrics title(ui::font(ui::TextStyle::body));
     const QFontMetrics caption(ui::font(ui::TextStyle::caption));
     const int textHeight = title.height() + (subtitle_.isEmpty() ? 0 : caption.height());
+    const int symbolWidth = ui::scaled(symbolColumn);
     const int width = 2 * (outerMargin + innerMargin) + symbolWidth + spacing +
                       std::max(title.horizontalAdvance(text()), caption.horizontalAdvance(subtitle_));
     return {width, std::max(textHeight, symbolWidth) + 2 * verticalMargin};
@@ -50,7 +53,8 @@ void MenuRow::paintEvent(QPaintEvent*) {
     const QColor white(Qt::white);
     const QColor primary = palette().color(QPalette::WindowText);
     const QRect content = area.toRect().adjusted(innerMargin, verticalMargin, -innerMargin, -verticalMargin);
-    const int symbolSide = 16;
+    const int symbolWidth = ui::scaled(symbolColumn);
+    const int symbolSide = ui::scaled(symbolLogicalSide);
     painter.drawPixmap(
         content.left() + (symbolWidth - symbolSide) / 2, content.center().y() - symbolSide / 2,
         ui::icon(symbol_, highlighted ? white : ui::secondary(), symbolSide, devicePixelRatioF()));

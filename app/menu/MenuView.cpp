@@ -29,8 +29,14 @@ namespace kestrava::app {
 namespace {
 
 constexpr int panelWidth = 320;
-// Two marks of 14 pixels, 4 apart.
-constexpr QSize disclosureIconSize(32, 14);
+// Two marks of 14 pixels at the 13 px body text, 4 apart.
+constexpr int disclosureMarkSide = 14;
+constexpr int disclosureMarksGap = 4;
+
+QSize disclosureIconSize() {
+    const int side = ui::scaled(disclosureMarkSide);
+    return {2 * side + disclosureMarksGap, side};
+}
 
 // The panel's dividers stop short of its edges.
 QFrame* divider(QWidget* parent) {
@@ -48,7 +54,7 @@ QWidget* notice(const QString& symbol, const QColor& symbolColour, const QString
     layout->setContentsMargins(14, 0, 14, 8);
     layout->setSpacing(6);
     auto* icon = new QLabel(row);
-    icon->setPixmap(ui::icon(symbol, symbolColour, 14, row->devicePixelRatioF()));
+    icon->setPixmap(ui::icon(symbol, symbolColour, ui::scaled(14), row->devicePixelRatioF()));
     layout->addWidget(icon, 0, Qt::AlignTop);
     layout->addWidget(ui::textLabel(text, ui::TextStyle::callout, row, textColour), 1);
     return row;
@@ -57,15 +63,16 @@ QWidget* notice(const QString& symbol, const QColor& symbolColour, const QString
 // The phones group's disclosure mark beside its phone: one icon, since a tool button's arrow would take
 // the icon's place.
 QIcon disclosureIcon(bool open, qreal devicePixelRatio) {
-    QPixmap both(QSize(disclosureIconSize.width(), disclosureIconSize.height()) * devicePixelRatio);
+    const QSize size = disclosureIconSize();
+    QPixmap both(size * devicePixelRatio);
     both.setDevicePixelRatio(devicePixelRatio);
     both.fill(Qt::transparent);
     QPainter painter(&both);
-    const int side = disclosureIconSize.height();
+    const int side = size.height();
     painter.drawPixmap(0, 0,
                        ui::icon(open ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"),
                                 ui::secondary(), side, devicePixelRatio));
-    painter.drawPixmap(disclosureIconSize.width() - side, 0,
+    painter.drawPixmap(size.width() - side, 0,
                        ui::icon(QStringLiteral("iphone"), ui::secondary(), side, devicePixelRatio));
     return QIcon(both);
 }
@@ -97,7 +104,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     headerTitle_ = ui::textLabel({}, ui::TextStyle::subheadline, this, ui::secondary());
     headerTitle_->setObjectName(QStringLiteral("headerTitle"));
     names->addWidget(headerTitle_);
-    updated_ = ui::textLabel({}, ui::TextStyle::caption, this, ui::tertiary());
+    updated_ = ui::textLabel({}, ui::TextStyle::caption, this, ui::secondary());
     names->addWidget(updated_);
     header->addLayout(names, 1);
     layout->addLayout(header);
@@ -125,7 +132,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     phonesToggle_->setChecked(true);
     phonesToggle_->setAutoRaise(true);
     phonesToggle_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    phonesToggle_->setIconSize(disclosureIconSize);
+    phonesToggle_->setIconSize(disclosureIconSize());
     phonesToggle_->setFont(ui::font(ui::TextStyle::callout));
     phonesToggle_->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 2px 0; }"));
     auto* toggleRow = new QHBoxLayout;
@@ -198,7 +205,8 @@ void MenuView::render() {
     const MenuViewModel model =
         MenuViewModel::make(state_->status(), state_->phones(), state_->lastError(), state_->serviceStatus());
 
-    shield_->setPixmap(ui::icon(statusSymbol(model.icon), statusColour(model.icon), 26, devicePixelRatioF()));
+    shield_->setPixmap(
+        ui::icon(statusSymbol(model.icon), statusColour(model.icon), ui::scaled(26), devicePixelRatioF()));
     shield_->setAccessibleName(spokenText(model.icon));
     name_->setText(model.macName ? QString::fromStdString(*model.macName) : QStringLiteral("Kestrava"));
     headerTitle_->setText(model.header.title());
@@ -235,13 +243,13 @@ void MenuView::render() {
         notices_->addWidget(box);
     }
     if (const auto& failed = state_->actionError()) {
-        notices_->addWidget(
-            notice(QStringLiteral("xmark.octagon"), ui::red(), *failed, ui::red(), "actionError", this));
+        notices_->addWidget(notice(QStringLiteral("xmark.octagon"), ui::red(), *failed, ui::errorText(),
+                                   "actionError", this));
     }
     if (!model.alert) {
         if (const auto service = state_->serviceStatusText()) {
             notices_->addWidget(notice(QStringLiteral("exclamationmark.circle"), ui::orange(), *service,
-                                       ui::orange(), "serviceStatus", this));
+                                       ui::warningText(), "serviceStatus", this));
         }
     }
     if (model.sleep) {

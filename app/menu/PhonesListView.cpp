@@ -17,6 +17,10 @@
 namespace kestrava::app {
 namespace {
 
+// The removal button's height at the 13 px body text: the style keeps the room around its label fixed, so
+// at a larger font the height is what makes the button grow as its text does.
+constexpr int removalButtonHeight = 21;
+
 QLabel* secondaryLabel(const QString& objectName, const QString& text, ui::TextStyle style, QWidget* parent) {
     QLabel* label = ui::textLabel(text, style, parent, ui::secondary());
     label->setObjectName(objectName);
@@ -79,7 +83,7 @@ QWidget* PhonesListView::makeRow(const PhoneInfo& phone, RelayLink link,
 
     if (settings) {
         auto* symbol = new QLabel(row);
-        symbol->setFixedWidth(24);
+        symbol->setFixedWidth(ui::scaled(24));
         symbol->setAlignment(Qt::AlignCenter);
         symbol->setPixmap(ui::icon(QStringLiteral("iphone"), ui::secondary(),
                                    ui::font(ui::TextStyle::title2).pixelSize(), devicePixelRatioF()));
@@ -107,6 +111,7 @@ QWidget* PhonesListView::makeRow(const PhoneInfo& phone, RelayLink link,
     button->setObjectName(QStringLiteral("revoke"));
     button->setText(uiText("Gỡ…"));
     button->setFont(ui::font(ui::TextStyle::subheadline));
+    button->setMinimumHeight(ui::scaled(removalButtonHeight));
     button->setToolTip(removalToolTip(link));
     layout->addWidget(button, 0, Qt::AlignVCenter);
     // Everything the answer needs is copied into the slot: the dialog's nested event loop may rebuild the

@@ -45,7 +45,7 @@ QWidget* stepRow(OnboardingStep step, const StepState& state, QWidget* parent) {
     symbol->setObjectName(QStringLiteral("symbol"));
     symbol->setPixmap(StatusLine::mark(kindOf(state), ui::font(ui::TextStyle::callout).pixelSize() + 3,
                                        row->devicePixelRatioF()));
-    symbol->setFixedWidth(ui::sized(18).pixelSize());
+    symbol->setFixedWidth(ui::scaled(18));
     symbol->setAlignment(Qt::AlignCenter);
     layout->addWidget(symbol);
     QLabel* title = ui::textLabel(stepTitle(step), ui::TextStyle::callout, row);

@@ -18,9 +18,9 @@ StepHeader::StepHeader(const QString& symbol, const QString& title, const QStrin
     row->setSpacing(14);
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("symbol"));
-    const int side = ui::sized(30).pixelSize() + 6;
+    const int side = ui::scaled(30) + 6;
     image->setPixmap(ui::icon(symbol, ui::accent(), side, devicePixelRatioF()));
-    image->setFixedWidth(ui::sized(40).pixelSize());
+    image->setFixedWidth(ui::scaled(40));
     image->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     row->addWidget(image, 0, Qt::AlignTop);
 

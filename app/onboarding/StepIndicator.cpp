@@ -20,7 +20,7 @@ class Badge final : public QWidget {
 public:
     Badge(OnboardingStep step, bool current, bool done, QWidget* parent)
         : QWidget(parent), step_(step), current_(current), done_(done) {
-        setFixedSize(24, 24);
+        setFixedSize(ui::scaled(24), ui::scaled(24));
     }
 
 protected:
@@ -38,7 +38,7 @@ protected:
         painter.setBrush(fill);
         painter.drawEllipse(rect());
         if (done_) {
-            const int side = 12;
+            const int side = ui::scaled(12);
             painter.drawPixmap((width() - side) / 2, (height() - side) / 2,
                                ui::icon(QStringLiteral("checkmark"), Qt::white, side, devicePixelRatioF()));
             return;

@@ -56,8 +56,8 @@ ApproveSheet::ApproveSheet(QWidget* parent) : QWidget(parent) {
 
     auto* symbol = new QLabel(this);
     symbol->setAlignment(Qt::AlignCenter);
-    symbol->setPixmap(ui::icon(QStringLiteral("iphone.gen3.radiowaves.left.and.right"), ui::accent(), 40,
-                               devicePixelRatioF()));
+    symbol->setPixmap(ui::icon(QStringLiteral("iphone.gen3.radiowaves.left.and.right"), ui::accent(),
+                               ui::scaled(40), devicePixelRatioF()));
     layout->addWidget(symbol);
 
     auto* heading = new QVBoxLayout;
@@ -162,7 +162,8 @@ void ApproveSheet::render(const ApproveViewModel& card, Timestamp now, std::opti
                             .arg(ui::css(ui::tertiary()), ui::css(tint)));
     secondsLeft_->setText(uiText("Còn %1 giây để xác nhận").arg(shown));
     secondsLeft_->setStyleSheet(
-        QStringLiteral("color: %1;").arg(ui::css(isRunningOut(remaining) ? ui::orange() : ui::secondary())));
+        QStringLiteral("color: %1;")
+            .arg(ui::css(isRunningOut(remaining) ? ui::warningText() : ui::secondary())));
     secondsLeft_->setProperty("runningOut", isRunningOut(remaining));
 
     const bool inFlight = deciding.has_value();

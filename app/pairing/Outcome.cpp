@@ -43,7 +43,7 @@ Outcome::Outcome(QWidget* parent) : QWidget(parent) {
 
 void Outcome::render(const QString& symbol, const QColor& tint, const QString& title,
                      const std::optional<QString>& detail) {
-    symbol_->setPixmap(ui::icon(symbol, tint, 44, devicePixelRatioF()));
+    symbol_->setPixmap(ui::icon(symbol, tint, ui::scaled(44), devicePixelRatioF()));
     symbol_->setProperty("symbol", symbol);
     title_->setText(title);
     detail_->setText(detail.value_or(QString()));

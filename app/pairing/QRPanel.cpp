@@ -50,7 +50,7 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     timerRow->setSpacing(6);
     timerRow->addStretch();
     auto* timer = new QLabel(this);
-    timer->setPixmap(ui::icon(QStringLiteral("timer"), ui::secondary(), 14, devicePixelRatioF()));
+    timer->setPixmap(ui::icon(QStringLiteral("timer"), ui::secondary(), ui::scaled(14), devicePixelRatioF()));
     timerRow->addWidget(timer);
     countdown_ = ui::textLabel({}, ui::TextStyle::callout, this, ui::secondary());
     countdown_->setObjectName(QStringLiteral("countdown"));

@@ -9,7 +9,7 @@ void applyApplicationLook(QApplication& application) {
     // The program's file name is in lower case; the name its users know is not.
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Kestrava"));
     QApplication::setWindowIcon(applicationIcon());
-    application.setStyleSheet(buttonStyleSheet());
+    application.setStyleSheet(buttonStyleSheet() + QLatin1Char(' ') + checkBoxStyleSheet());
 }
 
 } // namespace kestrava::app::ui

@@ -1,6 +1,7 @@
 #include "app/ui/BusyIndicator.hpp"
 
 #include "app/ui/Palette.hpp"
+#include "app/ui/Typography.hpp"
 
 #include <QPainter>
 #include <algorithm>
@@ -16,7 +17,7 @@ constexpr int arcDegrees = 270;
 } // namespace
 
 BusyIndicator::BusyIndicator(Size size, QWidget* parent)
-    : QWidget(parent), side_(size == Size::small ? 16 : 32) {
+    : QWidget(parent), side_(scaled(size == Size::small ? 16 : 32)) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     timer_.setInterval(stepMs);
     connect(&timer_, &QTimer::timeout, this, [this] {

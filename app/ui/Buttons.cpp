@@ -17,6 +17,8 @@ constexpr int horizontalPadding = 16;
 constexpr int largeVerticalExtra = 2;
 constexpr int largeHorizontalExtra = 4;
 constexpr int frameWidth = 1;
+// A check box's side at the 13 px body text, as the desktop's style draws it there.
+constexpr int checkBoxSide = 14;
 
 QString padding(int vertical, int horizontal) {
     return QStringLiteral("%1px %2px").arg(vertical).arg(horizontal);
@@ -66,6 +68,10 @@ void makeLarge(QPushButton* button) {
 
 QString buttonStyleSheet() {
     return QStringLiteral("QPushButton { padding: %1; }").arg(padding(verticalPadding, horizontalPadding));
+}
+
+QString checkBoxStyleSheet() {
+    return QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; }").arg(scaled(checkBoxSide));
 }
 
 } // namespace kestrava::app::ui

@@ -16,5 +16,8 @@ void makeLarge(QPushButton* button);
 // The application's style sheet for every push button: the same room around every label, where the
 // desktop's style would leave a long one a few pixels from the edge.
 QString buttonStyleSheet();
+// The application's style sheet for every check box: its box grows with the application font, as the text
+// beside it does.
+QString checkBoxStyleSheet();
 
 } // namespace kestrava::app::ui

@@ -2,6 +2,7 @@
 
 #include "app/runtime/UiText.hpp"
 #include "app/ui/Symbols.hpp"
+#include "app/ui/Typography.hpp"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 namespace kestrava::app::ui {
 namespace {
 
+// At the 13 px body text.
 constexpr int markSide = 14;
 constexpr int gapAfterMark = 5;
 
@@ -18,7 +20,7 @@ constexpr int gapAfterMark = 5;
 
 CopyButton::CopyButton(const QString& label, QWidget* parent) : QPushButton(parent), label_(label) {
     setAutoDefault(false);
-    setIconSize(QSize(markSide + gapAfterMark, markSide));
+    setIconSize(QSize(scaled(markSide) + gapAfterMark, scaled(markSide)));
     connect(this, &QPushButton::clicked, this, &CopyButton::copy);
     int widest = 0;
     for (const bool copied : {true, false}) {
@@ -53,7 +55,7 @@ void CopyButton::render() {
     QPainter painter(&mark);
     painter.drawPixmap(0, 0,
                        ui::icon(copied_ ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"),
-                                palette().color(QPalette::ButtonText), markSide, ratio));
+                                palette().color(QPalette::ButtonText), scaled(markSide), ratio));
     painter.end();
     setIcon(QIcon(mark));
 }

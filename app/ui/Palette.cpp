@@ -13,6 +13,10 @@ QColor windowText(double alpha) {
     return colour;
 }
 
+bool darkWindow() {
+    return QApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
 } // namespace
 
 QColor accent() {
@@ -20,11 +24,24 @@ QColor accent() {
 }
 
 QColor secondary() {
-    return windowText(0.55);
+    return windowText(0.6);
 }
 
 QColor tertiary() {
     return windowText(0.3);
+}
+
+// The same hues as orange() and red(), with their lightness moved until text in them can be read.
+QColor warningText() {
+    return darkWindow() ? orange() : QColor(0x9C, 0x5B, 0x00);
+}
+
+QColor errorText() {
+    return darkWindow() ? QColor(0xFF, 0x73, 0x6B) : destructive();
+}
+
+QColor destructive() {
+    return {0xD8, 0x0B, 0x00};
 }
 
 QColor green() {

@@ -6,14 +6,22 @@
 namespace kestrava::app::ui {
 
 // The interface's colours. The first three follow the application palette (light or dark); the named
-// ones are fixed sRGB values, the same on every desktop. Interface thread.
+// ones are fixed sRGB values, the same on every desktop. Text in any of them stands out from the window's
+// background at least 4.5 to 1. Interface thread.
 
 QColor accent();
 // Text that is less important than its neighbours.
 QColor secondary();
-// Text and marks less important still.
+// Lines, tracks and faded backgrounds; too faint for text.
 QColor tertiary();
 
+// Warnings and errors as text: orange and red, darker on a light window and lighter on a dark one.
+QColor warningText();
+QColor errorText();
+// The background of a button that destroys or repairs, under its white label.
+QColor destructive();
+
+// Marks and shapes: too light for text on a light window.
 QColor green();
 QColor yellow();
 QColor orange();

@@ -48,10 +48,14 @@ QFont font(TextStyle style, QFont::Weight weight) {
 
 QFont sized(double logicalPx, QFont::Weight weight) {
     QFont font = QApplication::font();
-    const double scale = pixelSize(font) / bodyPx;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(logicalPx * scale))));
+    font.setPixelSize(std::max(minimumTextPx, scaled(logicalPx)));
     font.setWeight(weight);
     return font;
+}
+
+int scaled(double logicalPx) {
+    const double scale = pixelSize(QApplication::font()) / bodyPx;
+    return std::max(1, static_cast<int>(std::lround(logicalPx * scale)));
 }
 
 QFont monospaced(QFont base) {

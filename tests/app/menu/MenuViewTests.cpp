@@ -1,4 +1,5 @@
 #include "app/menu/MenuView.hpp"
+#include "app/ui/ApplicationLook.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -9,7 +10,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTest>
+#include <QToolButton>
+#include <map>
 
 namespace kestrava {
 namespace {
@@ -362,6 +366,56 @@ TEST(MenuView, TheAlertHoldsALongMessageToTwoLines) {
     ASSERT_TRUE(shown);
     EXPECT_LT(shown->height(), 3 * QFontMetrics(shown->font()).lineSpacing());
     EXPECT_EQ(shown->toolTip().toStdString(), message);
+}
+
+// Beside text that grows with the desktop's font, the marks and controls grow in proportion: the shield,
+// the alert's and a notice's symbols, the switch's box and a phone's removal button.
+TEST(MenuView, MarksAndControlsGrowWithTheFont) {
+    test::ensureQtApplication();
+    const auto sizesAt = [](int px) {
+        const QFont savedFont = QApplication::font();
+        const QString savedSheet = qApp->styleSheet();
+        QFont desktop = savedFont;
+        desktop.setPixelSize(px);
+        QApplication::setFont(desktop);
+        app::ui::applyApplicationLook(*qApp);
+        std::map<std::string, QSize> sizes;
+        {
+            Panel panel(sleeping(statusOf({ConnectionState::Error{"TLS"}}), true, false, 10), 1,
+                        ServiceStatus::enabled);
+            const auto symbolIn = [&](const char* name) {
+                QWidget* notice = panel.shown<QWidget>(name);
+                for (QLabel* label : notice ? notice->findChildren<QLabel*>() : QList<QLabel*>{}) {
+                    if (!label->pixmap().isNull()) {
+                        return label->pixmap().deviceIndependentSize().toSize();
+                    }
+                }
+                return QSize();
+            };
+            sizes["shield"] = panel.shown<QLabel>("shield")->pixmap().deviceIndependentSize().toSize();
+            sizes["alert symbol"] = symbolIn("alert");
+            sizes["sleep symbol"] = symbolIn("sleep");
+            auto* box = panel.shown<QCheckBox>("pause");
+            QStyleOptionButton option;
+            option.initFrom(box);
+            sizes["switch"] = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).size();
+            auto* removal = panel.menu->findChild<QToolButton*>("revoke");
+            sizes["removal"] = removal->sizeHint().expandedTo(removal->minimumSize());
+        }
+        qApp->setStyleSheet(savedSheet);
+        QApplication::setFont(savedFont);
+        return sizes;
+    };
+    const auto small = sizesAt(12);
+    const auto large = sizesAt(18);
+    for (const auto& [name, size] : small) {
+        SCOPED_TRACE(name);
+        ASSERT_FALSE(size.isEmpty());
+        const QSize grown = large.at(name);
+        EXPECT_NEAR(grown.width() / double(size.width()), 1.5, 0.1) << size.width() << " " << grown.width();
+        EXPECT_NEAR(grown.height() / double(size.height()), 1.5, 0.1)
+            << size.height() << " " << grown.height();
+    }
 }
 
 // The update row is offered only while the updater can check; a check closes the panel first.

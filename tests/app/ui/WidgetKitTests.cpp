@@ -17,7 +17,9 @@
 #include <QPointer>
 #include <QTest>
 #include <chrono>
+#include <cmath>
 #include <set>
+#include <tuple>
 
 namespace kestrava {
 namespace {
@@ -84,6 +86,13 @@ public:
 private:
     QFont saved_;
 };
+
+// The application font at `pixelSize`.
+QFont desktopFont(int pixelSize) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    return font;
+}
 
 // Each symbol fills its square in the colour asked for, at every device pixel ratio; the solid ones carry
 // a white mark; no two look alike; an unknown name is a blank square of the same size.
@@ -240,9 +249,7 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
     test::ensureQtApplication();
     using app::ui::TextStyle;
     {
-        QFont large = QApplication::font();
-        large.setPixelSize(26);
-        const ApplicationFont scoped(large);
+        const ApplicationFont scoped(desktopFont(26));
         EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), 26);
         EXPECT_EQ(app::ui::font(TextStyle::caption).pixelSize(), 20);
         EXPECT_EQ(app::ui::font(TextStyle::title).pixelSize(), 44);
@@ -267,6 +274,67 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
     }
 }
 
+// At the smallest desktop font the windows are checked at, no text style comes out smaller than 10 px.
+TEST(WidgetKit, EveryTextStyleIsReadableAtTheSmallestDesktopFont) {
+    test::ensureQtApplication();
+    using app::ui::TextStyle;
+    const ApplicationFont scoped(desktopFont(12));
+    for (const TextStyle style :
+         {TextStyle::body, TextStyle::callout, TextStyle::subheadline, TextStyle::caption,
+          TextStyle::headline, TextStyle::title3, TextStyle::title2, TextStyle::title}) {
+        EXPECT_GE(app::ui::font(style).pixelSize(), 10) << static_cast<int>(style);
+    }
+}
+
+// The relative luminance of an opaque colour, as the accessibility guidelines define it.
+double luminance(const QColor& colour) {
+    const auto linear = [](double channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+// How far `text`, drawn over the opaque `background` with its own alpha, stands out from it.
+double contrast(const QColor& text, const QColor& background) {
+    const double alpha = text.alphaF();
+    const QColor drawn =
+        QColor::fromRgbF(static_cast<float>(alpha * text.redF() + (1 - alpha) * background.redF()),
+                         static_cast<float>(alpha * text.greenF() + (1 - alpha) * background.greenF()),
+                         static_cast<float>(alpha * text.blueF() + (1 - alpha) * background.blueF()));
+    const double one = luminance(drawn);
+    const double other = luminance(background);
+    return (std::max(one, other) + 0.05) / (std::min(one, other) + 0.05);
+}
+
+// Every coloured text of the kit stands out at least 4.5 to 1 from what it is drawn on, on a light desktop
+// and on a dark one.
+TEST(WidgetKit, ColouredTextStandsOutFromItsBackground) {
+    test::ensureQtApplication();
+    const QPalette saved = QApplication::palette();
+    for (const auto& [desktop, window, windowText] :
+         {std::tuple{"light", QColor(0xEF, 0xEF, 0xEF), QColor(Qt::black)},
+          std::tuple{"dark", QColor(0x31, 0x36, 0x3B), QColor(0xEF, 0xF0, 0xF1)}}) {
+        QPalette palette = saved;
+        palette.setColor(QPalette::Window, window);
+        palette.setColor(QPalette::WindowText, windowText);
+        QApplication::setPalette(palette);
+        const struct {
+            const char* role;
+            QColor text, background;
+        } rows[] = {
+            {"secondary", app::ui::secondary(), window},
+            {"warning", app::ui::warningText(), window},
+            {"error", app::ui::errorText(), window},
+            {"a destructive button's label", Qt::white, app::ui::destructive()},
+        };
+        for (const auto& row : rows) {
+            EXPECT_GE(contrast(row.text, row.background), 4.5) << desktop << ": " << row.role;
+        }
+    }
+    QApplication::setPalette(saved);
+}
+
 // A style sheet colour written by css() comes back from Qt with the same alpha, down to the faintest.
 TEST(WidgetKit, StyleSheetColoursKeepTheirAlpha) {
     test::ensureQtApplication();
@@ -283,11 +351,15 @@ TEST(WidgetKit, StyleSheetColoursKeepTheirAlpha) {
     }
 }
 
-// The spinner turns while it is shown and rests while it is hidden.
+// The spinner grows with the application font, and turns while it is shown and rests while it is hidden.
 TEST(WidgetKit, BusyIndicatorTurnsOnlyWhileShown) {
     test::ensureQtApplication();
+    for (const int px : {13, 26}) {
+        const ApplicationFont scoped(desktopFont(px));
+        const int side = px * 16 / 13;
+        EXPECT_EQ(app::ui::BusyIndicator(app::ui::BusyIndicator::Size::small).sizeHint(), QSize(side, side));
+    }
     app::ui::BusyIndicator spinner(app::ui::BusyIndicator::Size::small);
-    EXPECT_EQ(spinner.sizeHint(), QSize(16, 16));
     const auto changesWithin = [&spinner](std::chrono::milliseconds wait) {
         const QImage before = spinner.grab().toImage();
         test::runQtUntil([] { return false; }, {}, wait);
