@@ -1,4 +1,5 @@
 // The test helpers that every other test leans on: a fault in them would hide faults elsewhere.
+#include "tests/support/OwnNamespace.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestCertificateAuthority.hpp"
 #include "tests/support/TestFiles.hpp"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sched.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +36,17 @@ TEST(TestSupport, TheTrustedAuthorityLiesInAFolderOfItsOwn) {
     ASSERT_EQ(::stat(std::filesystem::path(file).parent_path().c_str(), &folder), 0);
     EXPECT_EQ(folder.st_uid, ::geteuid());
     EXPECT_EQ(folder.st_mode & 07777, 0700u);
+}
+
+// Namespaces of a test's own need no root where the machine lets an ordinary user make a user namespace:
+// inside, the test may change the network and the host name.
+TEST(TestSupport, NamespacesOfItsOwnNeedNoRoot) {
+    if (std::system("unshare --user --map-root-user --net --uts true >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "this machine lets no ordinary user make a user namespace";
+    }
+    const auto bringUpTheLoopback = [] { EXPECT_EQ(std::system("ip link set lo up"), 0); };
+    const auto nameTheHost = [] { return ::sethostname("own", 3) == 0; };
+    EXPECT_TRUE(inOwnNamespace(CLONE_NEWNET | CLONE_NEWUTS, bringUpTheLoopback, nameTheHost));
 }
 
 } // namespace
