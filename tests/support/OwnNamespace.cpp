@@ -1,23 +1,102 @@
 #include "tests/support/OwnNamespace.hpp"
 
+#include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/TestFiles.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <future>
+#include <exception>
 #include <sched.h>
+#include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace kestrava::test {
+namespace {
+
+enum class Made { yes, refused, failed };
+
+// How the child of runInOwnUserNamespace ends.
+constexpr int bodyPassed = 0;
+constexpr int bodyFailed = 1;
+constexpr int namespacesRefused = 2;
+
+// Inside a fresh user namespace: this user seen as its root, so that programs it starts (ip) keep the
+// namespace's capabilities.
+bool mapOwnIdsToRoot(uid_t uid, gid_t gid) {
+    try {
+        writeText("/proc/self/setgroups", "deny");
+        writeText("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+        writeText("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// An ordinary user may make these namespaces only inside a user namespace of its own, which a process of
+// more than one thread cannot enter: `body` runs in a forked child, whose failures the test then reports
+// (GoogleTest prints each as it happens). What the child leaves in the temporary folder goes with it.
+bool runInOwnUserNamespace(int flags, const std::function<void()>& body,
+                           const std::function<bool()>& prepare) {
+    const TemporaryDirectory temporary;
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ADD_FAILURE() << "fork failed";
+        return false;
+    }
+    if (child == 0) {
+        int status = namespacesRefused;
+        try {
+            if (::setenv("TMPDIR", temporary.path().c_str(), 1) == 0 &&
+                ::unshare(CLONE_NEWUSER | flags) == 0 && mapOwnIdsToRoot(uid, gid) && prepare()) {
+                body();
+                status = testing::Test::HasFailure() ? bodyFailed : bodyPassed;
+            }
+        } catch (const std::exception& error) {
+            ADD_FAILURE() << "thrown in the test's own namespaces: " << error.what();
+            status = bodyFailed;
+        } catch (...) {
+            ADD_FAILURE() << "thrown in the test's own namespaces";
+            status = bodyFailed;
+        }
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (exitStatus != bodyPassed && exitStatus != namespacesRefused) {
+        ADD_FAILURE() << "the part of the test in namespaces of its own failed (wait status " << status
+                      << ")";
+    }
+    return exitStatus != namespacesRefused;
+}
+
+} // namespace
 
 bool inOwnNamespace(int flags, const std::function<void()>& body, const std::function<bool()>& prepare) {
-    std::promise<bool> made;
+    Made made = Made::failed;
     std::thread([&] {
-        if (::unshare(flags) != 0 || !prepare()) {
-            made.set_value(false);
-            return;
+        if (::unshare(flags) != 0) {
+            made = errno == EPERM ? Made::refused : Made::failed;
+        } else if (prepare()) {
+            made = Made::yes;
+            body();
         }
-        made.set_value(true);
-        body();
     }).join();
-    return made.get_future().get();
+    if (made == Made::refused) {
+        return runInOwnUserNamespace(flags, body, prepare);
+    }
+    return made == Made::yes;
 }
 
 bool inOwnNetwork(const std::function<void()>& body) {

@@ -5,8 +5,9 @@
 namespace kestrava::test {
 
 // Runs `body` on a thread of its own in namespaces of its own, of the kinds `flags` names (CLONE_NEW...),
-// after `prepare` set them up; sockets that thread opens and programs it starts live there too. False when
-// the namespaces cannot be made (they need root) or `prepare` fails.
+// after `prepare` set them up; sockets that thread opens and programs it starts live there too. For an
+// ordinary user, in a forked child inside a user namespace of its own where the user is root: what `body`
+// changes in memory stays in that child. False when the namespaces cannot be made or `prepare` fails.
 bool inOwnNamespace(
     int flags, const std::function<void()>& body, const std::function<bool()>& prepare = [] { return true; });
 

@@ -1,5 +1,6 @@
 #include "tests/support/TestCertificateAuthority.hpp"
 
+#include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <openssl/bio.h>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace kestrava::test {
 namespace {
@@ -113,23 +113,17 @@ X509* readCertificate(const std::string& text) {
     return certificate;
 }
 
-// The trusted authority's certificate file, removed when the process ends.
+// The trusted authority's certificate file, in a folder of this process's own (no other user can have
+// put a file there first), removed when the process ends.
 class TrustFile {
 public:
-    explicit TrustFile(const std::string& certificatePem)
-        : path_(std::filesystem::temp_directory_path() /
-                ("kestrava-test-ca-" + std::to_string(getpid()) + ".pem")) {
+    explicit TrustFile(const std::string& certificatePem) : path_(folder_ / "authority.pem") {
         writeText(path_, certificatePem);
         check(setenv("SSL_CERT_FILE", path_.c_str(), 1) == 0);
     }
-    ~TrustFile() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
-    TrustFile(const TrustFile&) = delete;
-    TrustFile& operator=(const TrustFile&) = delete;
 
 private:
+    TemporaryDirectory folder_;
     std::filesystem::path path_;
 };
 

@@ -11,9 +11,9 @@ class TestCertificateAuthority {
 public:
     TestCertificateAuthority();
 
-    // The authority this test process trusts: made on first use, its certificate written to a temporary
-    // file and SSL_CERT_FILE pointed at that file before this returns. Call it before any client
-    // connects (FakeRelay does so when it is constructed).
+    // The authority this test process trusts: made on first use, its certificate written to a file in a
+    // temporary folder of the process's own and SSL_CERT_FILE pointed at that file before this returns. Call
+    // it before any client connects (FakeRelay does so when it is constructed).
     static const TestCertificateAuthority& trusted();
 
     // The same authority with a server certificate for `dnsName` alone: a client that connects to

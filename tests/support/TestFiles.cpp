@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <limits>
+#include <stdexcept>
 
 namespace kestrava::test {
 
@@ -12,7 +13,12 @@ std::string fileText(const std::filesystem::path& path) {
 }
 
 void writeText(const std::filesystem::path& path, std::string_view text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
 }
 
 std::size_t occurrences(std::string_view text, std::string_view part) {

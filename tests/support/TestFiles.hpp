@@ -10,7 +10,7 @@ namespace kestrava::test {
 // The whole file; throws when it cannot be read.
 std::string fileText(const std::filesystem::path& path);
 
-// Creates or replaces the file with exactly `text`.
+// Creates or replaces the file with exactly `text`; throws when it cannot.
 void writeText(const std::filesystem::path& path, std::string_view text);
 
 // How often `part` stands in `text`, overlaps included.

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
@@ -258,10 +259,21 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
         EXPECT_EQ(app::ui::font(TextStyle::headline, QFont::Bold).weight(), QFont::Bold);
         EXPECT_EQ(app::ui::font(TextStyle::body).weight(), QFont::Normal);
 
+        // The desktop's fixed family, whose glyphs all advance alike (some such fonts, Noto Sans Mono
+        // among them, do not say they are fixed-pitch).
         const QFont code = app::ui::monospaced(app::ui::font(TextStyle::callout));
         EXPECT_EQ(code.pixelSize(), 24);
-        EXPECT_TRUE(QFontInfo(code).fixedPitch());
-        EXPECT_FALSE(QFontInfo(app::ui::font(TextStyle::callout)).fixedPitch());
+        EXPECT_EQ(QFontInfo(code).family(),
+                  QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family());
+        const auto distinctAdvances = [](const QFont& font) {
+            std::set<qreal> widths;
+            for (const QChar glyph : QStringLiteral("iW0.m")) {
+                widths.insert(QFontMetricsF(font).horizontalAdvance(glyph));
+            }
+            return widths.size();
+        };
+        EXPECT_EQ(distinctAdvances(code), 1u);
+        EXPECT_GT(distinctAdvances(app::ui::font(TextStyle::callout)), 1u);
     }
     {
         QFont points = QApplication::font();
