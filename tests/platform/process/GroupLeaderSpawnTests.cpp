@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <cstddef>
 #include <fcntl.h>
+#include <filesystem>
 #include <future>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <optional>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
