@@ -69,6 +69,13 @@ std::optional<int> reap(pid_t pid) {
     return result == pid ? std::optional(status) : std::nullopt;
 }
 
+// Kills what is left of the group, then reaps its leader. Until then the leader's pid, which is also the
+// group's id, cannot be given to another process.
+void killGroupAndReap(pid_t leader) {
+    ::kill(-leader, SIGKILL);
+    reap(leader);
+}
+
 } // namespace
 
 std::optional<ToolRun> ToolRun::start(const std::filesystem::path& program,
@@ -101,8 +108,7 @@ ToolRun::ToolRun(ToolRun&& other) noexcept
 
 ToolRun::~ToolRun() {
     if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        reap(pid_);
+        killGroupAndReap(pid_);
     }
 }
 
@@ -110,12 +116,12 @@ std::optional<std::string> ToolRun::finish(Clock::time_point deadline) {
     const pid_t pid = std::exchange(pid_, -1);
     std::string text;
     if (!exitNotice_.isOpen() || !waitForExit(exitNotice_.get(), output_, text, deadline)) {
-        ::kill(pid, SIGTERM);
-        if (!exitNotice_.isOpen() ||
-            !waitForExit(exitNotice_.get(), output_, text, Clock::now() + terminateGrace)) {
-            ::kill(pid, SIGKILL); // never leave a zombie behind
+        // The whole group: what the tool started must not outlive it.
+        ::kill(-pid, SIGTERM);
+        if (exitNotice_.isOpen()) {
+            waitForExit(exitNotice_.get(), output_, text, Clock::now() + terminateGrace);
         }
-        reap(pid);
+        killGroupAndReap(pid);
         return std::nullopt;
     }
     readAvailable(output_, text);

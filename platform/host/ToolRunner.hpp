@@ -13,7 +13,8 @@ namespace kestrava::host {
 
 // A program run as a tool: standard error goes to /dev/null, standard input comes from it; the environment
 // and the working folder are the agent's; no other descriptor of the agent reaches it, and it leads a
-// process group of its own. Only the program's own pid is waited for.
+// process group of its own. Only the program's own pid is waited for; what it started is stopped with it
+// when it has to be stopped.
 class ToolRun {
 public:
     using Clock = std::chrono::steady_clock;
@@ -26,12 +27,13 @@ public:
     ToolRun& operator=(ToolRun&&) = delete;
     ToolRun(const ToolRun&) = delete;
     ToolRun& operator=(const ToolRun&) = delete;
-    // A run never finished is killed and reaped.
+    // A run never finished is killed with its group and reaped.
     ~ToolRun();
 
     // What it wrote to standard output, once it has exited with status 0 by `deadline`; otherwise nothing.
-    // One still running at the deadline is asked to end (SIGTERM) and given one second more, then killed,
-    // so this returns at most about a second after the deadline.
+    // One still running at the deadline is asked to end (SIGTERM to its group) and given one second more,
+    // then whatever is left of its group is killed, so this returns at most about a second after the
+    // deadline.
     std::optional<std::string> finish(Clock::time_point deadline);
 
 private:

@@ -1,8 +1,15 @@
 #include "platform/host/ToolRunner.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrava::host {
@@ -28,10 +35,43 @@ TEST(ToolRunner, GivesNothingForAFailedOrMissingProgram) {
     EXPECT_EQ(runTool("/nonexistent/tool", {"-g"}, 2000ms), std::nullopt);
 }
 
-TEST(ToolRunner, StopsAProgramThatOutlivesTheLimit) {
+// Whether a process of the group runs; a zombie, which only waits for its parent, does not count.
+bool groupRuns(pid_t group) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const auto afterName = line.rfind(") ");
+        if (afterName == std::string::npos) {
+            continue;
+        }
+        std::istringstream fields(line.substr(afterName + 2));
+        char state = 0;
+        pid_t parent = 0;
+        pid_t processGroup = 0;
+        if (fields >> state >> parent >> processGroup && processGroup == group && state != 'Z') {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(ToolRunner, StopsAProgramThatOutlivesTheLimitWithEverythingItStarted) {
     EXPECT_EQ(shell("echo early; exec sleep 30", 200ms), std::nullopt);
     // One that ignores SIGTERM is killed after the grace second.
     EXPECT_EQ(shell("trap '' TERM; echo early; exec sleep 30", 200ms), std::nullopt);
+
+    const test::TemporaryDirectory folder;
+    const auto groupFile = folder / "group";
+    EXPECT_EQ(shell("echo $$ > " + groupFile.string() + "; sleep 30 & sleep 30 & wait", 500ms), std::nullopt);
+    const pid_t group = std::stoi(test::fileText(groupFile));
+    // The signals are on their way when the run ends.
+    for (int check = 0; check < 500 && groupRuns(group); ++check) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_FALSE(groupRuns(group));
+    ::kill(-group, SIGKILL);
 }
 
 TEST(ToolRunner, PassesNoDescriptorButTheStandardOnes) {
