@@ -1,8 +1,9 @@
 #include "app/ui/Typography.hpp"
 
+#include "app/ui/Scale.hpp"
+
 #include <QApplication>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
@@ -10,14 +11,11 @@
 namespace kestrava::app::ui {
 namespace {
 
-// The size the style table is written for: the body text's.
-constexpr double bodyPx = 13.0;
-
 double logicalSize(TextStyle style) {
     switch (style) {
     case TextStyle::body:
     case TextStyle::headline:
-        return bodyPx;
+        return referenceBodyPx;
     case TextStyle::callout:
         return 12.0;
     case TextStyle::subheadline:
@@ -31,12 +29,7 @@ double logicalSize(TextStyle style) {
     case TextStyle::title:
         return 22.0;
     }
-    return bodyPx;
-}
-
-// The application font is often given in points; what it measures on screen is what scales.
-int pixelSize(const QFont& font) {
-    return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    return referenceBodyPx;
 }
 
 } // namespace
@@ -48,8 +41,7 @@ QFont font(TextStyle style, QFont::Weight weight) {
 
 QFont sized(double logicalPx, QFont::Weight weight) {
     QFont font = QApplication::font();
-    const double scale = pixelSize(font) / bodyPx;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(logicalPx * scale))));
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(logicalPx * fontScale()))));
     font.setWeight(weight);
     return font;
 }
