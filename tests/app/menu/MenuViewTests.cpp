@@ -1,6 +1,7 @@
 #include "app/menu/MenuView.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
@@ -362,6 +363,25 @@ TEST(MenuView, TheAlertHoldsALongMessageToTwoLines) {
     ASSERT_TRUE(shown);
     EXPECT_LT(shown->height(), 3 * QFontMetrics(shown->font()).lineSpacing());
     EXPECT_EQ(shown->toolTip().toStdString(), message);
+}
+
+// The panel grows with the desktop's font as its text does: a phone's name shown whole at the font the
+// panel is laid out for stays whole with a larger one.
+TEST(MenuView, APhonesNameKeepsItsRoomAsTheFontGrows) {
+    for (const int fontPx : {13, 15, 18}) {
+        SCOPED_TRACE(fontPx);
+        QFont font = QApplication::font();
+        font.setPixelSize(fontPx);
+        const test::ApplicationFont scoped(font);
+        Panel panel(connected(), 0, ServiceStatus::enabled);
+        panel.views.agentAnswers(connected(),
+                                 {{"phone-1", "iPhone 15 Pro của Nguyễn Lan", wallClockNow(), {}}},
+                                 std::nullopt, false);
+        settle();
+        auto* name = panel.shown<app::ui::ElidingLabel>("phoneName");
+        ASSERT_TRUE(name);
+        EXPECT_EQ(name->shownText().toStdString(), name->fullText().toStdString());
+    }
 }
 
 // The update row is offered only while the updater can check; a check closes the panel first.
