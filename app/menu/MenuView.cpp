@@ -9,10 +9,10 @@
 #include "app/ui/Discard.hpp"
 #include "app/ui/Divider.hpp"
 #include "app/ui/Palette.hpp"
-#include "app/ui/Scale.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -79,7 +79,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     : QWidget(parent), state_(std::move(state)), updater_(updater), openWindow_(std::move(openWindow)),
       dismiss_(std::move(dismiss)) {
     setObjectName(QStringLiteral("menu"));
-    setFixedWidth(ui::scaled(panelWidth));
+    setFixedWidth(ui::grownWithFont(panelWidth));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -12,8 +12,7 @@
 #include "app/ui/Buttons.hpp"
 #include "app/ui/Discard.hpp"
 #include "app/ui/Divider.hpp"
-#include "app/ui/Scale.hpp"
-#include "app/ui/ScreenFit.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -187,7 +186,7 @@ OnboardingWindow::OnboardingWindow(std::shared_ptr<AppState> state, Scheduler& s
     : QWidget(parent), state_(std::move(state)), scheduler_(scheduler),
       makeEnvironment_(std::move(makeEnvironment)), pairing_(std::move(pairing)) {
     setWindowTitle(uiText("Hướng dẫn Kestrava"));
-    ui::fixSizeOnScreen(*this, ui::scaled(windowSize));
+    ui::fixSizeOnScreen(*this, ui::grownWithFont(windowSize));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 }
@@ -195,7 +194,7 @@ OnboardingWindow::OnboardingWindow(std::shared_ptr<AppState> state, Scheduler& s
 void OnboardingWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The screen it opens on is known now.
-    ui::fixSizeOnScreen(*this, ui::scaled(windowSize));
+    ui::fixSizeOnScreen(*this, ui::grownWithFont(windowSize));
     if (flow_) {
         return;
     }

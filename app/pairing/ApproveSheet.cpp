@@ -5,10 +5,10 @@
 #include "app/ui/Buttons.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
-#include "app/ui/Scale.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,7 +32,7 @@ QLabel* centredLabel(QWidget* parent) {
 // A button of at least 110 points whose label gives way to a spinner while its answer is on its way.
 QPushButton* answerButton(const QString& text, ui::BusyIndicator*& spinner, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
-    button->setMinimumWidth(ui::scaled(110));
+    button->setMinimumWidth(ui::grownWithFont(110));
     ui::makeLarge(button);
     spinner = new ui::BusyIndicator(ui::BusyIndicator::Size::small, button);
     spinner->hide();
@@ -96,7 +96,7 @@ ApproveSheet::ApproveSheet(QWidget* parent) : QWidget(parent) {
     layout->addLayout(codeBlock);
 
     auto* timeBlock = new QWidget(this);
-    timeBlock->setFixedWidth(ui::scaled(280));
+    timeBlock->setFixedWidth(ui::grownWithFont(280));
     auto* timeLayout = new QVBoxLayout(timeBlock);
     timeLayout->setContentsMargins(0, 0, 0, 0);
     timeLayout->setSpacing(4);

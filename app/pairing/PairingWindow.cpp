@@ -1,7 +1,7 @@
 #include "app/pairing/PairingWindow.hpp"
 
 #include "app/runtime/UiText.hpp"
-#include "app/ui/Scale.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QEvent>
 #include <QVBoxLayout>
@@ -17,7 +17,7 @@ PairingWindow::PairingWindow(std::shared_ptr<AppState> state, std::shared_ptr<Pa
                              QWidget* parent)
     : QWidget(parent) {
     setWindowTitle(uiText("Thêm iPhone"));
-    setFixedWidth(ui::scaled(windowWidth));
+    setFixedWidth(ui::grownWithFont(windowWidth));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);
     view_ = new PairingView(

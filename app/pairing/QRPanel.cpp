@@ -5,11 +5,11 @@
 #include "app/ui/CardFrame.hpp"
 #include "app/ui/CopyButton.hpp"
 #include "app/ui/Palette.hpp"
-#include "app/ui/Scale.hpp"
 #include "app/ui/SelectableLine.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,14 +62,14 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     layout->addLayout(timerRow);
 
     auto* linkBlock = new QWidget(this);
-    linkBlock->setFixedWidth(ui::scaled(linkBlockWidth));
+    linkBlock->setFixedWidth(ui::grownWithFont(linkBlockWidth));
     auto* linkLayout = new QVBoxLayout(linkBlock);
     linkLayout->setContentsMargins(0, 0, 0, 0);
     linkLayout->setSpacing(6);
     QLabel* hint = ui::textLabel(uiText("Không quét được? Dán liên kết này vào Kestrava trên iPhone."),
                                  ui::TextStyle::caption, linkBlock, ui::secondary());
     // Measured at the block's width, not at the panel's.
-    hint->setMaximumWidth(ui::scaled(linkBlockWidth));
+    hint->setMaximumWidth(ui::grownWithFont(linkBlockWidth));
     linkLayout->addWidget(hint);
     auto* linkRow = new QHBoxLayout;
     linkRow->setSpacing(8);

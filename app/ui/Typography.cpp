@@ -1,9 +1,8 @@
 #include "app/ui/Typography.hpp"
 
-#include "app/ui/Scale.hpp"
-
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
@@ -11,11 +10,14 @@
 namespace kestrava::app::ui {
 namespace {
 
+// The size the style table is written for: the body text's.
+constexpr double bodyPx = 13.0;
+
 double logicalSize(TextStyle style) {
     switch (style) {
     case TextStyle::body:
     case TextStyle::headline:
-        return referenceBodyPx;
+        return bodyPx;
     case TextStyle::callout:
         return 12.0;
     case TextStyle::subheadline:
@@ -29,7 +31,12 @@ double logicalSize(TextStyle style) {
     case TextStyle::title:
         return 22.0;
     }
-    return referenceBodyPx;
+    return bodyPx;
+}
+
+// The application font is often given in points; what it measures on screen is what scales.
+int pixelSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
 }
 
 } // namespace
@@ -41,9 +48,14 @@ QFont font(TextStyle style, QFont::Weight weight) {
 
 QFont sized(double logicalPx, QFont::Weight weight) {
     QFont font = QApplication::font();
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(logicalPx * fontScale()))));
+    font.setPixelSize(std::max(minimumTextPx, scaled(logicalPx)));
     font.setWeight(weight);
     return font;
+}
+
+int scaled(double logicalPx) {
+    const double scale = pixelSize(QApplication::font()) / bodyPx;
+    return std::max(1, static_cast<int>(std::lround(logicalPx * scale)));
 }
 
 QFont monospaced(QFont base) {

@@ -15,6 +15,12 @@ enum class TextStyle { body, callout, subheadline, caption, headline, title3, ti
 QFont font(TextStyle style, QFont::Weight weight = QFont::Normal);
 // A font of an explicit size, given as if the body text were 13 px.
 QFont sized(double logicalPx, QFont::Weight weight = QFont::Normal);
+// No text is drawn smaller than this, however small its style or the application font: below it the
+// tone marks of Vietnamese run together.
+constexpr int minimumTextPx = 10;
+// A length given as if the body text were 13 px, in pixels at the application font: the size of a mark or
+// control that stands beside text and grows with it.
+int scaled(double logicalPx);
 // `base` in the system's fixed-pitch family, at the same pixel size.
 QFont monospaced(QFont base);
 

@@ -365,6 +365,17 @@ TEST(MenuView, TheAlertHoldsALongMessageToTwoLines) {
     EXPECT_EQ(shown->toolTip().toStdString(), message);
 }
 
+// The update row is offered only while the updater can check; a check closes the panel first.
+TEST(MenuView, TheUpdateRowFollowsTheUpdater) {
+    int checks = 0;
+    Panel panel(connected(), 0, ServiceStatus::enabled, std::make_unique<Updates>(true, &checks), true);
+    auto* update = panel.shown<QAbstractButton>("checkForUpdates");
+    ASSERT_TRUE(update->isEnabled());
+    update->click();
+    EXPECT_EQ(panel.dismissed, 1);
+    EXPECT_EQ(checks, 1);
+}
+
 // The panel grows with the desktop's font as its text does: a phone's name shown whole at the font the
 // panel is laid out for stays whole with a larger one.
 TEST(MenuView, APhonesNameKeepsItsRoomAsTheFontGrows) {
@@ -382,17 +393,6 @@ TEST(MenuView, APhonesNameKeepsItsRoomAsTheFontGrows) {
         ASSERT_TRUE(name);
         EXPECT_EQ(name->shownText().toStdString(), name->fullText().toStdString());
     }
-}
-
-// The update row is offered only while the updater can check; a check closes the panel first.
-TEST(MenuView, TheUpdateRowFollowsTheUpdater) {
-    int checks = 0;
-    Panel panel(connected(), 0, ServiceStatus::enabled, std::make_unique<Updates>(true, &checks), true);
-    auto* update = panel.shown<QAbstractButton>("checkForUpdates");
-    ASSERT_TRUE(update->isEnabled());
-    update->click();
-    EXPECT_EQ(panel.dismissed, 1);
-    EXPECT_EQ(checks, 1);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "app/pairing/PairingView.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
-#include "app/ui/Scale.hpp"
+#include "app/ui/WindowSize.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -433,7 +433,7 @@ TEST_F(OnboardingWindowTest, TheGuideGrowsWithTheFontAndKeepsThePairingInView) {
         EXPECT_EQ(window->size(), row.size);
         auto* scroll = window->findChild<QScrollArea*>();
         ASSERT_TRUE(scroll);
-        const bool fits = row.size == app::ui::scaled(QSize(620, 660));
+        const bool fits = row.size == app::ui::grownWithFont(QSize(620, 660));
         // Whether the whole of `widget` shows: in the window, and in the part of the page scrolled to.
         const auto inView = [&](QWidget* widget) {
             const QRect shown(scroll->viewport()->mapTo(window.get(), QPoint()), scroll->viewport()->size());

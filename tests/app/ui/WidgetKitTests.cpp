@@ -2,12 +2,9 @@
 #include "app/ui/Discard.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
-#include "app/ui/Scale.hpp"
-#include "app/ui/ScreenFit.hpp"
 #include "app/ui/SelectableLine.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Typography.hpp"
-#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
@@ -73,6 +70,20 @@ bool middleHolds(const QImage& image, const QColor& colour) {
     }
     return false;
 }
+
+// The application font for one test, restored after it.
+class ApplicationFont {
+public:
+    explicit ApplicationFont(const QFont& font) : saved_(QApplication::font()) {
+        QApplication::setFont(font);
+    }
+    ~ApplicationFont() { QApplication::setFont(saved_); }
+    ApplicationFont(const ApplicationFont&) = delete;
+    ApplicationFont& operator=(const ApplicationFont&) = delete;
+
+private:
+    QFont saved_;
+};
 
 // Each symbol fills its square in the colour asked for, at every device pixel ratio; the solid ones carry
 // a white mark; no two look alike; an unknown name is a blank square of the same size.
@@ -231,12 +242,11 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
     {
         QFont large = QApplication::font();
         large.setPixelSize(26);
-        const test::ApplicationFont scoped(large);
+        const ApplicationFont scoped(large);
         EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), 26);
         EXPECT_EQ(app::ui::font(TextStyle::caption).pixelSize(), 20);
         EXPECT_EQ(app::ui::font(TextStyle::title).pixelSize(), 44);
         EXPECT_EQ(app::ui::sized(40).pixelSize(), 80);
-        EXPECT_EQ(app::ui::scaled(QSize(620, 660)), QSize(1240, 1320));
         EXPECT_EQ(app::ui::font(TextStyle::headline).weight(), QFont::DemiBold);
         EXPECT_EQ(app::ui::font(TextStyle::headline, QFont::Bold).weight(), QFont::Bold);
         EXPECT_EQ(app::ui::font(TextStyle::body).weight(), QFont::Normal);
@@ -249,26 +259,12 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
     {
         QFont points = QApplication::font();
         points.setPointSizeF(19.5);
-        const test::ApplicationFont scoped(points);
+        const ApplicationFont scoped(points);
         const int body = QFontInfo(points).pixelSize();
         ASSERT_GT(body, 13);
         EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), body);
         EXPECT_EQ(app::ui::sized(26).pixelSize(), 2 * body);
     }
-    // Smaller text leaves frames as they are.
-    QFont small = QApplication::font();
-    small.setPixelSize(10);
-    const test::ApplicationFont scoped(small);
-    EXPECT_EQ(app::ui::scaled(320), 320);
-}
-
-// A window takes the size it wants where its screen has room for it and its frame, and no more.
-TEST(WidgetKit, AWindowFitsItsScreen) {
-    const QRect screen(1366, 0, 1366, 768);
-    const QMargins frame(1, 37, 1, 1);
-    EXPECT_EQ(app::ui::fittedSize({715, 700}, screen, frame), QSize(715, 700));
-    EXPECT_EQ(app::ui::fittedSize({858, 914}, screen, frame), QSize(858, 730));
-    EXPECT_EQ(app::ui::fittedSize({1400, 400}, screen, frame), QSize(1364, 400));
 }
 
 // A style sheet colour written by css() comes back from Qt with the same alpha, down to the faintest.

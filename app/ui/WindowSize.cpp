@@ -1,4 +1,6 @@
-#include "app/ui/ScreenFit.hpp"
+#include "app/ui/WindowSize.hpp"
+
+#include "app/ui/Typography.hpp"
 
 #include <QScreen>
 #include <QStyle>
@@ -21,6 +23,14 @@ QMargins frameOf(QWidget& window) {
 }
 
 } // namespace
+
+int grownWithFont(int length) {
+    return std::max(length, scaled(length));
+}
+
+QSize grownWithFont(QSize size) {
+    return {grownWithFont(size.width()), grownWithFont(size.height())};
+}
 
 QSize fittedSize(QSize wanted, const QRect& available, const QMargins& frame) {
     const QSize room = available.size().shrunkBy(frame);
