@@ -1,7 +1,6 @@
 #include "app/menu/MenuView.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
-#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
@@ -379,20 +378,22 @@ TEST(MenuView, TheUpdateRowFollowsTheUpdater) {
 // The panel grows with the desktop's font as its text does: a phone's name shown whole at the font the
 // panel is laid out for stays whole with a larger one.
 TEST(MenuView, APhonesNameKeepsItsRoomAsTheFontGrows) {
+    const QFont saved = QApplication::font();
     for (const int fontPx : {13, 15, 18}) {
         SCOPED_TRACE(fontPx);
-        QFont font = QApplication::font();
+        QFont font = saved;
         font.setPixelSize(fontPx);
-        const test::ApplicationFont scoped(font);
+        QApplication::setFont(font);
         Panel panel(connected(), 0, ServiceStatus::enabled);
         panel.views.agentAnswers(connected(),
                                  {{"phone-1", "iPhone 15 Pro của Nguyễn Lan", wallClockNow(), {}}},
                                  std::nullopt, false);
         settle();
-        auto* name = panel.shown<app::ui::ElidingLabel>("phoneName");
-        ASSERT_TRUE(name);
-        EXPECT_EQ(name->shownText().toStdString(), name->fullText().toStdString());
+        const auto* name = panel.shown<app::ui::ElidingLabel>("phoneName");
+        EXPECT_TRUE(name && name->shownText() == name->fullText())
+            << (name ? name->shownText().toStdString() : "no name shown");
     }
+    QApplication::setFont(saved);
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include "app/runtime/UiText.hpp"
 #include "app/ui/WindowSize.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
-#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/ScriptedOnboarding.hpp"
 #include "tests/app-support/ScriptedPairingService.hpp"
@@ -20,6 +19,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -211,6 +211,7 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
         std::vector<QString> shows;
         std::vector<const char*> buttons;
     };
+    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
     const std::vector<Row> rows = {
         {"not yet", [](auto&) {}, false, {uiText("Bật Kestrava Agent")}, {"turnOn"}},
         {"starting", [](auto&) {}, true, {uiText("Đang bật agent…")}, {}},
@@ -423,7 +424,7 @@ TEST_F(OnboardingWindowTest, TheGuideGrowsWithTheFontAndKeepsThePairingInView) {
         ASSERT_NE(screen, screens.end());
         QFont font = QApplication::font();
         font.setPixelSize(row.fontPx);
-        const test::ApplicationFont scoped(font);
+        QApplication::setFont(font);
         views.agentHolds({}, std::nullopt);
         window = std::make_unique<app::OnboardingWindow>(
             views.state, scheduler, [this] { return scripted.environment(); }, pairing);
