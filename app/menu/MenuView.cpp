@@ -12,6 +12,7 @@
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -85,7 +86,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     : QWidget(parent), state_(std::move(state)), updater_(updater), openWindow_(std::move(openWindow)),
       dismiss_(std::move(dismiss)) {
     setObjectName(QStringLiteral("menu"));
-    setFixedWidth(panelWidth);
+    setFixedWidth(ui::grownWithFont(panelWidth));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

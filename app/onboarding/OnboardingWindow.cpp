@@ -2,6 +2,7 @@
 
 #include "app/onboarding/LiveOnboardingEnvironment.hpp"
 #include "app/onboarding/OnboardingSummaryView.hpp"
+#include "app/onboarding/StatusLine.hpp"
 #include "app/onboarding/StepAgentView.hpp"
 #include "app/onboarding/StepFDAView.hpp"
 #include "app/onboarding/StepIndicator.hpp"
@@ -11,7 +12,9 @@
 #include "app/ui/Buttons.hpp"
 #include "app/ui/Discard.hpp"
 #include "app/ui/Divider.hpp"
+#include "app/ui/WindowSize.hpp"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -19,9 +22,13 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kestrava::app {
 namespace {
+
+// The window's size at the body text the interface is laid out for.
+constexpr QSize windowSize(620, 660);
 
 QPushButton* footerButton(const QString& text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -86,11 +93,16 @@ OnboardingContent::~OnboardingContent() {
 }
 
 void OnboardingContent::render() {
-    if (shownStep_ != flow_->step()) {
+    const bool moved = shownStep_ != flow_->step();
+    if (moved) {
         showStep();
     }
     const OnboardingStep step = flow_->step();
     const StepState state = flow_->state(step);
+    if (!moved && shownState_ != state) {
+        revealStatus();
+    }
+    shownState_ = state;
     const bool summary = step == OnboardingStep::summary;
     back_->setVisible(step != OnboardingStep::agent);
     skip_->setVisible(!summary && !state.is(StepState::Kind::done));
@@ -139,6 +151,26 @@ void OnboardingContent::showStep() {
     scroll_->setWidget(holder);
 }
 
+// What an action brought (its outcome, an error) is said in the page's last status line: once the page has
+// laid it out, it is scrolled into view where the window is too low to show the whole page.
+void OnboardingContent::revealStatus() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!page_) {
+                return;
+            }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            const auto lines = page_->findChildren<StatusLine*>();
+            const auto shown = std::find_if(lines.rbegin(), lines.rend(),
+                                            [this](StatusLine* line) { return line->isVisibleTo(page_); });
+            if (shown != lines.rend()) {
+                scroll_->ensureWidgetVisible(*shown);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 void OnboardingContent::pressDefault() {
     for (QPushButton* button : {next_, finish_}) {
         if (button->isVisible() && button->isEnabled()) {
@@ -154,13 +186,15 @@ OnboardingWindow::OnboardingWindow(std::shared_ptr<AppState> state, Scheduler& s
     : QWidget(parent), state_(std::move(state)), scheduler_(scheduler),
       makeEnvironment_(std::move(makeEnvironment)), pairing_(std::move(pairing)) {
     setWindowTitle(uiText("Hướng dẫn Kestrava"));
-    setFixedSize(620, 660);
+    ui::fixSizeOnScreen(*this, ui::grownWithFont(windowSize));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 }
 
 void OnboardingWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // The screen it opens on is known now.
+    ui::fixSizeOnScreen(*this, ui::grownWithFont(windowSize));
     if (flow_) {
         return;
     }

@@ -32,6 +32,7 @@ public:
 private:
     void render();
     void showStep();
+    void revealStatus();
     void pressDefault();
 
     const std::shared_ptr<OnboardingFlow> flow_;
@@ -39,6 +40,7 @@ private:
     const std::shared_ptr<PairingService> pairing_;
     std::shared_ptr<CancelToken> poll_;
     std::optional<OnboardingStep> shownStep_;
+    std::optional<StepState> shownState_;
 
     QScrollArea* scroll_;
     QPointer<QWidget> page_;

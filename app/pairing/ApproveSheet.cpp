@@ -8,6 +8,7 @@
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,10 +29,10 @@ QLabel* centredLabel(QWidget* parent) {
     return label;
 }
 
-// A button of at least 110 px whose label gives way to a spinner while its answer is on its way.
+// A button of at least 110 points whose label gives way to a spinner while its answer is on its way.
 QPushButton* answerButton(const QString& text, ui::BusyIndicator*& spinner, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
-    button->setMinimumWidth(110);
+    button->setMinimumWidth(ui::grownWithFont(110));
     ui::makeLarge(button);
     spinner = new ui::BusyIndicator(ui::BusyIndicator::Size::small, button);
     spinner->hide();
@@ -95,7 +96,7 @@ ApproveSheet::ApproveSheet(QWidget* parent) : QWidget(parent) {
     layout->addLayout(codeBlock);
 
     auto* timeBlock = new QWidget(this);
-    timeBlock->setFixedWidth(280);
+    timeBlock->setFixedWidth(ui::grownWithFont(280));
     auto* timeLayout = new QVBoxLayout(timeBlock);
     timeLayout->setContentsMargins(0, 0, 0, 0);
     timeLayout->setSpacing(4);

@@ -4,6 +4,7 @@
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -18,7 +19,7 @@ QLabel* centred(const QString& name, ui::TextStyle style, QWidget* parent, const
     label->setObjectName(name);
     label->setAlignment(Qt::AlignCenter);
     // So that its height is measured at the width it gets, not at the wider one around it.
-    label->setMaximumWidth(outcomeWidth);
+    label->setMaximumWidth(ui::grownWithFont(outcomeWidth));
     return label;
 }
 
@@ -26,7 +27,7 @@ QLabel* centred(const QString& name, ui::TextStyle style, QWidget* parent, const
 
 Outcome::Outcome(QWidget* parent) : QWidget(parent) {
     // Fixed rather than at most: wrapped texts then take the height they need.
-    setFixedWidth(outcomeWidth);
+    setFixedWidth(ui::grownWithFont(outcomeWidth));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 24, 0, 24);
     layout->setSpacing(10);

@@ -1,6 +1,7 @@
 #include "app/pairing/PairingWindow.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QEvent>
 #include <QVBoxLayout>
@@ -16,7 +17,7 @@ PairingWindow::PairingWindow(std::shared_ptr<AppState> state, std::shared_ptr<Pa
                              QWidget* parent)
     : QWidget(parent) {
     setWindowTitle(uiText("Thêm iPhone"));
-    setFixedWidth(windowWidth);
+    setFixedWidth(ui::grownWithFont(windowWidth));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);
     view_ = new PairingView(
@@ -36,7 +37,7 @@ bool PairingWindow::event(QEvent* event) {
 void PairingWindow::fitHeight() {
     // The height its wrapped texts need at the window's width: a layout's plain size hint asks each text
     // for its own preferred width and comes out short.
-    const int height = layout()->totalHeightForWidth(windowWidth);
+    const int height = layout()->totalHeightForWidth(width());
     setFixedHeight(height >= 0 ? height : layout()->totalSizeHint().height());
 }
 

@@ -9,6 +9,7 @@
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,7 @@
 namespace kestrava::app {
 namespace {
 
+// The code is a picture to scan, not text: its size does not follow the font.
 constexpr int codeSide = 320;
 constexpr int linkBlockWidth = 360;
 
@@ -60,14 +62,14 @@ QRPanel::QRPanel(bool showsTitle, QWidget* parent) : QWidget(parent) {
     layout->addLayout(timerRow);
 
     auto* linkBlock = new QWidget(this);
-    linkBlock->setFixedWidth(linkBlockWidth);
+    linkBlock->setFixedWidth(ui::grownWithFont(linkBlockWidth));
     auto* linkLayout = new QVBoxLayout(linkBlock);
     linkLayout->setContentsMargins(0, 0, 0, 0);
     linkLayout->setSpacing(6);
     QLabel* hint = ui::textLabel(uiText("Không quét được? Dán liên kết này vào Kestrava trên iPhone."),
                                  ui::TextStyle::caption, linkBlock, ui::secondary());
     // Measured at the block's width, not at the panel's.
-    hint->setMaximumWidth(linkBlockWidth);
+    hint->setMaximumWidth(ui::grownWithFont(linkBlockWidth));
     linkLayout->addWidget(hint);
     auto* linkRow = new QHBoxLayout;
     linkRow->setSpacing(8);

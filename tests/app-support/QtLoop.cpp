@@ -3,20 +3,42 @@
 #include "app/runtime/Translations.hpp"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <thread>
 
 namespace kestrava::test {
+namespace {
+
+// The offscreen platform reads its screens from a file named in its arguments, once, as it starts.
+constexpr char offscreenScreens[] = R"({"screens": [
+    {"name": "primary", "x": 0, "y": 0, "width": 800, "height": 800},
+    {"name": "netbook", "x": 800, "y": 0, "width": 1024, "height": 600},
+    {"name": "desktop", "x": 1824, "y": 0, "width": 1920, "height": 1080}]})";
+
+} // namespace
+
 void ensureQtApplication() {
     if (!QCoreApplication::instance()) {
         // Widgets need a QApplication, and tests have no screen unless one is asked for.
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QTemporaryDir folder;
+        const bool offscreen = !qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+        if (offscreen) {
+            QFile screens(folder.filePath(QStringLiteral("screens.json")));
+            if (!screens.open(QIODevice::WriteOnly) || screens.write(offscreenScreens) < 0) {
+                qFatal("the offscreen screens cannot be written");
+            }
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
         }
         static int argc = 1;
         static char name[] = "app-tests";
         static char* argv[] = {name, nullptr};
         // Never destroyed: a QApplication torn down among the program's exit handlers crashes in Qt.
         auto* application = new QApplication(argc, argv);
+        if (offscreen) {
+            // Read by now; programs the tests start get the plain platform.
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
         // As the program does at its start: every test, whichever runs first, sees the texts a user sees.
         if (!app::installTranslations(*application)) {
             qFatal("the translated texts cannot be loaded");

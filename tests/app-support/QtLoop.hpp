@@ -6,7 +6,9 @@
 namespace kestrava::test {
 
 // The program's QApplication, made on first use as the application makes its own (with the built-in
-// catalogue of texts), on the offscreen platform unless QT_QPA_PLATFORM names another.
+// catalogue of texts), on the offscreen platform unless QT_QPA_PLATFORM names another. The offscreen
+// platform then has three screens side by side: "primary", 800 by 800 like its default one, where windows
+// open; "netbook", 1024 by 600; and "desktop", 1920 by 1080.
 void ensureQtApplication();
 
 // Runs the Qt event loop of this thread (making the program's QApplication on first use), and

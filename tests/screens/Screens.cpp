@@ -7,6 +7,8 @@
 #include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
 #include "app/onboarding/OnboardingWindow.hpp"
+#include "app/onboarding/StepPairView.hpp"
+#include "app/pairing/PairingView.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/ui/ApplicationLook.hpp"
@@ -388,6 +390,13 @@ void onboardingWindows() {
     onboarding("pair-qr", none, skipping(3));
     onboarding("pair-done", none, skipping(3, [](app::OnboardingWindow& window) {
                    window.flow()->setPairState(app::StepState::done());
+               }));
+    // A phone approved in place: the outcome, and the line that says the step is done.
+    onboarding("pair-approved", none, skipping(3, [](app::OnboardingWindow& window) {
+                   auto* page = qobject_cast<app::StepPairView*>(window.content()->page());
+                   page->pairing()->model()->observe(waiting("iPhone của Lan", 300s));
+                   settle();
+                   click(window, "allow");
                }));
     onboarding(
         "summary-ready",

@@ -429,5 +429,26 @@ TEST(MenuView, TheUpdateRowFollowsTheUpdater) {
     EXPECT_EQ(checks, 1);
 }
 
+// The panel grows with the desktop's font as its text does: a phone's name shown whole at the font the
+// panel is laid out for stays whole with a larger one.
+TEST(MenuView, APhonesNameKeepsItsRoomAsTheFontGrows) {
+    const QFont saved = QApplication::font();
+    for (const int fontPx : {13, 15, 18}) {
+        SCOPED_TRACE(fontPx);
+        QFont font = saved;
+        font.setPixelSize(fontPx);
+        QApplication::setFont(font);
+        Panel panel(connected(), 0, ServiceStatus::enabled);
+        panel.views.agentAnswers(connected(),
+                                 {{"phone-1", "iPhone 15 Pro của Nguyễn Lan", wallClockNow(), {}}},
+                                 std::nullopt, false);
+        settle();
+        const auto* name = panel.shown<app::ui::ElidingLabel>("phoneName");
+        EXPECT_TRUE(name && name->shownText() == name->fullText())
+            << (name ? name->shownText().toStdString() : "no name shown");
+    }
+    QApplication::setFont(saved);
+}
+
 } // namespace
 } // namespace kestrava

@@ -5,6 +5,7 @@
 #include "app/pairing/PairingView.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/ui/WindowSize.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/ScriptedOnboarding.hpp"
@@ -18,6 +19,10 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 namespace kestrava {
@@ -206,6 +211,7 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
         std::vector<QString> shows;
         std::vector<const char*> buttons;
     };
+    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
     const std::vector<Row> rows = {
         {"not yet", [](auto&) {}, false, {uiText("Bật Kestrava Agent")}, {"turnOn"}},
         {"starting", [](auto&) {}, true, {uiText("Đang bật agent…")}, {}},
@@ -390,6 +396,78 @@ TEST_F(OnboardingWindowTest, ThePairingStepSharesTheOneAttempt) {
     other.close();
     wait();
     EXPECT_EQ(pairing->calls, (std::vector<std::string>{"open", "open", "cancel"}));
+}
+
+// The guide grows with the desktop's font as its text does, on a screen with room for it: every page shows
+// whole at 15 px. On a screen too low for it the window fits the screen and its page scrolls. Either way,
+// after a pairing approved in place, the line that says so and, once another pairing is offered, its link
+// are in view.
+TEST_F(OnboardingWindowTest, TheGuideGrowsWithTheFontAndKeepsThePairingInView) {
+    struct Row {
+        int fontPx;
+        const char* screen;
+        QSize size;
+    };
+    const std::vector<Row> rows = {
+        {15, "desktop", {715, 762}},
+        {18, "desktop", {858, 914}},
+        {18, "netbook", {858, 596}}, // 600 less the platform's frame
+    };
+    pairing->window = app::AgentClient::PairingWindow{"kestrava://pair?v=1&d=dev-1", wallClockNow() + 300s,
+                                                      views.client->liveConnection()};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.fontPx) + " px on the " + row.screen + " screen");
+        const auto screens = QGuiApplication::screens();
+        const auto screen = std::find_if(screens.begin(), screens.end(), [&](QScreen* candidate) {
+            return candidate->name() == QLatin1String(row.screen);
+        });
+        ASSERT_NE(screen, screens.end());
+        QFont font = QApplication::font();
+        font.setPixelSize(row.fontPx);
+        QApplication::setFont(font);
+        views.agentHolds({}, std::nullopt);
+        window = std::make_unique<app::OnboardingWindow>(
+            views.state, scheduler, [this] { return scripted.environment(); }, pairing);
+        window->setScreen(*screen);
+        window->move((*screen)->availableGeometry().topLeft());
+        show();
+        EXPECT_EQ(window->size(), row.size);
+        auto* scroll = window->findChild<QScrollArea*>();
+        ASSERT_TRUE(scroll);
+        const bool fits = row.size == app::ui::grownWithFont(QSize(620, 660));
+        // Whether the whole of `widget` shows: in the window, and in the part of the page scrolled to.
+        const auto inView = [&](QWidget* widget) {
+            const QRect shown(scroll->viewport()->mapTo(window.get(), QPoint()), scroll->viewport()->size());
+            const QRect placed(widget->mapTo(window.get(), QPoint()), widget->size());
+            return widget->isVisibleTo(window.get()) && shown.intersected(window->rect()).contains(placed);
+        };
+        for (int step = 0; step < 3; ++step) {
+            EXPECT_TRUE(!fits || scroll->verticalScrollBar()->maximum() == 0) << step;
+            moveOn();
+        }
+        ASSERT_EQ(window->flow()->step(), OnboardingStep::pair);
+
+        views.agentHolds({}, PendingPairingInfo{"req-1", "iPhone của Lan", "482913",
+                                                millisecondsSince1970(wallClockNow() + 300s)});
+        wait();
+        press("allow");
+        ASSERT_EQ(window->flow()->pairState(), StepState::done());
+        const auto paired = visible<app::StatusLine>("paired");
+        ASSERT_EQ(paired.size(), 1u);
+        EXPECT_TRUE(inView(paired.front()));
+        EXPECT_TRUE(inView(visible<QLabel>("outcomeTitle").at(0)));
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum() == 0, fits);
+
+        press("again");
+        const auto links = visible<QWidget>("link");
+        ASSERT_EQ(links.size(), 1u);
+        EXPECT_TRUE(inView(links.front()));
+        EXPECT_TRUE(inView(paired.front()));
+        moveOn();
+        EXPECT_TRUE(!fits || scroll->verticalScrollBar()->maximum() == 0);
+        window->close();
+        wait();
+    }
 }
 
 // The summary: a row per working step with its state, and a box per warning in the flow's order.
