@@ -28,8 +28,9 @@ public:
     // on the reading thread, why a connection that was made has ended, whichever end ended it: the agent,
     // a failure, or this client's own invalidate() or destructor.
     explicit AgentXPCClient(const std::filesystem::path& path, OnError onClosed = {});
-    // Invalidates; the threads end before the client is gone (the reading one soon after, when it is the
-    // one letting go).
+    // Invalidates, and every call in flight has heard and `onClosed` too by the time it returns, wherever
+    // it runs, inside one of the client's own callbacks included: nothing is called after it. The threads
+    // end before the client is gone (the one letting go of it, when it is one of them, right after).
     ~AgentXPCClient();
     AgentXPCClient(const AgentXPCClient&) = delete;
     AgentXPCClient& operator=(const AgentXPCClient&) = delete;
