@@ -17,7 +17,8 @@ namespace kestrava {
 // thread of the client, are matched to their calls by id. When the connection fails, or cannot be made,
 // or the socket's peer runs as another user, every call in flight or still queued and every later one
 // gets `onError` instead of its reply. Callbacks run on the reading thread, or on the caller's for a call
-// that fails at once; they must not throw.
+// that fails at once; they must not throw. They may hold the last reference to the client, and may destroy
+// it.
 class AgentXPCClient {
 public:
     using OnError = std::function<void(const std::string& reason)>;
