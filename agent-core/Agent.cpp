@@ -8,6 +8,7 @@
 #include "agent-core/runtime/AgentVersion.hpp"
 #include "agent-core/runtime/GlobalQueue.hpp"
 #include "agent-core/runtime/Log.hpp"
+#include "agent-core/state/AtomicWrite.hpp"
 #include "agent-core/state/DataLocations.hpp"
 #include "agent-core/state/IdentityError.hpp"
 #include "agent-core/state/KeychainIdentity.hpp"
@@ -208,8 +209,14 @@ void Agent::powerSourceChanged() {
 }
 
 void Agent::saveConfig() {
-    const std::lock_guard saving(configSaveLock_);
-    liveConfig().save(configPath_);
+    std::optional<files::FileError> unflushed;
+    {
+        const std::lock_guard saving(configSaveLock_);
+        unflushed = liveConfig().save(configPath_);
+    }
+    if (unflushed) {
+        logUnflushedFolder(*unflushed);
+    }
 }
 
 Config Agent::liveConfig() {

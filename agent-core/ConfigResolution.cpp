@@ -2,6 +2,7 @@
 #include "agent-core/AgentStartupError.hpp"
 #include "agent-core/relay/BackendURL.hpp"
 #include "agent-core/runtime/Log.hpp"
+#include "agent-core/state/AtomicWrite.hpp"
 #include "agent-core/state/StoredFileLimit.hpp"
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
@@ -67,6 +68,14 @@ std::optional<Config> readStored(const std::filesystem::path& configPath) {
     return std::nullopt;
 }
 
+// Start-up holds no lock here: a folder that could not be flushed is logged at once.
+Config saved(const Config& config, const std::filesystem::path& configPath) {
+    if (const auto unflushed = config.save(configPath)) {
+        logUnflushedFolder(*unflushed);
+    }
+    return config;
+}
+
 } // namespace
 
 Config Agent::resolveConfig(const std::vector<std::string>& arguments,
@@ -92,16 +101,12 @@ Config Agent::resolveConfig(const std::vector<std::string>& arguments,
         if (phones > 0) {
             throw AgentStartupError::backendChangeRefused(phones);
         }
-        Config moved{*override, std::nullopt, stored->macName, stored->monitoringPaused};
-        moved.save(configPath);
-        return moved;
+        return saved({*override, std::nullopt, stored->macName, stored->monitoringPaused}, configPath);
     }
     if (phones > 0) {
         throw AgentStartupError::configLostWithPhones(phones);
     }
-    Config fresh{override.value_or(BackendURL::defaultURL()), std::nullopt, macName, false};
-    fresh.save(configPath);
-    return fresh;
+    return saved({override.value_or(BackendURL::defaultURL()), std::nullopt, macName, false}, configPath);
 }
 
 } // namespace kestrava

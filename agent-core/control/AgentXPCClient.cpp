@@ -18,6 +18,9 @@
 namespace kestrava {
 namespace {
 
+// Why a connection ended when its socket did, whichever end closed it.
+constexpr const char* closedReason = "connection to the agent closed";
+
 const json::Value& onlyValue(const json::Array& values, std::size_t count, std::size_t index) {
     if (values.size() != count) {
         throw ControlProtocolError("a control reply with another number of values");
@@ -81,7 +84,11 @@ struct AgentXPCClient::Link {
 
     void readReplies();
     void writeRequests();
+    // Fails every call in flight or queued, and ends the socket; `reportFailures` then tells them.
     void fail(const std::string& reason);
+    // Runs each failed call's onError, then onClosed once: one at a time and outside the lock, so that a
+    // client destroyed by one of them can tell the rest itself before its destructor returns.
+    void reportFailures();
     // Ends both directions of the socket; the reader then fails what is left. The caller holds `lock`.
     void shutDown();
 
@@ -94,6 +101,8 @@ struct AgentXPCClient::Link {
     std::int64_t lastId = 0;               // guarded by lock
     std::map<std::int64_t, Call> inFlight; // guarded by lock
     std::deque<Request> unwritten;         // guarded by lock: in call order, the first one being written
+    std::deque<OnError> unreported;        // guarded by lock: of the calls failed, not yet told
+    bool closedReported = false;           // guarded by lock
 };
 
 AgentXPCClient::AgentXPCClient(const std::filesystem::path& path, OnError onClosed)
@@ -121,17 +130,24 @@ AgentXPCClient::AgentXPCClient(const std::filesystem::path& path, OnError onClos
 
 AgentXPCClient::~AgentXPCClient() {
     invalidate();
-    // The writer calls nobody back, so it is never the one letting go here.
-    if (writer_.joinable()) {
-        writer_.join();
-    }
-    if (reader_.joinable()) {
-        // Let go inside one of its own callbacks: the reader ends by itself right after.
-        if (reader_.get_id() == std::this_thread::get_id()) {
-            reader_.detach();
-        } else {
-            reader_.join();
+    // A thread that lets go of the client itself, inside a callback or by dropping one, ends right after.
+    const auto finish = [](std::thread& thread) {
+        if (!thread.joinable()) {
+            return;
         }
+        if (thread.get_id() == std::this_thread::get_id()) {
+            thread.detach();
+        } else {
+            thread.join();
+        }
+    };
+    finish(writer_);
+    const bool onReader = reader_.get_id() == std::this_thread::get_id();
+    finish(reader_);
+    if (onReader) {
+        // Joining would have let the reader tell every failure; nothing may be told once this returns.
+        link_->fail(closedReason);
+        link_->reportFailures();
     }
 }
 
@@ -216,18 +232,23 @@ void AgentXPCClient::send(const std::string& method, json::Array arguments,
 }
 
 void AgentXPCClient::Link::writeRequests() {
-    std::unique_lock held(lock);
     while (true) {
-        queued.wait(held, [&] { return shut || !unwritten.empty(); });
-        if (shut) {
-            return;
+        std::string frame;
+        {
+            std::unique_lock held(lock);
+            queued.wait(held, [&] { return shut || !unwritten.empty(); });
+            if (shut) {
+                return;
+            }
+            frame = unwritten.front().frame;
         }
         // Written without the lock: callers queue and the reader matches replies while the agent is slow
         // to read.
-        const std::string frame = unwritten.front().frame;
-        held.unlock();
         const bool written = writeControlFrame(socket.get(), frame);
-        held.lock();
+        // Declared before the lock, so destroyed after it is released: it may hold the last reference to
+        // the client.
+        OnError sent;
+        const std::lock_guard held(lock);
         if (!written) {
             // The reader meets the same end and fails what is still queued.
             shutDown();
@@ -235,31 +256,30 @@ void AgentXPCClient::Link::writeRequests() {
         if (shut) {
             return;
         }
+        sent = std::move(unwritten.front().onError);
         unwritten.pop_front();
     }
 }
 
 void AgentXPCClient::Link::readReplies() {
-    std::string reason = "connection to the agent closed";
+    std::string reason = closedReason;
     try {
         while (const auto frame = readControlFrame(socket.get())) {
             const ControlReply reply = ControlReply::decode(*frame);
-            std::optional<Call> call;
+            // Taken out under the lock and destroyed after it: it may hold the last reference to the client.
+            decltype(inFlight)::node_type call;
             {
                 const std::lock_guard held(lock);
-                if (const auto found = inFlight.find(reply.id); found != inFlight.end()) {
-                    call = std::move(found->second);
-                    inFlight.erase(found);
-                }
+                call = inFlight.extract(reply.id);
             }
             if (!call) {
                 throw ControlProtocolError("a control reply to no call in flight");
             }
             try {
-                call->reply(reply.values);
+                call.mapped().reply(reply.values);
             } catch (const ControlProtocolError& error) {
-                if (call->onError) {
-                    call->onError(error.what());
+                if (call.mapped().onError) {
+                    call.mapped().onError(error.what());
                 }
                 throw;
             }
@@ -268,34 +288,50 @@ void AgentXPCClient::Link::readReplies() {
         reason = error.what();
     }
     fail(reason);
-    if (onClosed) {
-        onClosed(reason);
-    }
+    reportFailures();
 }
 
 void AgentXPCClient::Link::fail(const std::string& reason) {
+    // Declared before the lock, so destroyed after it is released: the calls' replies may hold the last
+    // reference to the client.
     std::map<std::int64_t, Call> failed;
-    std::deque<Request> notSent;
-    {
-        const std::lock_guard held(lock);
-        if (!failure) {
-            failure = reason;
-        }
-        failed = std::move(inFlight);
-        inFlight.clear();
-        notSent = std::move(unwritten);
-        unwritten.clear();
-        shutDown();
+    const std::lock_guard held(lock);
+    if (!failure) {
+        failure = reason;
     }
+    failed = std::exchange(inFlight, {});
     for (auto& [id, call] : failed) {
         if (call.onError) {
-            call.onError(reason);
+            unreported.push_back(std::move(call.onError));
         }
     }
-    for (const Request& request : notSent) {
+    for (Request& request : unwritten) {
         if (request.onError) {
-            request.onError(reason);
+            unreported.push_back(std::move(request.onError));
         }
+    }
+    unwritten.clear();
+    shutDown();
+}
+
+void AgentXPCClient::Link::reportFailures() {
+    while (true) {
+        OnError next;
+        std::string reason;
+        {
+            const std::lock_guard held(lock);
+            reason = failure.value();
+            if (!unreported.empty()) {
+                next = std::move(unreported.front());
+                unreported.pop_front();
+            } else if (!std::exchange(closedReported, true)) {
+                next = onClosed;
+            }
+        }
+        if (!next) {
+            return;
+        }
+        next(reason);
     }
 }
 

@@ -17,7 +17,8 @@ namespace kestrava {
 // thread of the client, are matched to their calls by id. When the connection fails, or cannot be made,
 // or the socket's peer runs as another user, every call in flight or still queued and every later one
 // gets `onError` instead of its reply. Callbacks run on the reading thread, or on the caller's for a call
-// that fails at once; they must not throw.
+// that fails at once; they must not throw. They may hold the last reference to the client, and may destroy
+// it.
 class AgentXPCClient {
 public:
     using OnError = std::function<void(const std::string& reason)>;
@@ -28,8 +29,9 @@ public:
     // on the reading thread, why a connection that was made has ended, whichever end ended it: the agent,
     // a failure, or this client's own invalidate() or destructor.
     explicit AgentXPCClient(const std::filesystem::path& path, OnError onClosed = {});
-    // Invalidates; the threads end before the client is gone (the reading one soon after, when it is the
-    // one letting go).
+    // Invalidates, and every call in flight has heard and `onClosed` too by the time it returns, wherever
+    // it runs, inside one of the client's own callbacks included: nothing is called after it. The threads
+    // end before the client is gone (the one letting go of it, when it is one of them, right after).
     ~AgentXPCClient();
     AgentXPCClient(const AgentXPCClient&) = delete;
     AgentXPCClient& operator=(const AgentXPCClient&) = delete;

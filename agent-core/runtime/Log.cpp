@@ -57,9 +57,34 @@ void closeFile(LogState& log) {
     }
 }
 
+std::string formatLine(LogLevel level, std::string_view message) {
+    std::string line = iso8601::format(wallClockNow());
+    line += level == LogLevel::info ? " INFO " : level == LogLevel::warning ? " WARN " : " ERROR ";
+    line += message;
+    line += '\n';
+    return line;
+}
+
+// Why an existing file is not the log's: only a regular file of this user is written. A link would send
+// the lines elsewhere, a FIFO without a reader would block every line, and another user's file would
+// show them to that user, who could also have put their own lines in it.
+std::optional<std::string> refusal(int handle) {
+    struct stat status {};
+    if (::fstat(handle, &status) != 0) {
+        return files::errorText(errno);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return "not a regular file";
+    }
+    if (status.st_uid != ::geteuid()) {
+        return "owned by uid " + std::to_string(status.st_uid) + ", not by this user";
+    }
+    return std::nullopt;
+}
+
 // Opens the file for appending, so another process's lines are never overwritten; only a file this
-// call creates gets 0600, an existing one keeps its permissions. Only a regular file is written: a link
-// would send the lines elsewhere, and a FIFO without a reader would block every line.
+// call creates gets 0600, an existing one keeps its permissions. A file that cannot be opened, or is
+// refused, is named in one line on standard error, and the lines then go there only.
 void openFile(LogState& log) {
     if (!log.fileURL) {
         return;
@@ -67,15 +92,22 @@ void openFile(LogState& log) {
     closeFile(log);
     const char* path = log.fileURL->c_str();
     int handle = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    std::optional<std::string> problem;
     if (handle >= 0) {
         ::fchmod(handle, 0600);
     } else {
         handle = ::open(path, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        struct stat status {};
-        if (handle >= 0 && (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode))) {
+        problem = handle >= 0      ? refusal(handle)
+                  : errno == ELOOP ? "a symbolic link"
+                                   : files::errorText(errno);
+    }
+    if (problem) {
+        if (handle >= 0) {
             ::close(handle);
-            handle = -1;
         }
+        writeAll(STDERR_FILENO,
+                 formatLine(LogLevel::error, "not logging to " + log.fileURL->string() + ": " + *problem));
+        return;
     }
     log.handle = handle;
 }
@@ -113,10 +145,7 @@ void writeLine(LogState& log, std::string_view line) {
 
 void log(LogLevel level, std::string_view message) {
     try {
-        std::string line = iso8601::format(wallClockNow());
-        line += level == LogLevel::info ? " INFO " : level == LogLevel::warning ? " WARN " : " ERROR ";
-        line += message;
-        line += '\n';
+        const std::string line = formatLine(level, message);
         LogState& shared = state();
         const std::lock_guard guard(shared.lock);
         writeLine(shared, line);
@@ -140,8 +169,11 @@ const fs::path& defaultURL() {
 void configure(const fs::path& fileURL) {
     LogState& log = state();
     const std::lock_guard guard(log.lock);
-    std::error_code ignored;
-    fs::create_directories(fileURL.parent_path(), ignored);
+    try {
+        files::createDirectories(fileURL.parent_path(), 0700);
+    } catch (const files::FileError&) {
+        // The file cannot be opened then, and the line that says so names it.
+    }
     log.fileURL = fileURL;
     openFile(log);
 }

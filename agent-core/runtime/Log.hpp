@@ -17,8 +17,9 @@ namespace Log {
 // The log file: "agent.log" in the agent's folder of the user's state folder.
 const std::filesystem::path& defaultURL();
 
-// Creates the file's folder and opens the file (creating it with 0600); until then lines go to
-// standard error only, and if opening fails they keep doing so.
+// Creates the file's missing folders (0700) and opens the file (creating it with 0600); until then lines
+// go to standard error only. A file that cannot be opened, or that is not a regular file of this user, is
+// named in one line on standard error, and the lines keep going there only.
 void configure(const std::filesystem::path& fileURL);
 
 // Lines that bring the file to this size or more move it aside to ".1" (and ".1" to ".2").

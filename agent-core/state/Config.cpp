@@ -5,11 +5,9 @@
 
 namespace kestrava {
 
-void Config::save(const std::filesystem::path& file) const {
+std::optional<files::FileError> Config::save(const std::filesystem::path& file) const {
     const std::string text = json::write(encode(), {.sortedKeys = true, .pretty = true, .escapeSlash = true});
-    if (const auto unflushed = atomicWrite(bytesOf(text), file)) {
-        logUnflushedFolder(*unflushed);
-    }
+    return atomicWrite(bytesOf(text), file);
 }
 
 json::Object Config::encode() const {

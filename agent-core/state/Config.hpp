@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files/FileError.hpp"
 #include "platform/json/ObjectReader.hpp"
 #include "platform/json/Value.hpp"
 #include "platform/url/Url.hpp"
@@ -17,8 +18,10 @@ struct Config {
     std::string macName;
     bool monitoringPaused = false;
 
-    // Pretty-printed with sorted keys, written through atomicWrite. Throws files::FileError.
-    void save(const std::filesystem::path& file) const;
+    // Pretty-printed with sorted keys, written through atomicWrite. Throws files::FileError. Returns, as
+    // atomicWrite does, the failure to flush the folder once the file was replaced, for the caller to log
+    // after any lock it holds.
+    std::optional<files::FileError> save(const std::filesystem::path& file) const;
 
     json::Object encode() const;
     // "backendURL" must parse as a URL and not be empty; a missing or null "monitoringPaused" reads as false.

@@ -8,4 +8,8 @@ struct Overloaded : Cases... {
     using Cases::operator()...;
 };
 
+// Spelled out: clang before 17 deduces no template arguments for an aggregate.
+template<class... Cases>
+Overloaded(Cases...) -> Overloaded<Cases...>;
+
 } // namespace kestrava::app

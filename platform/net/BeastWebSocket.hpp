@@ -121,9 +121,19 @@ private:
         try {
             work();
         } catch (const std::exception& error) {
-            fail(error.what());
+            failAfterException(error.what());
         } catch (...) {
-            fail("unknown failure");
+            failAfterException("unknown failure");
+        }
+    }
+
+    // Ending the socket allocates too: when memory is still short, it is only closed, so that what waits
+    // on it fails at its next step.
+    void failAfterException(const char* failure) noexcept {
+        try {
+            fail(failure);
+        } catch (...) {
+            drop();
         }
     }
 
@@ -330,7 +340,7 @@ private:
         drop();
     }
 
-    // Closes the connection without a close frame.
+    // Closes the connection without a close frame. Never throws.
     void drop() { beast::get_lowest_layer(socket_).close(); }
 
     asio::io_context& context_;

@@ -14,10 +14,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <mutex>
 #include <set>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -135,6 +137,13 @@ protected:
         return readControlFrame(socket.get());
     }
 
+    // A frame's bytes, with any length.
+    static std::string frame(std::uint32_t length, const std::string& body) {
+        std::string bytes{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                          static_cast<char>(length >> 8), static_cast<char>(length)};
+        return bytes + body;
+    }
+
     static void call(const process::Descriptor& socket, std::int64_t id, const std::string& method,
                      json::Array arguments) {
         ASSERT_TRUE(
@@ -205,11 +214,6 @@ TEST_F(ControlSocketTest, EachMethodCrossesTheSocket) {
 TEST_F(ControlSocketTest, BrokenFramesCloseOnlyTheirConnection) {
     listen();
     const auto bystander = rawConnection();
-    const auto frame = [](std::uint32_t length, const std::string& body) {
-        std::string bytes{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                          static_cast<char>(length >> 8), static_cast<char>(length)};
-        return bytes + body;
-    };
     const auto request = [](const std::string& json) {
         return std::string{0, 0, static_cast<char>(json.size() >> 8), static_cast<char>(json.size())} + json;
     };
@@ -377,6 +381,66 @@ TEST_F(ControlSocketTest, TheClientMatchesRepliesAndFailsWhatIsInFlight) {
     nowhere.hasFullDiskAccess([](bool) { ADD_FAILURE(); },
                               [&](const std::string& reason) { neverConnected.set_value(reason); });
     EXPECT_NE(neverConnected.get_future().get().find("connect"), std::string::npos);
+}
+
+// A client let go inside one of its callbacks, or by dropping a callback that held the last reference to
+// it, has told every call and its own end by the time its destructor returns, and calls nothing after.
+TEST_F(ControlSocketTest, NothingIsCalledAfterTheClientIsGone) {
+    const auto path = runtime / "scripted";
+    const auto listening = net::listenLocal(path, 1);
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::string> heard;
+    const auto hear = [&](const std::string& what) {
+        {
+            const std::lock_guard held(lock);
+            heard.push_back(what);
+        }
+        changed.notify_all();
+    };
+    // Everything heard once each of `awaited` is, or when waiting for them took too long.
+    const auto heardUntil = [&](const std::vector<std::string>& awaited) {
+        std::unique_lock held(lock);
+        changed.wait_for(held, 10s, [&] {
+            return std::ranges::all_of(awaited,
+                                       [&](const auto& what) { return std::ranges::count(heard, what); });
+        });
+        return std::exchange(heard, {});
+    };
+
+    // Let go inside the first reply, while two more replies wait in the socket and a fourth call waits.
+    auto client = std::make_unique<AgentXPCClient>(path, [&](const std::string&) { hear("closed"); });
+    const auto server = net::acceptLocal(listening.get()).value();
+    for (int call = 1; call <= 4; ++call) {
+        client->status(
+            [&, call](std::optional<std::string>) {
+                hear("reply " + std::to_string(call));
+                if (call == 1) {
+                    client.reset();
+                    hear("gone");
+                }
+            },
+            [&, call](const std::string&) { hear("error " + std::to_string(call)); });
+    }
+    std::string replies;
+    for (int call = 1; call <= 4; ++call) {
+        const auto request = ControlRequest::decode(readControlFrame(server.get()).value());
+        if (call <= 3) {
+            const std::string reply = ControlReply{request.id, {"{}"}}.encode();
+            replies += frame(static_cast<std::uint32_t>(reply.size()), reply);
+        }
+    }
+    ASSERT_TRUE(net::writeAll(server.get(), bytesOf(replies)));
+    EXPECT_EQ(heardUntil({"gone", "closed"}),
+              (std::vector<std::string>{"reply 1", "error 2", "error 3", "error 4", "closed", "gone"}));
+
+    // The last reference in a one-way call's callback, let go by the writing thread once the call is sent.
+    auto shared = std::make_shared<AgentXPCClient>(path, [&](const std::string&) { hear("closed"); });
+    AgentXPCClient* const raw = shared.get();
+    raw->setMonitoringPaused(true, [&, owner = std::move(shared)](const std::string&) { hear("error"); });
+    const auto second = net::acceptLocal(listening.get()).value();
+    EXPECT_TRUE(readControlFrame(second.get()).has_value());
+    EXPECT_EQ(heardUntil({"closed"}), std::vector<std::string>{"closed"}) << "destroyed under its own lock";
 }
 
 // No thread can be started for a new connection: it is closed, and its descriptor number leaves the set

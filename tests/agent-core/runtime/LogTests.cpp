@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -81,7 +82,12 @@ std::string logUntilRotated(const fs::path& file) {
 TEST(Log, WritesTimeStampedLinesToStandardErrorAndANewPrivateFile) {
     const test::TemporaryDirectory directory;
     const fs::path file = directory / "nested/logs/agent.log";
+    // The folders it makes are the user's alone, whatever the umask.
+    const mode_t umask = ::umask(0);
     Log::configure(file);
+    ::umask(umask);
+    EXPECT_EQ(permissionsOf(directory / "nested"), fs::perms::owner_all);
+    EXPECT_EQ(permissionsOf(file.parent_path()), fs::perms::owner_all);
     const Timestamp before = timestampFromSeconds(wholeSecondsSince1970(wallClockNow()));
     {
         const RedirectedStderr redirected(directory / "stderr");
@@ -130,24 +136,50 @@ TEST(Log, AppendsAfterOtherWritersAndKeepsAnExistingFilesPermissions) {
                                        fs::perms::others_read);
 }
 
+// A link would send the lines elsewhere, a FIFO no one reads would block every line, and another user's
+// file would show them to that user: each is refused with a line on standard error, and the lines go on
+// there only.
 TEST(Log, WritesOnlyToARegularFileOfItsOwn) {
     const test::TemporaryDirectory directory;
     const fs::path file = directory / "agent.log";
     createFile(directory / "target", "target\n", 0600);
-    fs::create_symlink(directory / "target", file);
-    const RedirectedStderr redirected(directory / "stderr");
-    Log::configure(file);
-    log(LogLevel::info, "through a link");
-    // A FIFO no one reads would block every line.
-    fs::remove(file);
-    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    Log::configure(file);
-    log(LogLevel::info, "into a FIFO");
-
+    struct Row {
+        std::string name;
+        std::function<void()> put;
+        bool needsRoot = false;
+    };
+    const std::vector<Row> rows{
+        {"a link", [&] { fs::create_symlink(directory / "target", file); }},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+        {"a folder", [&] { fs::create_directory(file); }},
+        {"another user's file",
+         [&] {
+             createFile(file, "theirs\n", 0666);
+             ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+         },
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.needsRoot && ::geteuid() != 0) {
+            continue; // only root can give a file to another user
+        }
+        fs::remove_all(file);
+        row.put();
+        {
+            const RedirectedStderr redirected(directory / "stderr");
+            Log::configure(file);
+            log(LogLevel::info, "not into " + row.name);
+        }
+        const std::vector<std::string> lines = linesOf(test::fileText(directory / "stderr"));
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_THAT(lines[0], testing::HasSubstr(" ERROR not logging to " + file.string() + ": "));
+        EXPECT_TRUE(lines[1].ends_with(" INFO not into " + row.name));
+        if (row.needsRoot) {
+            EXPECT_EQ(test::fileText(file), "theirs\n");
+        }
+    }
     EXPECT_EQ(test::fileText(directory / "target"), "target\n");
-    const std::vector<std::string> lines = linesOf(test::fileText(directory / "stderr"));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(lines[1].ends_with(" INFO into a FIFO"));
 }
 
 TEST(Log, LinesOfConcurrentThreadsNeverInterleave) {

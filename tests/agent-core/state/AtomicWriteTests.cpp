@@ -92,7 +92,8 @@ TEST(AtomicWrite, AFolderThatCannotBeFlushedAfterTheRenameFailsNoSave) {
         const auto unflushed = atomicWrite(bytesOf("one"), folder.path() / "notes");
         ASSERT_TRUE(unflushed.has_value());
         EXPECT_EQ(unflushed->errorNumber(), EACCES);
-        config.save(folder.path() / "config.json");
+        // The configuration's save leaves the warning to its caller, who may hold a lock.
+        EXPECT_EQ(config.save(folder.path() / "config.json").value().errorNumber(), EACCES);
         StateStore store(folder.path() / "state.json");
         store.upsert({"phone-1", "Phone", {0x04}, {0x04}, wallClockNow(), std::nullopt});
         store.save();
@@ -104,7 +105,7 @@ TEST(AtomicWrite, AFolderThatCannotBeFlushedAfterTheRenameFailsNoSave) {
     EXPECT_EQ(StateStore(folder.path() / "state.json").phones().size(), 1u);
     EXPECT_EQ(log.count("WARN saved, but a power cut may still undo it: fsync " + folder.path().string() +
                         ": Permission denied"),
-              3u);
+              2u);
 }
 
 TEST(AtomicWriteDeathTest, TestsNeverWriteTheRealDataFolder) {

@@ -2,6 +2,7 @@
 #include "agent-core/state/StoredFileLimit.hpp"
 #include "platform/files/FileError.hpp"
 #include "platform/files/Files.hpp"
+#include "tests/support/FullStandardError.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 #include "tests/support/Thrown.hpp"
@@ -226,17 +227,7 @@ TEST(StateStore, ItsLockIsFreeWhileItWritesALogLine) {
     StateStore store(folder / "blocker" / "state.json");
     testing::internal::GetCapturedStderr();
 
-    int pipeEnds[2];
-    ASSERT_EQ(::pipe(pipeEnds), 0);
-    const int standardError = ::dup(STDERR_FILENO);
-    ::dup2(pipeEnds[1], STDERR_FILENO);
-    // Filled, so that the next line blocks.
-    ::fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK);
-    const std::string filler(4096, 'x');
-    while (::write(pipeEnds[1], filler.data(), filler.size()) > 0) {
-    }
-    ::fcntl(pipeEnds[1], F_SETFL, 0);
-
+    test::FullStandardError fullPipe;
     std::atomic<bool> logged = false;
     std::thread failingSave([&] {
         EXPECT_TRUE(store.checkAndRecord("a", noon));
@@ -246,24 +237,8 @@ TEST(StateStore, ItsLockIsFreeWhileItWritesALogLine) {
     auto phones = std::async(std::launch::async, [&] { return store.phones(); });
     EXPECT_EQ(phones.wait_for(2s), std::future_status::ready) << "the lock is held while logging";
 
-    ::dup2(standardError, STDERR_FILENO);
-    ::close(standardError);
-    ::close(pipeEnds[1]);
-    ::fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
-    std::string drained;
-    char buffer[65536];
-    while (!logged) {
-        const ssize_t count = ::read(pipeEnds[0], buffer, sizeof buffer);
-        if (count > 0) {
-            drained.append(buffer, static_cast<std::size_t>(count));
-        }
-    }
+    const std::string drained = fullPipe.giveBack([&] { return logged.load(); });
     failingSave.join();
-    // The line's last bytes may still wait in the pipe, whose every writer is closed by now.
-    for (ssize_t count; (count = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
-        drained.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(pipeEnds[0]);
     phones.wait();
     EXPECT_NE(drained.find("ERROR state save failed: "), std::string::npos);
 }

@@ -115,18 +115,19 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
         {"confirmed", true, false, 1},
         {"confirmed while the list is rebuilt", true, true, 1},
     };
-    for (const auto& [name, confirmed, rebuiltMeanwhile, removals] : cases) {
-        SCOPED_TRACE(name);
+    // Not a structured binding: clang before 16 lets no lambda capture one.
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
         std::vector<std::pair<PhoneInfo, RelayLink>> asked;
         std::vector<PhoneInfo> removed;
         PhonesListView* list = nullptr;
         PhonesListView view(PhonesListStyle::settings, [&](const PhoneInfo& asking, RelayLink link) {
             asked.emplace_back(asking, link);
-            if (rebuiltMeanwhile) {
+            if (testCase.rebuiltMeanwhile) {
                 list->render({}, RelayLink::offline, ignoreRemoval, now);
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             }
-            return confirmed;
+            return testCase.confirmed;
         });
         list = &view;
         const std::vector<PhoneInfo> phones{phone("Một"), phone("Hai", now - 1h)};
@@ -137,8 +138,8 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
         ShownRow(row).revoke->click();
         ASSERT_EQ(asked.size(), 1u);
         EXPECT_EQ(asked[0], std::make_pair(phones[1], RelayLink::offline));
-        EXPECT_EQ(removed, std::vector<PhoneInfo>(removals, phones[1]));
-        EXPECT_EQ(row.isNull(), rebuiltMeanwhile);
+        EXPECT_EQ(removed, std::vector<PhoneInfo>(testCase.removals, phones[1]));
+        EXPECT_EQ(row.isNull(), testCase.rebuiltMeanwhile);
     }
 }
 
