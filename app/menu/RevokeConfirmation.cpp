@@ -1,6 +1,7 @@
 #include "app/menu/RevokeConfirmation.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/ui/Palette.hpp"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,6 +46,8 @@ std::unique_ptr<QMessageBox> makeRevokeDialog(const PhoneInfo& phone, RelayLink 
     dialog->setText(uiText("Gỡ “%1”?").arg(QString::fromStdString(phone.name)));
     dialog->setInformativeText(revokeConfirmationText(link));
     QPushButton* remove = dialog->addButton(uiText("Gỡ"), QMessageBox::DestructiveRole);
+    // The desktop's style draws every role alike: the button that removes says so in its colour.
+    remove->setStyleSheet(QStringLiteral("QPushButton { color: %1; }").arg(ui::css(ui::errorText())));
     dialog->addButton(uiText("Hủy"), QMessageBox::RejectRole);
     dialog->setDefaultButton(remove);
     return dialog;

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -142,8 +143,9 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
     }
 }
 
-// The question is a parentless warning whose destructive "Gỡ" is the default; it says what the removal
-// means for the relay, as the button's tooltip does before. Texts naming the computer show their override.
+// The question is a parentless warning whose destructive "Gỡ", drawn in red, is the default; it says what the
+// removal means for the relay, as the button's tooltip does before. Texts naming the computer show their
+// override.
 TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
     test::ensureQtApplication();
     const auto dialog = app::makeRevokeDialog(phone("Điện thoại"), RelayLink::connected);
@@ -156,6 +158,15 @@ TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
                   button->text() == "Gỡ" ? QMessageBox::DestructiveRole : QMessageBox::RejectRole);
     }
     EXPECT_EQ(dialog->defaultButton()->text(), "Gỡ");
+    const QImage removal = dialog->defaultButton()->grab().toImage();
+    bool drawnRed = false;
+    for (int y = 0; y < removal.height(); ++y) {
+        for (int x = 0; x < removal.width(); ++x) {
+            const QColor colour = removal.pixelColor(x, y);
+            drawnRed |= colour.red() > 150 && colour.green() < 90 && colour.blue() < 90;
+        }
+    }
+    EXPECT_TRUE(drawnRed) << "the removal's label is not drawn in red";
 
     const QString base =
         "iPhone này sẽ không xem hay điều khiển được máy tính nữa. Muốn dùng lại thì phải ghép lại.";
