@@ -15,8 +15,14 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <set>
+#include <tuple>
 
 namespace kestrava {
 namespace {
@@ -400,6 +406,33 @@ TEST(ApproveSheet, CountdownColourAndAnswers) {
     EXPECT_FALSE(sheet.findChild<QPushButton*>("deny")->isEnabled());
     QTest::keyClick(&sheet, Qt::Key_Escape);
     EXPECT_EQ(answers, std::vector<bool>{false});
+}
+
+// The window grows with the desktop's font as its text does, on a screen with room for it; on a screen too
+// low for it the window fits the screen and its content scrolls.
+TEST_F(PairingWindowTest, FitsItsScreenAtAnyFont) {
+    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
+    for (const auto& [fontPx, screenName, scrolls] :
+         std::vector<std::tuple<int, QString, bool>>{{24, "netbook", true}, {18, "desktop", false}}) {
+        SCOPED_TRACE(fontPx);
+        const auto screens = QGuiApplication::screens();
+        const auto screen = std::find_if(screens.begin(), screens.end(),
+                                         [&](QScreen* candidate) { return candidate->name() == screenName; });
+        ASSERT_NE(screen, screens.end());
+        QFont font = QApplication::font();
+        font.setPixelSize(fontPx);
+        QApplication::setFont(font);
+        newWindow();
+        window->setScreen(*screen);
+        window->move((*screen)->availableGeometry().topLeft());
+        window->show();
+        ASSERT_TRUE(test::runQtUntil([&] { return visible<QWidget>("qrPanel") != nullptr; }));
+        EXPECT_LE(window->frameGeometry().height(), (*screen)->availableGeometry().height());
+        const auto* scroll = window->findChild<QScrollArea*>();
+        ASSERT_TRUE(scroll);
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, scrolls);
+        window->close();
+    }
 }
 
 } // namespace
