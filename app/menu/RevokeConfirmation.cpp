@@ -2,7 +2,9 @@
 
 #include "app/runtime/UiText.hpp"
 #include "app/ui/Palette.hpp"
+#include "app/ui/Typography.hpp"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -44,6 +46,10 @@ std::unique_ptr<QMessageBox> makeRevokeDialog(const PhoneInfo& phone, RelayLink 
     // The name comes from the phone: markup in it must show as written.
     dialog->setTextFormat(Qt::PlainText);
     dialog->setText(uiText("Gỡ “%1”?").arg(QString::fromStdString(phone.name)));
+    // The question stands above its explanation, as a heading does.
+    if (auto* question = dialog->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        question->setFont(ui::font(ui::TextStyle::headline));
+    }
     dialog->setInformativeText(revokeConfirmationText(link));
     QPushButton* remove = dialog->addButton(uiText("Gỡ"), QMessageBox::DestructiveRole);
     // The desktop's style draws every role alike: the button that removes says so in its colour.

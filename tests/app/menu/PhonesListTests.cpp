@@ -143,9 +143,9 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
     }
 }
 
-// The question is a parentless warning whose destructive "Gỡ", drawn in red, is the default; it says what the
-// removal means for the relay, as the button's tooltip does before. Texts naming the computer show their
-// override.
+// The confirmation is a parentless warning, its question set as a heading and its destructive "Gỡ", drawn
+// in red, the default; it says what the removal means for the relay, as the button's tooltip does before.
+// Texts naming the computer show their override.
 TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
     test::ensureQtApplication();
     const auto dialog = app::makeRevokeDialog(phone("Điện thoại"), RelayLink::connected);
@@ -167,6 +167,7 @@ TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
         }
     }
     EXPECT_TRUE(drawnRed) << "the removal's label is not drawn in red";
+    EXPECT_TRUE(dialog->findChild<QLabel*>("qt_msgbox_label")->font().bold());
 
     const QString base =
         "iPhone này sẽ không xem hay điều khiển được máy tính nữa. Muốn dùng lại thì phải ghép lại.";
