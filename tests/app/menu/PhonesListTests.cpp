@@ -116,18 +116,20 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
         {"confirmed", true, false, 1},
         {"confirmed while the list is rebuilt", true, true, 1},
     };
-    for (const auto& [name, confirmed, rebuiltMeanwhile, removals] : cases) {
+    for (const auto& testCase : cases) {
+        const auto& [name, confirmed, rebuiltMeanwhile, removals] = testCase;
         SCOPED_TRACE(name);
         std::vector<std::pair<PhoneInfo, RelayLink>> asked;
         std::vector<PhoneInfo> removed;
         PhonesListView* list = nullptr;
         PhonesListView view(PhonesListStyle::settings, [&](const PhoneInfo& asking, RelayLink link) {
             asked.emplace_back(asking, link);
-            if (rebuiltMeanwhile) {
+            // Clang 14 lets no lambda name a structured binding.
+            if (testCase.rebuiltMeanwhile) {
                 list->render({}, RelayLink::offline, ignoreRemoval, now);
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             }
-            return confirmed;
+            return testCase.confirmed;
         });
         list = &view;
         const std::vector<PhoneInfo> phones{phone("Một"), phone("Hai", now - 1h)};

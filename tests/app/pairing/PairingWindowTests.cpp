@@ -22,7 +22,6 @@
 #include <QTest>
 #include <algorithm>
 #include <set>
-#include <tuple>
 
 namespace kestrava {
 namespace {
@@ -412,15 +411,20 @@ TEST(ApproveSheet, CountdownColourAndAnswers) {
 // low for it the window fits the screen and its content scrolls.
 TEST_F(PairingWindowTest, FitsItsScreenAtAnyFont) {
     const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
-    for (const auto& [fontPx, screenName, scrolls] :
-         std::vector<std::tuple<int, QString, bool>>{{24, "netbook", true}, {18, "desktop", false}}) {
-        SCOPED_TRACE(fontPx);
+    const struct {
+        int fontPx;
+        const char* screen;
+        bool scrolls;
+    } rows[] = {{24, "netbook", true}, {18, "desktop", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.fontPx) + " px on the " + row.screen + " screen");
         const auto screens = QGuiApplication::screens();
-        const auto screen = std::find_if(screens.begin(), screens.end(),
-                                         [&](QScreen* candidate) { return candidate->name() == screenName; });
+        const auto screen = std::find_if(screens.begin(), screens.end(), [&](QScreen* candidate) {
+            return candidate->name() == QLatin1String(row.screen);
+        });
         ASSERT_NE(screen, screens.end());
         QFont font = QApplication::font();
-        font.setPixelSize(fontPx);
+        font.setPixelSize(row.fontPx);
         QApplication::setFont(font);
         newWindow();
         window->setScreen(*screen);
@@ -430,7 +434,7 @@ TEST_F(PairingWindowTest, FitsItsScreenAtAnyFont) {
         EXPECT_LE(window->frameGeometry().height(), (*screen)->availableGeometry().height());
         const auto* scroll = window->findChild<QScrollArea*>();
         ASSERT_TRUE(scroll);
-        EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, scrolls);
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, row.scrolls);
         window->close();
     }
 }
