@@ -20,7 +20,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
-#include <algorithm>
 #include <set>
 
 namespace kestrava {
@@ -418,20 +417,15 @@ TEST_F(PairingWindowTest, FitsItsScreenAtAnyFont) {
     } rows[] = {{24, "netbook", true}, {18, "desktop", false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.fontPx) + " px on the " + row.screen + " screen");
-        const auto screens = QGuiApplication::screens();
-        const auto screen = std::find_if(screens.begin(), screens.end(), [&](QScreen* candidate) {
-            return candidate->name() == QLatin1String(row.screen);
-        });
-        ASSERT_NE(screen, screens.end());
         QFont font = QApplication::font();
         font.setPixelSize(row.fontPx);
         QApplication::setFont(font);
         newWindow();
-        window->setScreen(*screen);
-        window->move((*screen)->availableGeometry().topLeft());
+        const QScreen* screen = test::placeOnScreen(*window, row.screen);
+        ASSERT_TRUE(screen);
         window->show();
         ASSERT_TRUE(test::runQtUntil([&] { return visible<QWidget>("qrPanel") != nullptr; }));
-        EXPECT_LE(window->frameGeometry().height(), (*screen)->availableGeometry().height());
+        EXPECT_LE(window->frameGeometry().height(), screen->availableGeometry().height());
         const auto* scroll = window->findChild<QScrollArea*>();
         ASSERT_TRUE(scroll);
         EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, row.scrolls);
