@@ -7,6 +7,7 @@
 #include "app/ui/Palette.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -98,7 +99,7 @@ AboutView::AboutView(std::shared_ptr<AppState> state, QWidget* parent)
 
     connect(state_.get(), &AppState::changed, this, &AboutView::render);
     render();
-    constexpr int viewWidth = 340;
+    const int viewWidth = ui::grownWithFont(340);
     setFixedSize(viewWidth, layout->totalHeightForWidth(viewWidth));
 }
 

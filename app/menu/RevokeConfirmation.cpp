@@ -1,7 +1,10 @@
 #include "app/menu/RevokeConfirmation.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/ui/Palette.hpp"
+#include "app/ui/Typography.hpp"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -43,8 +46,14 @@ std::unique_ptr<QMessageBox> makeRevokeDialog(const PhoneInfo& phone, RelayLink 
     // The name comes from the phone: markup in it must show as written.
     dialog->setTextFormat(Qt::PlainText);
     dialog->setText(uiText("Gỡ “%1”?").arg(QString::fromStdString(phone.name)));
+    // The question stands above its explanation, as a heading does.
+    if (auto* question = dialog->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        question->setFont(ui::font(ui::TextStyle::headline));
+    }
     dialog->setInformativeText(revokeConfirmationText(link));
     QPushButton* remove = dialog->addButton(uiText("Gỡ"), QMessageBox::DestructiveRole);
+    // The desktop's style draws every role alike: the button that removes says so in its colour.
+    remove->setStyleSheet(QStringLiteral("QPushButton { color: %1; }").arg(ui::css(ui::errorText())));
     dialog->addButton(uiText("Hủy"), QMessageBox::RejectRole);
     dialog->setDefaultButton(remove);
     return dialog;

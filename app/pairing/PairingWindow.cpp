@@ -4,6 +4,7 @@
 #include "app/ui/WindowSize.hpp"
 
 #include <QEvent>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace kestrava::app {
@@ -17,28 +18,45 @@ PairingWindow::PairingWindow(std::shared_ptr<AppState> state, std::shared_ptr<Pa
                              QWidget* parent)
     : QWidget(parent) {
     setWindowTitle(uiText("Thêm iPhone"));
-    setFixedWidth(ui::grownWithFont(windowWidth));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // A screen too low for the window at a large font leaves it lower, its content scrolling.
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content_ = new QWidget(scroll);
+    auto* padded = new QVBoxLayout(content_);
+    padded->setContentsMargins(24, 24, 24, 24);
     view_ = new PairingView(
-        std::move(state), PairingView::Context::window, [] {}, [this] { close(); }, std::move(service), this);
-    layout->addWidget(view_);
-    fitHeight();
+        std::move(state), PairingView::Context::window, [] {}, [this] { close(); }, std::move(service),
+        content_);
+    padded->addWidget(view_);
+    scroll->setWidget(content_);
+    layout->addWidget(scroll);
+    content_->installEventFilter(this);
+    fitToScreen();
 }
 
-bool PairingWindow::event(QEvent* event) {
-    const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest) {
-        fitHeight();
+bool PairingWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == content_ && event->type() == QEvent::LayoutRequest) {
+        fitToScreen();
     }
-    return handled;
+    return QWidget::eventFilter(watched, event);
 }
 
-void PairingWindow::fitHeight() {
+void PairingWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The screen it opens on is known now.
+    fitToScreen();
+}
+
+void PairingWindow::fitToScreen() {
     // The height its wrapped texts need at the window's width: a layout's plain size hint asks each text
     // for its own preferred width and comes out short.
-    const int height = layout()->totalHeightForWidth(width());
-    setFixedHeight(height >= 0 ? height : layout()->totalSizeHint().height());
+    const int width = ui::grownWithFont(windowWidth);
+    const int height = content_->layout()->totalHeightForWidth(width);
+    ui::fixSizeOnScreen(*this, {width, height >= 0 ? height : content_->layout()->totalSizeHint().height()});
 }
 
 } // namespace kestrava::app

@@ -17,11 +17,14 @@ public:
     PairingView* view() const noexcept { return view_; }
 
 protected:
-    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    void fitHeight();
+    // As high as its content at its width, or as the screen leaves room for.
+    void fitToScreen();
 
+    QWidget* content_;
     PairingView* view_;
 };
 

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <thread>
 
 namespace kestrava::test {
@@ -64,6 +66,17 @@ bool runQtUntil(const std::function<bool()>& done, const std::function<void()>& 
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+QScreen* placeOnScreen(QWidget& window, const char* name) {
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->name() == QLatin1String(name)) {
+            window.setScreen(screen);
+            window.move(screen->availableGeometry().topLeft());
+            return screen;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace kestrava::test

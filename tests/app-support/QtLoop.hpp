@@ -3,6 +3,9 @@
 #include <chrono>
 #include <functional>
 
+class QScreen;
+class QWidget;
+
 namespace kestrava::test {
 
 // The program's QApplication, made on first use as the application makes its own (with the built-in
@@ -10,6 +13,9 @@ namespace kestrava::test {
 // platform then has three screens side by side: "primary", 800 by 800 like its default one, where windows
 // open; "netbook", 1024 by 600; and "desktop", 1920 by 1080.
 void ensureQtApplication();
+
+// The screen of that name, having put `window` on it at its top left; null when there is none.
+QScreen* placeOnScreen(QWidget& window, const char* name);
 
 // Runs the Qt event loop of this thread (making the program's QApplication on first use), and
 // `alsoRun` with it, until `done` holds; false after `limit`.

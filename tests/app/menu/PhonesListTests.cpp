@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -115,14 +116,15 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
         {"confirmed", true, false, 1},
         {"confirmed while the list is rebuilt", true, true, 1},
     };
-    // Not a structured binding: clang before 16 lets no lambda capture one.
     for (const auto& testCase : cases) {
-        SCOPED_TRACE(testCase.name);
+        const auto& [name, confirmed, rebuiltMeanwhile, removals] = testCase;
+        SCOPED_TRACE(name);
         std::vector<std::pair<PhoneInfo, RelayLink>> asked;
         std::vector<PhoneInfo> removed;
         PhonesListView* list = nullptr;
         PhonesListView view(PhonesListStyle::settings, [&](const PhoneInfo& asking, RelayLink link) {
             asked.emplace_back(asking, link);
+            // Clang 14 lets no lambda name a structured binding.
             if (testCase.rebuiltMeanwhile) {
                 list->render({}, RelayLink::offline, ignoreRemoval, now);
                 QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -138,13 +140,14 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
         ShownRow(row).revoke->click();
         ASSERT_EQ(asked.size(), 1u);
         EXPECT_EQ(asked[0], std::make_pair(phones[1], RelayLink::offline));
-        EXPECT_EQ(removed, std::vector<PhoneInfo>(testCase.removals, phones[1]));
-        EXPECT_EQ(row.isNull(), testCase.rebuiltMeanwhile);
+        EXPECT_EQ(removed, std::vector<PhoneInfo>(removals, phones[1]));
+        EXPECT_EQ(row.isNull(), rebuiltMeanwhile);
     }
 }
 
-// The question is a parentless warning whose destructive "Gỡ" is the default; it says what the removal
-// means for the relay, as the button's tooltip does before. Texts naming the computer show their override.
+// The confirmation is a parentless warning, its question set as a heading and its destructive "Gỡ", drawn
+// in red, the default; it says what the removal means for the relay, as the button's tooltip does before.
+// Texts naming the computer show their override.
 TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
     test::ensureQtApplication();
     const auto dialog = app::makeRevokeDialog(phone("Điện thoại"), RelayLink::connected);
@@ -157,6 +160,16 @@ TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
                   button->text() == "Gỡ" ? QMessageBox::DestructiveRole : QMessageBox::RejectRole);
     }
     EXPECT_EQ(dialog->defaultButton()->text(), "Gỡ");
+    const QImage removal = dialog->defaultButton()->grab().toImage();
+    bool drawnRed = false;
+    for (int y = 0; y < removal.height(); ++y) {
+        for (int x = 0; x < removal.width(); ++x) {
+            const QColor colour = removal.pixelColor(x, y);
+            drawnRed |= colour.red() > 150 && colour.green() < 90 && colour.blue() < 90;
+        }
+    }
+    EXPECT_TRUE(drawnRed) << "the removal's label is not drawn in red";
+    EXPECT_TRUE(dialog->findChild<QLabel*>("qt_msgbox_label")->font().bold());
 
     const QString base =
         "iPhone này sẽ không xem hay điều khiển được máy tính nữa. Muốn dùng lại thì phải ghép lại.";

@@ -9,10 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <utility>
+#include <vector>
 
 namespace kestrava {
 namespace {
@@ -172,6 +176,20 @@ TEST(About, Versions) {
     EXPECT_EQ(agentVersion(), QStringLiteral("—"));
     views.agentAnswers(statusWith({ConnectionState::Connected{}}), {}, std::nullopt);
     EXPECT_EQ(agentVersion(), QStringLiteral("1.2.0 (7)"));
+}
+
+// The About window grows with the desktop's font as its text does, so its lines wrap where they did.
+TEST(About, GrowsWithTheFont) {
+    test::ensureQtApplication();
+    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
+    for (const auto& [fontPx, width] : std::vector<std::pair<int, int>>{{12, 340}, {13, 340}, {18, 471}}) {
+        SCOPED_TRACE(fontPx);
+        QFont font = QApplication::font();
+        font.setPixelSize(fontPx);
+        QApplication::setFont(font);
+        test::AppStateForViews views;
+        EXPECT_EQ(app::AboutView(views.state).width(), width);
+    }
 }
 
 } // namespace

@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -417,19 +416,13 @@ TEST_F(OnboardingWindowTest, TheGuideGrowsWithTheFontAndKeepsThePairingInView) {
                                                       views.client->liveConnection()};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.fontPx) + " px on the " + row.screen + " screen");
-        const auto screens = QGuiApplication::screens();
-        const auto screen = std::find_if(screens.begin(), screens.end(), [&](QScreen* candidate) {
-            return candidate->name() == QLatin1String(row.screen);
-        });
-        ASSERT_NE(screen, screens.end());
         QFont font = QApplication::font();
         font.setPixelSize(row.fontPx);
         QApplication::setFont(font);
         views.agentHolds({}, std::nullopt);
         window = std::make_unique<app::OnboardingWindow>(
             views.state, scheduler, [this] { return scripted.environment(); }, pairing);
-        window->setScreen(*screen);
-        window->move((*screen)->availableGeometry().topLeft());
+        ASSERT_TRUE(test::placeOnScreen(*window, row.screen));
         show();
         EXPECT_EQ(window->size(), row.size);
         auto* scroll = window->findChild<QScrollArea*>();

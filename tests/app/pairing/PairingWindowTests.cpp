@@ -15,6 +15,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <set>
 
@@ -400,6 +404,33 @@ TEST(ApproveSheet, CountdownColourAndAnswers) {
     EXPECT_FALSE(sheet.findChild<QPushButton*>("deny")->isEnabled());
     QTest::keyClick(&sheet, Qt::Key_Escape);
     EXPECT_EQ(answers, std::vector<bool>{false});
+}
+
+// The window grows with the desktop's font as its text does, on a screen with room for it; on a screen too
+// low for it the window fits the screen and its content scrolls.
+TEST_F(PairingWindowTest, FitsItsScreenAtAnyFont) {
+    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
+    const struct {
+        int fontPx;
+        const char* screen;
+        bool scrolls;
+    } rows[] = {{24, "netbook", true}, {18, "desktop", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.fontPx) + " px on the " + row.screen + " screen");
+        QFont font = QApplication::font();
+        font.setPixelSize(row.fontPx);
+        QApplication::setFont(font);
+        newWindow();
+        const QScreen* screen = test::placeOnScreen(*window, row.screen);
+        ASSERT_TRUE(screen);
+        window->show();
+        ASSERT_TRUE(test::runQtUntil([&] { return visible<QWidget>("qrPanel") != nullptr; }));
+        EXPECT_LE(window->frameGeometry().height(), screen->availableGeometry().height());
+        const auto* scroll = window->findChild<QScrollArea*>();
+        ASSERT_TRUE(scroll);
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum() > 0, row.scrolls);
+        window->close();
+    }
 }
 
 } // namespace
