@@ -5,9 +5,10 @@
 
 namespace kestrava::app::ui {
 
-// The interface's colours. The first three follow the application palette (light or dark); the named
-// ones are fixed sRGB values, the same on every desktop. Text in any of them stands out from the window's
-// background at least 4.5 to 1. Interface thread.
+// The interface's colours. The first three and the text colours follow the application palette (light or
+// dark); the named ones are fixed sRGB values, the same on every desktop. Text in secondary(), warningText()
+// and errorText() stands out from the window's background at least 4.5 to 1, and white on destructive()
+// does too. Interface thread.
 
 QColor accent();
 // Text that is less important than its neighbours.
