@@ -1,5 +1,7 @@
 #include "tests/app-support/QtLoop.hpp"
 
+#include "tests/app-support/ApplicationFont.hpp"
+
 #include "app/runtime/Translations.hpp"
 
 #include <QApplication>
@@ -45,6 +47,7 @@ void ensureQtApplication() {
         if (!app::installTranslations(*application)) {
             qFatal("the translated texts cannot be loaded");
         }
+        failTestsThatLeaveTheLookChanged();
     }
 }
 

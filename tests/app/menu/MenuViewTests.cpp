@@ -2,6 +2,7 @@
 #include "app/ui/ApplicationLook.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
@@ -373,11 +374,8 @@ TEST(MenuView, TheAlertHoldsALongMessageToTwoLines) {
 TEST(MenuView, MarksAndControlsGrowWithTheFont) {
     test::ensureQtApplication();
     const auto sizesAt = [](int px) {
-        const QFont savedFont = QApplication::font();
         const QString savedSheet = qApp->styleSheet();
-        QFont desktop = savedFont;
-        desktop.setPixelSize(px);
-        QApplication::setFont(desktop);
+        const test::ApplicationFont desktop(px);
         app::ui::applyApplicationLook(*qApp);
         std::map<std::string, QSize> sizes;
         {
@@ -403,7 +401,6 @@ TEST(MenuView, MarksAndControlsGrowWithTheFont) {
             sizes["removal"] = removal->sizeHint().expandedTo(removal->minimumSize());
         }
         qApp->setStyleSheet(savedSheet);
-        QApplication::setFont(savedFont);
         return sizes;
     };
     const auto small = sizesAt(12);
@@ -432,12 +429,10 @@ TEST(MenuView, TheUpdateRowFollowsTheUpdater) {
 // The panel grows with the desktop's font as its text does: a phone's name shown whole at the font the
 // panel is laid out for stays whole with a larger one.
 TEST(MenuView, APhonesNameKeepsItsRoomAsTheFontGrows) {
-    const QFont saved = QApplication::font();
+    test::ApplicationFont font;
     for (const int fontPx : {13, 15, 18}) {
         SCOPED_TRACE(fontPx);
-        QFont font = saved;
         font.setPixelSize(fontPx);
-        QApplication::setFont(font);
         Panel panel(connected(), 0, ServiceStatus::enabled);
         panel.views.agentAnswers(connected(),
                                  {{"phone-1", "iPhone 15 Pro của Nguyễn Lan", wallClockNow(), {}}},
@@ -447,7 +442,6 @@ TEST(MenuView, APhonesNameKeepsItsRoomAsTheFontGrows) {
         EXPECT_TRUE(name && name->shownText() == name->fullText())
             << (name ? name->shownText().toStdString() : "no name shown");
     }
-    QApplication::setFont(saved);
 }
 
 } // namespace

@@ -3,18 +3,17 @@
 #include "app/runtime/UiText.hpp"
 #include "platform/json/Reader.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/ScriptedOnboarding.hpp"
 #include "tests/support/EnvironmentOverride.hpp"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <utility>
 #include <vector>
 
@@ -181,12 +180,10 @@ TEST(About, Versions) {
 // The About window grows with the desktop's font as its text does, so its lines wrap where they did.
 TEST(About, GrowsWithTheFont) {
     test::ensureQtApplication();
-    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
+    test::ApplicationFont font;
     for (const auto& [fontPx, width] : std::vector<std::pair<int, int>>{{12, 340}, {13, 340}, {18, 471}}) {
         SCOPED_TRACE(fontPx);
-        QFont font = QApplication::font();
         font.setPixelSize(fontPx);
-        QApplication::setFont(font);
         test::AppStateForViews views;
         EXPECT_EQ(app::AboutView(views.state).width(), width);
     }

@@ -7,6 +7,7 @@
 #include "app/runtime/UiText.hpp"
 #include "app/ui/WindowSize.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/ScriptedOnboarding.hpp"
 #include "tests/app-support/ScriptedPairingService.hpp"
@@ -15,11 +16,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -210,7 +209,6 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
         std::vector<QString> shows;
         std::vector<const char*> buttons;
     };
-    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
     const std::vector<Row> rows = {
         {"not yet", [](auto&) {}, false, {uiText("Bật Kestrava Agent")}, {"turnOn"}},
         {"starting", [](auto&) {}, true, {uiText("Đang bật agent…")}, {}},
@@ -414,11 +412,10 @@ TEST_F(OnboardingWindowTest, TheGuideGrowsWithTheFontAndKeepsThePairingInView) {
     };
     pairing->window = app::AgentClient::PairingWindow{"kestrava://pair?v=1&d=dev-1", wallClockNow() + 300s,
                                                       views.client->liveConnection()};
+    test::ApplicationFont font;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.fontPx) + " px on the " + row.screen + " screen");
-        QFont font = QApplication::font();
         font.setPixelSize(row.fontPx);
-        QApplication::setFont(font);
         views.agentHolds({}, std::nullopt);
         window = std::make_unique<app::OnboardingWindow>(
             views.state, scheduler, [this] { return scripted.environment(); }, pairing);

@@ -5,6 +5,7 @@
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/SelectableLine.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/ScriptedPairingService.hpp"
 
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -409,7 +409,7 @@ TEST(ApproveSheet, CountdownColourAndAnswers) {
 // The window grows with the desktop's font as its text does, on a screen with room for it; on a screen too
 // low for it the window fits the screen and its content scrolls.
 TEST_F(PairingWindowTest, FitsItsScreenAtAnyFont) {
-    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
+    test::ApplicationFont font;
     const struct {
         int fontPx;
         const char* screen;
@@ -417,9 +417,7 @@ TEST_F(PairingWindowTest, FitsItsScreenAtAnyFont) {
     } rows[] = {{24, "netbook", true}, {18, "desktop", false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.fontPx) + " px on the " + row.screen + " screen");
-        QFont font = QApplication::font();
         font.setPixelSize(row.fontPx);
-        QApplication::setFont(font);
         newWindow();
         const QScreen* screen = test::placeOnScreen(*window, row.screen);
         ASSERT_TRUE(screen);

@@ -5,6 +5,7 @@
 #include "app/ui/SelectableLine.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/Typography.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
@@ -72,27 +73,6 @@ bool middleHolds(const QImage& image, const QColor& colour) {
         }
     }
     return false;
-}
-
-// The application font for one test, restored after it.
-class ApplicationFont {
-public:
-    explicit ApplicationFont(const QFont& font) : saved_(QApplication::font()) {
-        QApplication::setFont(font);
-    }
-    ~ApplicationFont() { QApplication::setFont(saved_); }
-    ApplicationFont(const ApplicationFont&) = delete;
-    ApplicationFont& operator=(const ApplicationFont&) = delete;
-
-private:
-    QFont saved_;
-};
-
-// The application font at `pixelSize`.
-QFont desktopFont(int pixelSize) {
-    QFont font = QApplication::font();
-    font.setPixelSize(pixelSize);
-    return font;
 }
 
 // Each symbol fills its square in the colour asked for, at every device pixel ratio; the solid ones carry
@@ -250,7 +230,7 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
     test::ensureQtApplication();
     using app::ui::TextStyle;
     {
-        const ApplicationFont scoped(desktopFont(26));
+        const test::ApplicationFont scoped(26);
         EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), 26);
         EXPECT_EQ(app::ui::font(TextStyle::caption).pixelSize(), 20);
         EXPECT_EQ(app::ui::font(TextStyle::title).pixelSize(), 44);
@@ -278,7 +258,7 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
     {
         QFont points = QApplication::font();
         points.setPointSizeF(19.5);
-        const ApplicationFont scoped(points);
+        const test::ApplicationFont scoped(points);
         const int body = QFontInfo(points).pixelSize();
         ASSERT_GT(body, 13);
         EXPECT_EQ(app::ui::font(TextStyle::body).pixelSize(), body);
@@ -290,7 +270,7 @@ TEST(WidgetKit, TypographyScalesWithTheApplicationFont) {
 TEST(WidgetKit, EveryTextStyleIsReadableAtTheSmallestDesktopFont) {
     test::ensureQtApplication();
     using app::ui::TextStyle;
-    const ApplicationFont scoped(desktopFont(12));
+    const test::ApplicationFont scoped(12);
     for (const TextStyle style :
          {TextStyle::body, TextStyle::callout, TextStyle::subheadline, TextStyle::caption,
           TextStyle::headline, TextStyle::title3, TextStyle::title2, TextStyle::title}) {
@@ -367,7 +347,7 @@ TEST(WidgetKit, StyleSheetColoursKeepTheirAlpha) {
 TEST(WidgetKit, BusyIndicatorTurnsOnlyWhileShown) {
     test::ensureQtApplication();
     for (const int px : {13, 26}) {
-        const ApplicationFont scoped(desktopFont(px));
+        const test::ApplicationFont scoped(px);
         const int side = px * 16 / 13;
         EXPECT_EQ(app::ui::BusyIndicator(app::ui::BusyIndicator::Size::small).sizeHint(), QSize(side, side));
     }

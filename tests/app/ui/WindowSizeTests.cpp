@@ -1,11 +1,9 @@
 #include "app/ui/WindowSize.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QFont>
-#include <QScopeGuard>
 #include <utility>
 #include <vector>
 
@@ -15,13 +13,11 @@ namespace {
 // A frame grows with the desktop's font as its text does, and keeps its size where the text is smaller.
 TEST(WindowSize, AFrameGrowsWithTheFontButNeverShrinks) {
     test::ensureQtApplication();
-    const auto restoreFont = qScopeGuard([saved = QApplication::font()] { QApplication::setFont(saved); });
+    test::ApplicationFont font;
     for (const auto& [fontPx, grown] : std::vector<std::pair<int, QSize>>{
              {10, {620, 660}}, {13, {620, 660}}, {15, {715, 762}}, {26, {1240, 1320}}}) {
         SCOPED_TRACE(fontPx);
-        QFont font = QApplication::font();
         font.setPixelSize(fontPx);
-        QApplication::setFont(font);
         EXPECT_EQ(app::ui::grownWithFont(QSize(620, 660)), grown);
     }
 }
