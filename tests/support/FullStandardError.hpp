@@ -1,12 +1,15 @@
 #pragma once
 
+#include "platform/process/Descriptor.hpp"
+#include "platform/process/Pipe.hpp"
+
 #include <functional>
 #include <string>
 
 namespace kestrava::test {
 
 // Standard error swapped for a pipe no one drains, filled, so that the next log line blocks while it is
-// written, as it does when the service manager's journal stops reading.
+// written, as it does when the service manager's journal stops reading. Throws when no pipe can be made.
 class FullStandardError {
 public:
     FullStandardError();
@@ -20,9 +23,10 @@ public:
     std::string giveBack(const std::function<bool()>& written);
 
 private:
-    int saved_ = -1;
-    int readEnd_ = -1;
-    int writeEnd_ = -1;
+    void restore();
+
+    process::Pipe pipe_;
+    process::Descriptor saved_;
 };
 
 } // namespace kestrava::test
