@@ -116,7 +116,11 @@ bool keepReport(int& report) noexcept {
     ::_exit(127);
 }
 
-[[noreturn]] void becomeProgram(const ChildPlan& plan) noexcept {
+// The child's whole work. Under vfork it runs on the agent's thread's stack, beneath the frame of the call
+// that made it, and must leave that frame as it was: kept out of line, everything it writes lives in a
+// frame of its own below the caller's, where the caller keeps nothing once it resumes. Inlined, the
+// compiler would give its values slots in the caller's frame.
+[[gnu::noinline]] [[noreturn]] void becomeProgram(const ChildPlan& plan) noexcept {
     // The agent's handlers must never run here, and an ignored signal (the agent ignores SIGPIPE) would
     // carry over into the program.
     struct sigaction byDefault {};
