@@ -39,19 +39,37 @@ void readAvailable(process::Descriptor& pipe, std::string& output) {
     }
 }
 
-// Reads the program's output until it exits or the deadline passes; true when it exited.
-bool waitForExit(int exitNotice, process::Descriptor& pipe, std::string& output, Clock::time_point deadline) {
+// Whether the leader has exited, leaving it unreaped. One that is no child of ours any more counts as
+// exited: it will never be seen to exit.
+bool hasExited(pid_t leader) {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(leader), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+           info.si_pid == leader;
+}
+
+// Reads the program's output until its leader exits or the deadline passes; true when it exited. The exit
+// makes `exitNotice` readable; without it (kernels before 5.3 and seccomp profiles older than pidfds
+// refuse them) the runner asks at intervals that grow to `longestPause`.
+bool waitForExit(pid_t leader, int exitNotice, process::Descriptor& pipe, std::string& output,
+                 Clock::time_point deadline) {
+    constexpr std::int64_t longestPause = 50;
+    std::int64_t pause = 1;
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        std::int64_t timeout = std::max<std::int64_t>(left.count(), 0);
+        if (exitNotice < 0) {
+            timeout = std::min(timeout, pause);
+            pause = std::min(pause * 2, longestPause);
+        }
         pollfd watched[2] = {{exitNotice, POLLIN, 0}, {pipe.get(), POLLIN, 0}}; // -1 is not watched
-        const int ready = ::poll(watched, 2, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+        const int ready = ::poll(watched, 2, static_cast<int>(timeout));
         if (ready < 0 && errno != EINTR) {
             return false;
         }
         if (watched[1].revents != 0) {
             readAvailable(pipe, output);
         }
-        if (watched[0].revents != 0) {
+        if (watched[0].revents != 0 || (exitNotice < 0 && hasExited(leader))) {
             return true;
         }
         if (left.count() <= 0) {
@@ -95,6 +113,7 @@ std::optional<ToolRun> ToolRun::start(const std::filesystem::path& program,
     }
     ::fcntl(pipe->readEnd.get(), F_SETFL, O_NONBLOCK);
     // Readable when the child exits; no SIGCHLD handler is involved, and other children are left alone.
+    // Where pidfds are refused it stays closed, and the exit is asked for instead.
     process::Descriptor exitNotice(static_cast<int>(::syscall(SYS_pidfd_open, *pid, 0)));
     return ToolRun(*pid, std::move(pipe->readEnd), std::move(exitNotice));
 }
@@ -115,12 +134,10 @@ ToolRun::~ToolRun() {
 std::optional<std::string> ToolRun::finish(Clock::time_point deadline) {
     const pid_t pid = std::exchange(pid_, -1);
     std::string text;
-    if (!exitNotice_.isOpen() || !waitForExit(exitNotice_.get(), output_, text, deadline)) {
+    if (!waitForExit(pid, exitNotice_.get(), output_, text, deadline)) {
         // The whole group: what the tool started must not outlive it.
         ::kill(-pid, SIGTERM);
-        if (exitNotice_.isOpen()) {
-            waitForExit(exitNotice_.get(), output_, text, Clock::now() + terminateGrace);
-        }
+        waitForExit(pid, exitNotice_.get(), output_, text, Clock::now() + terminateGrace);
         killGroupAndReap(pid);
         return std::nullopt;
     }

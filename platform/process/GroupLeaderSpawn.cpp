@@ -3,6 +3,7 @@
 #include "platform/process/CoreDumps.hpp"
 #include "platform/process/Pipe.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
@@ -76,9 +77,15 @@ bool closeListedFrom(int first) noexcept {
     return count == 0;
 }
 
+// The last fallback closes no number from here on, whatever the hard limit: the kernel's default ceiling
+// on descriptors (fs.nr_open), which only an administrator's raised one exceeds. Closing the billion
+// numbers some container runtimes allow, one by one, would hold the agent's thread for a minute or more.
+constexpr rlim_t closingCeiling = rlim_t{1} << 20;
+
 // Closes every descriptor from `first` on. Not every descriptor of the agent is close-on-exec (sockets of
 // the event loop are not). close_range is refused by kernels before 5.9 and by container profiles written
-// before it; then the open ones are listed, else every number below the descriptor limit is closed.
+// before it; then the open ones are listed, else every number below the hard descriptor limit is closed:
+// the soft one may have been lowered since a higher descriptor was opened.
 bool closeFrom(int first) noexcept {
     if (::close_range(static_cast<unsigned>(first), ~0U, 0) == 0 || closeListedFrom(first)) {
         return true;
@@ -87,7 +94,8 @@ bool closeFrom(int first) noexcept {
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
         return false;
     }
-    for (rlim_t fd = static_cast<rlim_t>(first); fd < limit.rlim_cur; ++fd) {
+    const rlim_t end = std::min(limit.rlim_max, closingCeiling);
+    for (rlim_t fd = static_cast<rlim_t>(first); fd < end; ++fd) {
         ::syscall(SYS_close, static_cast<int>(fd));
     }
     return true;
@@ -108,7 +116,11 @@ bool keepReport(int& report) noexcept {
     ::_exit(127);
 }
 
-[[noreturn]] void becomeProgram(const ChildPlan& plan) noexcept {
+// The child's whole work. Under vfork it runs on the agent's thread's stack, beneath the frame of the call
+// that made it, and must leave that frame as it was: kept out of line, everything it writes lives in a
+// frame of its own below the caller's, where the caller keeps nothing once it resumes. Inlined, the
+// compiler would give its values slots in the caller's frame.
+[[gnu::noinline]] [[noreturn]] void becomeProgram(const ChildPlan& plan) noexcept {
     // The agent's handlers must never run here, and an ignored signal (the agent ignores SIGPIPE) would
     // carry over into the program.
     struct sigaction byDefault {};

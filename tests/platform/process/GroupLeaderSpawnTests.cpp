@@ -1,18 +1,15 @@
 #include "platform/process/GroupLeaderSpawn.hpp"
 #include "platform/process/Pipe.hpp"
+#include "tests/support/RefusedSystemCalls.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstddef>
 #include <fcntl.h>
 #include <filesystem>
-#include <future>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <optional>
 #include <string>
-#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -77,6 +74,9 @@ public:
     LeakyDescriptors(const LeakyDescriptors&) = delete;
     LeakyDescriptors& operator=(const LeakyDescriptors&) = delete;
 
+    // The one far above the others.
+    int high() const { return high_; }
+
     // Prints each of them that the shell running it holds.
     std::string probe() const {
         return "for fd in " + std::to_string(sockets_[0]) + " " + std::to_string(sockets_[1]) + " " +
@@ -114,20 +114,27 @@ INSTANTIATE_TEST_SUITE_P(ByVforkAndByFork, GroupLeaderSpawnTest,
                              return info.param == ChildCreation::vfork ? "vfork" : "fork";
                          });
 
-// Makes the calling thread's calls of `refused`, and those of every process it starts, fail with EPERM, as
-// a container's seccomp profile written before them does. A filter binds one thread: other tests run on.
-void refuseOnThisThread(const std::vector<long>& refused) {
-    std::vector<sock_filter> program{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
-    for (const long call : refused) {
-        program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<__u32>(call), 0, 1));
-        program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM));
+// Lowers the soft limit on descriptors while it lives, leaving the hard one; a descriptor opened before
+// stays open above it.
+class LoweredDescriptorLimit {
+public:
+    explicit LoweredDescriptorLimit(rlim_t soft) {
+        if (::getrlimit(RLIMIT_NOFILE, &previous_) != 0) {
+            throw std::system_error(errno, std::generic_category(), "getrlimit");
+        }
+        rlimit lowered = previous_;
+        lowered.rlim_cur = soft;
+        if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0) {
+            throw std::system_error(errno, std::generic_category(), "setrlimit");
+        }
     }
-    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    const sock_fprog filter{static_cast<unsigned short>(program.size()), program.data()};
-    // What lets an ordinary user install a filter.
-    ASSERT_EQ(::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0), 0);
-    ASSERT_EQ(::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &filter), 0);
-}
+    ~LoweredDescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &previous_); }
+    LoweredDescriptorLimit(const LoweredDescriptorLimit&) = delete;
+    LoweredDescriptorLimit& operator=(const LoweredDescriptorLimit&) = delete;
+
+private:
+    rlimit previous_{};
+};
 
 TEST(GroupLeaderSpawn, PassesOnlyTheStandardDescriptorsWhereClosingARangeIsRefused) {
     const LeakyDescriptors leaky;
@@ -135,18 +142,26 @@ TEST(GroupLeaderSpawn, PassesOnlyTheStandardDescriptorsWhereClosingARangeIsRefus
         std::vector<long> refused;
         std::string script;
         std::string output;
+        std::optional<rlim_t> softDescriptorLimit = std::nullopt;
     };
     const Case cases[] = {
         {{SYS_close_range}, "ls /proc/$$/fd; true", "0\n1\n2\n"},
         // No listing of the descriptors either: the shell cannot list its own, so it looks for the leaky
         // ones.
         {{SYS_close_range, SYS_getdents64}, leaky.probe() + "echo ran", "ran\n"},
+        // The soft limit lowered since the high one was opened: the hard one bounds what can be open.
+        {{SYS_close_range, SYS_getdents64},
+         leaky.probe() + "echo ran",
+         "ran\n",
+         static_cast<rlim_t>(leaky.high())},
     };
     for (const Case& c : cases) {
-        const ScriptRun run = std::async(std::launch::async, [&] {
-                                  refuseOnThisThread(c.refused);
-                                  return runScript(c.script);
-                              }).get();
+        std::optional<LoweredDescriptorLimit> lowered;
+        if (c.softDescriptorLimit) {
+            lowered.emplace(*c.softDescriptorLimit);
+        }
+        const ScriptRun run =
+            test::withSystemCallsRefused(c.refused, EPERM, [&] { return runScript(c.script); });
         EXPECT_TRUE(run.pid);
         EXPECT_EQ(run.output, c.output) << c.script;
         EXPECT_EQ(run.status, 0);
