@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -234,9 +233,9 @@ void revokeDialogs() {
         {app::RelayLink::offline, "offline"},
         {app::RelayLink::configLost, "config-lost"}};
     for (const auto& [link, name] : links) {
-        const auto dialog = app::makeRevokeDialog(phone(1), link);
-        dialog->show();
-        save(*dialog, "revoke-" + name);
+        app::RevokeDialog dialog(phone(1), link);
+        dialog.show();
+        save(dialog, "revoke-" + name);
     }
 }
 

@@ -1,19 +1,23 @@
 #include "app/menu/PhonesListView.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/RelativeDate.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace kestrava {
@@ -59,6 +63,25 @@ std::unique_ptr<PhonesListView> shownList(PhonesListStyle style, const std::vect
     view->render(phones, link, ignoreRemoval, now);
     view->show();
     return view;
+}
+
+// Asks about a phone's removal as the list does, handing the question to `answer` once it is open; what
+// the question returned.
+bool answered(RelayLink link, const std::function<void(QWidget& question)>& answer) {
+    QTimer::singleShot(0, [&] {
+        QWidget* question = QApplication::activeModalWidget();
+        ASSERT_NE(question, nullptr);
+        answer(*question);
+    });
+    return app::confirmRevoke(phone("iPhone 15 Pro của Nguyễn Lan"), link);
+}
+
+void click(QWidget& question, const QString& title) {
+    for (QAbstractButton* button : question.findChildren<QAbstractButton*>()) {
+        if (button->text() == title) {
+            button->click();
+        }
+    }
 }
 
 // The largest calendar unit in which the dates differ names the distance, in words where the language has
@@ -145,31 +168,27 @@ TEST(PhonesList, RemovesAPhoneOnlyAfterConfirmation) {
     }
 }
 
-// The confirmation is a parentless warning, its question set as a heading and its destructive "Gỡ", drawn
-// in red, the default; it says what the removal means for the relay, as the button's tooltip does before.
-// Texts naming the computer show their override.
+// The confirmation is a parentless warning, its question set as a heading and its "Gỡ" drawn in red; it
+// says what the removal means for the relay, as the button's tooltip does before. Texts naming the computer
+// show their override.
 TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
     test::ensureQtApplication();
-    const auto dialog = app::makeRevokeDialog(phone("Điện thoại"), RelayLink::connected);
-    EXPECT_EQ(dialog->icon(), QMessageBox::Warning);
-    EXPECT_EQ(dialog->parent(), nullptr);
-    EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
-    ASSERT_EQ(dialog->buttons().size(), 2);
-    for (QAbstractButton* button : dialog->buttons()) {
-        EXPECT_EQ(dialog->buttonRole(button),
-                  button->text() == "Gỡ" ? QMessageBox::DestructiveRole : QMessageBox::RejectRole);
-    }
-    EXPECT_EQ(dialog->defaultButton()->text(), "Gỡ");
-    const QImage removal = dialog->defaultButton()->grab().toImage();
+    const app::RevokeDialog dialog(phone("Điện thoại"), RelayLink::connected);
+    EXPECT_EQ(dialog.parent(), nullptr);
+    EXPECT_EQ(dialog.windowModality(), Qt::ApplicationModal);
+    auto* removal = dialog.findChild<QPushButton*>("remove");
+    ASSERT_NE(removal, nullptr);
+    EXPECT_EQ(removal->text(), "Gỡ");
+    const QImage drawn = removal->grab().toImage();
     bool drawnRed = false;
-    for (int y = 0; y < removal.height(); ++y) {
-        for (int x = 0; x < removal.width(); ++x) {
-            const QColor colour = removal.pixelColor(x, y);
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor colour = drawn.pixelColor(x, y);
             drawnRed |= colour.red() > 150 && colour.green() < 90 && colour.blue() < 90;
         }
     }
     EXPECT_TRUE(drawnRed) << "the removal's label is not drawn in red";
-    EXPECT_TRUE(dialog->findChild<QLabel*>("qt_msgbox_label")->font().bold());
+    EXPECT_TRUE(dialog.findChild<app::ui::ElidingLabel*>("question")->font().bold());
 
     const QString base =
         "iPhone này sẽ không xem hay điều khiển được máy tính nữa. Muốn dùng lại thì phải ghép lại.";
@@ -190,9 +209,83 @@ TEST(PhonesList, ConfirmationTellsWhatRemovalMeansForTheRelay) {
     for (const auto& [link, informative, toolTip] : cases) {
         SCOPED_TRACE(toolTip.toStdString());
         EXPECT_EQ(app::revokeConfirmationText(link), informative);
-        EXPECT_EQ(app::makeRevokeDialog(phone("Điện thoại"), link)->informativeText(), informative);
+        EXPECT_EQ(app::RevokeDialog(phone("Điện thoại"), link).findChild<QLabel*>("explanation")->text(),
+                  informative);
         const auto view = shownList(PhonesListStyle::menu, {phone("Điện thoại")}, link);
         EXPECT_EQ(ShownRow(rowsOf(*view)[0]).revoke->toolTip(), toolTip);
+    }
+}
+
+// Only "Gỡ" removes: the focus and the default are on "Hủy", so a stray Return cancels, as Escape and
+// closing the question do.
+TEST(PhonesList, OnlyTheRemovalButtonConfirms) {
+    test::ensureQtApplication();
+    const auto key = [](Qt::Key pressed) {
+        return [pressed](QWidget& question) {
+            QTest::keyClick(question.focusWidget() ? question.focusWidget() : &question, pressed);
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void(QWidget&)> answer;
+        bool confirmed;
+    } cases[] = {
+        {"Return", key(Qt::Key_Return), false},
+        {"Enter", key(Qt::Key_Enter), false},
+        {"Escape", key(Qt::Key_Escape), false},
+        {"closed", [](QWidget& question) { question.close(); }, false},
+        {"Hủy", [](QWidget& question) { click(question, "Hủy"); }, false},
+        {"Gỡ", [](QWidget& question) { click(question, "Gỡ"); }, true},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        QString focused;
+        const bool confirmed = answered(RelayLink::connected, [&](QWidget& question) {
+            if (const auto* button = qobject_cast<QAbstractButton*>(question.focusWidget())) {
+                focused = button->text();
+            }
+            testCase.answer(question);
+        });
+        EXPECT_EQ(confirmed, testCase.confirmed);
+        EXPECT_EQ(focused, "Hủy");
+    }
+}
+
+// The question is as wide as the application's other dialogs, grown with the font as its text is; whatever
+// the removal means, its symbol, texts and buttons stand apart inside its margins, every text shown whole.
+TEST(PhonesList, QuestionHoldsItsTextAtAnyFont) {
+    test::ensureQtApplication();
+    test::ApplicationFont font;
+    constexpr int margin = 24;
+    for (const auto& [fontPx, wanted] : std::vector<std::pair<int, int>>{{12, 460}, {15, 531}, {18, 637}}) {
+        font.setPixelSize(fontPx);
+        const int width = wanted; // Clang 14 lets no lambda name a structured binding.
+        for (const RelayLink link : {RelayLink::connected, RelayLink::offline, RelayLink::configLost}) {
+            SCOPED_TRACE(std::to_string(fontPx) + " px, link " + std::to_string(static_cast<int>(link)));
+            answered(link, [&](QWidget& question) {
+                EXPECT_EQ(question.width(), width);
+                const QRect inside = question.rect().marginsRemoved({margin, margin, margin, margin});
+                std::vector<QRect> parts;
+                for (QWidget* part : question.findChildren<QWidget*>()) {
+                    const auto* label = qobject_cast<QLabel*>(part);
+                    if (!part->isVisible() || !(label || qobject_cast<app::ui::ElidingLabel*>(part) ||
+                                                qobject_cast<QAbstractButton*>(part))) {
+                        continue;
+                    }
+                    const QRect at(part->mapTo(&question, QPoint()), part->size());
+                    EXPECT_TRUE(inside.contains(at)) << part->objectName().toStdString();
+                    if (label && label->wordWrap()) {
+                        EXPECT_GE(label->height(), label->heightForWidth(label->width()))
+                            << label->text().toStdString();
+                    }
+                    for (const QRect& other : parts) {
+                        EXPECT_FALSE(at.intersects(other)) << part->objectName().toStdString();
+                    }
+                    parts.push_back(at);
+                }
+                question.close();
+            });
+        }
     }
 }
 
@@ -205,11 +298,10 @@ TEST(PhonesList, NamesFromPhonesShowAsWritten) {
         const auto view = shownList(PhonesListStyle::settings, {phone(name)});
         EXPECT_EQ(ShownRow(rowsOf(*view)[0]).name->shownText(), written);
 
-        const auto dialog = app::makeRevokeDialog(phone(name), RelayLink::connected);
-        const auto* message = dialog->findChild<QLabel*>("qt_msgbox_label");
-        ASSERT_NE(message, nullptr);
-        EXPECT_EQ(message->textFormat(), Qt::PlainText);
-        EXPECT_EQ(message->text(), "Gỡ “" + written + "”?");
+        const app::RevokeDialog dialog(phone(name), RelayLink::connected);
+        const auto* question = dialog.findChild<app::ui::ElidingLabel*>("question");
+        ASSERT_NE(question, nullptr);
+        EXPECT_EQ(question->fullText(), "Gỡ “" + written + "”?");
     }
 }
 
