@@ -168,21 +168,21 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     // class.
     const QRegularExpression panelLine(QStringLiteral("^\\s*(0x[0-9a-f]+) \"Kestrava\": \\(\""),
                                        QRegularExpression::MultilineOption);
-    QString panel;
-    ASSERT_TRUE(test::runQtUntil(
+    const QRegularExpression classLine(
+        QStringLiteral("^WM_CLASS\\(STRING\\) = \"([^\"]*)\", \"([^\"]*)\"\n$"));
+    QRegularExpressionMatch named;
+    // Until the window is there and has its class.
+    EXPECT_TRUE(test::runQtUntil(
         [&] {
             const auto found =
                 panelLine.match(outputOf(xwininfo, {"-root", "-tree"}, {{"DISPLAY", display}}));
-            panel = found.captured(1);
-            return found.hasMatch();
+            named = classLine.match(found.hasMatch() ? outputOf(xprop, {"-id", found.captured(1), "WM_CLASS"},
+                                                                {{"DISPLAY", display}})
+                                                     : QString());
+            return named.hasMatch();
         },
         {}, patience))
         << application->output();
-    const QString wmClass = outputOf(xprop, {"-id", panel, "WM_CLASS"}, {{"DISPLAY", display}});
-    const auto named =
-        QRegularExpression(QStringLiteral("^WM_CLASS\\(STRING\\) = \"([^\"]*)\", \"([^\"]*)\"\n$"))
-            .match(wmClass);
-    ASSERT_TRUE(named.hasMatch()) << wmClass.toStdString();
     EXPECT_EQ(installedEntryValue("StartupWMClass"), named.captured(2).toStdString());
 
     application->signal(SIGTERM);
