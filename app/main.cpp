@@ -8,6 +8,7 @@
 #include "app/menu/SingleInstance.hpp"
 #include "app/menu/TrayApp.hpp"
 #include "app/runtime/AppLog.hpp"
+#include "app/runtime/DisplaySession.hpp"
 #include "app/runtime/Translations.hpp"
 #include "app/state/AppState.hpp"
 #include "app/system/AgentExecutable.hpp"
@@ -20,15 +21,34 @@
 #include "platform/files/UserFolders.hpp"
 
 #include <QApplication>
+#include <cstdio>
+#include <string>
 
 namespace app = kestrava::app;
 
+namespace {
+
+// The entry the desktop shows the application's windows under; on Wayland it is their app id.
+constexpr auto desktopEntry = "com.veltmoran.kestrava";
+
+// Said to whoever started the program and to the journal.
+void announce(app::AppLogLevel level, const std::string& message) {
+    std::fprintf(stderr, "kestrava: %s\n", message.c_str());
+    app::appLog(level, "App", message);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    // A panel that drops from the tray cannot be placed on Wayland itself: use its X server.
-    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // Qt aborts where it finds no display: say why and end.
+    const app::DisplayPlatform display = app::chooseDisplayPlatform(app::currentDisplaySession());
+    if (display.platform.empty()) {
+        announce(app::AppLogLevel::error, display.unreachable);
+        return 1;
     }
+    qputenv("QT_QPA_PLATFORM", display.platform.c_str());
     QApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(desktopEntry));
     app::SingleInstance instance(app::SingleInstance::standardPath());
     // The copy a move started may come up before the instance that started it has gone.
     const bool afterMove =
@@ -37,6 +57,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     instance.listen();
+    announce(app::AppLogLevel::info, "shows its windows on " + QGuiApplication::platformName().toStdString());
     // Going away takes a while after the last event: the next start runs meanwhile.
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &instance,
                      &app::SingleInstance::stepAside);

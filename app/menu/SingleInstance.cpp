@@ -17,7 +17,16 @@ namespace {
 constexpr int answerWithin = 1000; // ms: an instance that hangs longer counts as gone
 // Seldom enough that the looks of a few seconds stay within the backlog of an instance that accepts no more.
 constexpr auto lookAgainAfter = std::chrono::milliseconds(200);
-const QByteArray comeForward = QByteArrayLiteral("show\n");
+// One line: "show", then a space and the activation token where there is one. Earlier versions send and
+// expect the bare word.
+const QByteArray comeForward = QByteArrayLiteral("show");
+constexpr qint64 longestRequest = 4096;
+
+QByteArray comeForwardRequest() {
+    const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+    const bool oneWord = !token.isEmpty() && !token.contains(' ') && !token.contains('\n');
+    return comeForward + (oneWord ? " " + token : QByteArray()) + "\n";
+}
 
 } // namespace
 
@@ -32,8 +41,12 @@ SingleInstance::SingleInstance(std::optional<std::filesystem::path> path) : path
     connect(&server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* caller = server_.nextPendingConnection()) {
             connect(caller, &QLocalSocket::readyRead, this, [this, caller] {
-                if (caller->readAll().startsWith(comeForward.trimmed())) {
-                    emit broughtForward();
+                if (!caller->canReadLine() && caller->bytesAvailable() < longestRequest) {
+                    return; // the rest of the line is on its way
+                }
+                const QByteArray request = caller->readLine(longestRequest).trimmed();
+                if (request == comeForward || request.startsWith(comeForward + ' ')) {
+                    emit broughtForward(QString::fromUtf8(request.mid(comeForward.size()).trimmed()));
                 }
                 caller->disconnectFromServer();
             });
@@ -70,7 +83,7 @@ bool SingleInstance::forwardToRunning(std::chrono::milliseconds leaving) {
         running.abort();
         std::this_thread::sleep_for(lookAgainAfter);
     }
-    running.write(comeForward);
+    running.write(comeForwardRequest());
     if (!running.waitForBytesWritten(answerWithin)) {
         return false;
     }

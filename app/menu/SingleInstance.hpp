@@ -11,7 +11,9 @@ namespace kestrava::app {
 // One application per user session: the first one listens on a socket in the user's runtime folder; a
 // later one finds it there, asks it to come forward and steps aside. Looking for a running one and
 // listening are one turn under a lock file beside the socket, so two starts at the same instant cannot
-// both find nobody and both run. Interface thread; owns its socket and, during its turn, the lock.
+// both find nobody and both run. The later start hands over the activation token its launcher gave it,
+// which a Wayland compositor asks for before it lets a window come forward. Interface thread; owns its
+// socket and, during its turn, the lock.
 class SingleInstance final : public QObject {
     Q_OBJECT
 
@@ -23,7 +25,8 @@ public:
     explicit SingleInstance(std::optional<std::filesystem::path> path);
     ~SingleInstance() override;
 
-    // True when another instance was found and asked to come forward: this one should exit. Waits while
+    // True when another instance was found and asked to come forward, with this process's
+    // XDG_ACTIVATION_TOKEN: this one should exit. Waits while
     // another start takes its turn; on false this one holds the turn until it listens (or goes). A start
     // that replaces an instance on its way out (the copy a move starts) gives it `leaving` to go first.
     bool forwardToRunning(std::chrono::milliseconds leaving = {});
@@ -33,8 +36,9 @@ public:
     void stepAside();
 
 signals:
-    // A later instance asked this one to come forward.
-    void broughtForward();
+    // A later instance asked this one to come forward; `activationToken` is empty where its launcher gave
+    // it none, or it is of a version that sends none.
+    void broughtForward(const QString& activationToken);
 
 private:
     void endTurn();

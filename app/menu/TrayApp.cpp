@@ -85,7 +85,11 @@ void TrayApp::show() {
     autoOpener_.consider(*state_, [this] { openWindow(QStringLiteral("onboarding")); });
 }
 
-void TrayApp::bringForward() {
+void TrayApp::bringForward(const QString& activationToken) {
+    // Qt's Wayland platform spends the token from the environment on the next activation.
+    if (!activationToken.isEmpty() && QGuiApplication::platformName() == QLatin1String("wayland")) {
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    }
     // A closed panel may not be deleted yet.
     if (!panel_ || !panel_->isVisible()) {
         togglePanel();

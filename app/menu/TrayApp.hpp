@@ -28,8 +28,9 @@ public:
 
     // Puts the shield in the tray (or opens the panel) and considers opening the first-run guide.
     void show();
-    // Another start of the application asked for this one.
-    void bringForward();
+    // Another start of the application asked for this one, with the activation token its launcher gave it
+    // (or none).
+    void bringForward(const QString& activationToken = {});
 
 private:
     // The shield, and the context menu's "Thêm iPhone…" enabled when the panel's row is.

@@ -15,10 +15,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <latch>
 #include <thread>
 
@@ -52,6 +54,46 @@ TEST(SingleInstance, ASecondStartBringsTheFirstForward) {
     EXPECT_FALSE(later.forwardToRunning());
     EXPECT_TRUE(later.listen());
     EXPECT_FALSE(app::SingleInstance(std::nullopt).forwardToRunning());
+}
+
+// A second start hands over the activation token its launcher gave it, so that the first may come forward
+// on Wayland; one without a token, and an older start that sends the bare request, hand over none.
+TEST(SingleInstance, ASecondStartHandsOverItsActivationToken) {
+    test::ensureQtApplication();
+    test::TemporaryDirectory runtime;
+    const auto path = runtime / "app.socket";
+    app::SingleInstance first(path);
+    ASSERT_FALSE(first.forwardToRunning());
+    ASSERT_TRUE(first.listen());
+    std::vector<QString> tokens;
+    QObject::connect(&first, &app::SingleInstance::broughtForward,
+                     [&](const QString& token) { tokens.push_back(token); });
+    const auto asked = [&](const std::function<bool()>& ask) {
+        const std::size_t before = tokens.size();
+        bool forwarded = false;
+        // The first answers on the event loop, which the asking start's own wait does not run.
+        std::thread asking([&] { forwarded = ask(); });
+        test::runQtUntil([&] { return tokens.size() > before; });
+        asking.join();
+        EXPECT_TRUE(forwarded);
+        return tokens.size() == before + 1 ? std::optional<QString>(tokens.back()) : std::nullopt;
+    };
+    const auto secondStart = [&] { return app::SingleInstance(path).forwardToRunning(); };
+    {
+        const test::EnvironmentOverride token("XDG_ACTIVATION_TOKEN", "launcher/7f3a-19");
+        EXPECT_EQ(asked(secondStart), QStringLiteral("launcher/7f3a-19"));
+    }
+    {
+        const test::EnvironmentOverride token("XDG_ACTIVATION_TOKEN", std::nullopt);
+        EXPECT_EQ(asked(secondStart), QString());
+    }
+    EXPECT_EQ(asked([&] {
+                  QLocalSocket older;
+                  older.connectToServer(QString::fromStdString(path.string()));
+                  return older.waitForConnected(5000) && older.write("show\n") == 5 &&
+                         older.waitForBytesWritten(5000);
+              }),
+              QString());
 }
 
 // Two starts at the same instant take turns: one finds nobody and runs, the other waits until it listens,
