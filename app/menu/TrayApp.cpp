@@ -31,7 +31,7 @@ void placeNear(QWidget& panel, const QRect& anchor) {
 
 } // namespace
 
-TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler)
+TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler, QDBusConnection bus)
     : state_(std::move(state)), updater_(updater), scheduler_(scheduler), autoOpener_(scheduler) {
     windows_.define(QStringLiteral("pairing"), [this] { return new PairingWindow(state_); });
     windows_.define(QStringLiteral("settings"), [this] {
@@ -68,6 +68,13 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
             togglePanel();
         }
     });
+    // Qt's icon in such a panel gives no place to hang the panel from. Never both: Qt's would be a second
+    // item there.
+    if (StatusNotifierItem::watcherPresent(bus)) {
+        item_ = std::make_unique<StatusNotifierItem>(commands_, bus);
+        connect(item_.get(), &StatusNotifierItem::activated, this,
+                [this](QPoint at) { togglePanelAt(QRect(at, QSize(1, 1))); });
+    }
     connect(state_.get(), &AppState::changed, this, &TrayApp::render);
     render();
 }
@@ -77,7 +84,17 @@ TrayApp::~TrayApp() {
 }
 
 void TrayApp::show() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (item_) {
+        // Registered already; the watcher tells later whether a panel shows it.
+        connect(
+            item_.get(), &StatusNotifierItem::hostAnswered, this,
+            [this](bool shown) {
+                if (!shown) {
+                    togglePanel();
+                }
+            },
+            Qt::SingleShotConnection);
+    } else if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray_.show();
     } else {
         togglePanel();
@@ -102,18 +119,26 @@ void TrayApp::render() {
     const StatusIconState icon = state_->statusIcon();
     tray_.setIcon(statusImage(icon));
     tray_.setToolTip(spokenText(icon));
+    if (item_) {
+        item_->setIcon(statusImage(icon));
+        item_->setToolTip(spokenText(icon));
+    }
     addPhone_->setEnabled(
         MenuViewModel::make(state_->status(), state_->phones(), state_->lastError(), state_->serviceStatus())
             .canAddPhone);
 }
 
 void TrayApp::togglePanel() {
+    togglePanelAt(tray_.geometry());
+}
+
+void TrayApp::togglePanelAt(const QRect& anchor) {
     if (panel_ && panel_->isVisible()) {
         panel_->close();
         return;
     }
     panel_ = makePanel();
-    placeNear(*panel_, tray_.geometry());
+    placeNear(*panel_, anchor);
     panel_->show();
     panel_->activateWindow();
 }
@@ -126,8 +151,7 @@ void TrayApp::openWindow(const QString& id) {
 }
 
 QWidget* TrayApp::makePanel() {
-    const bool inTray = QSystemTrayIcon::isSystemTrayAvailable();
-    auto* panel = new QWidget(nullptr, inTray ? Qt::Popup : Qt::Window);
+    auto* panel = new QWidget(nullptr, trayAvailable() ? Qt::Popup : Qt::Window);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowTitle(QStringLiteral("Kestrava"));
     auto* layout = new QVBoxLayout(panel);
@@ -137,6 +161,10 @@ QWidget* TrayApp::makePanel() {
         state_, updater_, [this](const QString& id) { openWindow(id); }, [panel] { panel->close(); },
         confirmRevoke, panel));
     return panel;
+}
+
+bool TrayApp::trayAvailable() const {
+    return item_ ? item_->shownByHost() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 } // namespace kestrava::app

@@ -2,10 +2,12 @@
 
 #include "app/async/Scheduler.hpp"
 #include "app/menu/OnboardingAutoOpener.hpp"
+#include "app/menu/StatusNotifierItem.hpp"
 #include "app/menu/WindowManager.hpp"
 #include "app/state/AppState.hpp"
 #include "app/system/Updater.hpp"
 
+#include <QDBusConnection>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -18,12 +20,14 @@ class MenuView;
 
 // What the user sees of the application: the shield in the tray, the menu panel it opens, the context
 // menu of the same commands for trays that send no click, and the four windows by name. Without a tray
-// the panel is an ordinary window.
+// the panel is an ordinary window. Where a panel's watcher of status notifier items is on `bus`, the
+// shield is our own item there, else the tray's icon of Qt.
 class TrayApp final : public QObject {
     Q_OBJECT
 
 public:
-    TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler);
+    TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler,
+            QDBusConnection bus = QDBusConnection::sessionBus());
     ~TrayApp() override;
 
     // Puts the shield in the tray (or opens the panel) and considers opening the first-run guide.
@@ -31,6 +35,8 @@ public:
     // Another start of the application asked for this one, with the activation token its launcher gave it
     // (or none).
     void bringForward(const QString& activationToken = {});
+    // Opens the panel hanging from `anchor` (the pointer's place when invalid), or closes it.
+    void togglePanelAt(const QRect& anchor);
 
 private:
     // The shield, and the context menu's "Thêm iPhone…" enabled when the panel's row is.
@@ -38,6 +44,7 @@ private:
     void togglePanel();
     void openWindow(const QString& id);
     QWidget* makePanel();
+    bool trayAvailable() const;
 
     const std::shared_ptr<AppState> state_;
     Updater& updater_;
@@ -47,6 +54,7 @@ private:
     QSystemTrayIcon tray_;
     QMenu commands_;
     QAction* addPhone_;
+    std::unique_ptr<StatusNotifierItem> item_;
     QPointer<QWidget> panel_;
 };
 

@@ -1,0 +1,243 @@
+#include "app/menu/StatusNotifierItem.hpp"
+
+#include "app/runtime/AppLog.hpp"
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QMenu>
+#include <QtEndian>
+#include <array>
+#include <utility>
+
+namespace kestrava::app {
+
+// One picture of the icon: width, height and its pixels as 32-bit ARGB in network byte order: (iiay).
+struct BusIconPixmap {
+    int width = 0;
+    int height = 0;
+    QByteArray argb;
+};
+
+// Icon name, pictures, title and description: (sa(iiay)ss).
+struct BusToolTip {
+    QString iconName;
+    QList<BusIconPixmap> pixmaps;
+    QString title;
+    QString description;
+};
+
+} // namespace kestrava::app
+
+Q_DECLARE_METATYPE(kestrava::app::BusIconPixmap)
+Q_DECLARE_METATYPE(kestrava::app::BusToolTip)
+
+namespace kestrava::app {
+
+QDBusArgument& operator<<(QDBusArgument& out, const BusIconPixmap& pixmap) {
+    out.beginStructure();
+    out << pixmap.width << pixmap.height << pixmap.argb;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& in, BusIconPixmap& pixmap) {
+    in.beginStructure();
+    in >> pixmap.width >> pixmap.height >> pixmap.argb;
+    in.endStructure();
+    return in;
+}
+
+QDBusArgument& operator<<(QDBusArgument& out, const BusToolTip& toolTip) {
+    out.beginStructure();
+    out << toolTip.iconName << toolTip.pixmaps << toolTip.title << toolTip.description;
+    out.endStructure();
+    return out;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& in, BusToolTip& toolTip) {
+    in.beginStructure();
+    in >> toolTip.iconName >> toolTip.pixmaps >> toolTip.title >> toolTip.description;
+    in.endStructure();
+    return in;
+}
+
+namespace {
+
+const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString itemPath = QStringLiteral("/StatusNotifierItem");
+
+// The sides panels draw an item at; a bigger one would cost its bytes at every change of state.
+constexpr std::array<int, 5> pixmapSides{16, 22, 24, 32, 48};
+
+BusIconPixmap busPixmap(const QImage& image) {
+    QByteArray argb(image.width() * image.height() * 4, Qt::Uninitialized);
+    auto* out = reinterpret_cast<uchar*>(argb.data());
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x, out += 4) {
+            qToBigEndian<quint32>(line[x], out);
+        }
+    }
+    return {image.width(), image.height(), argb};
+}
+
+} // namespace
+
+class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconName READ iconName)
+    Q_PROPERTY(QList<kestrava::app::BusIconPixmap> IconPixmap READ iconPixmap)
+    Q_PROPERTY(kestrava::app::BusToolTip ToolTip READ toolTip)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
+
+public:
+    explicit StatusNotifierItemAdaptor(StatusNotifierItem& item) : QDBusAbstractAdaptor(&item), item_(item) {
+        setAutoRelaySignals(false);
+    }
+
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    // Panels remember what the user chose for an item by its id: the desktop entry's name stays.
+    QString id() const { return QStringLiteral("com.veltmoran.kestrava"); }
+    QString title() const { return QStringLiteral("Kestrava"); }
+    QString status() const { return QStringLiteral("Active"); }
+    int windowId() const { return 0; }
+    // The pictures are drawn here: no theme has the shield.
+    QString iconName() const { return {}; }
+    QList<BusIconPixmap> iconPixmap() const {
+        QList<BusIconPixmap> pixmaps;
+        for (const QImage& image : item_.images_) {
+            pixmaps.push_back(busPixmap(image));
+        }
+        return pixmaps;
+    }
+    BusToolTip toolTip() const { return {{}, {}, item_.toolTip_, {}}; }
+    // A click opens the panel; the menu is for the other button.
+    bool itemIsMenu() const { return false; }
+    QDBusObjectPath menu() const { return QDBusObjectPath(item_.menu_.path()); }
+
+public slots:
+    void Activate(int x, int y) { emit item_.activated({x, y}); }
+    void SecondaryActivate(int x, int y) { emit item_.activated({x, y}); }
+    // Only hosts that do not draw the menu themselves ask for it.
+    void ContextMenu(int x, int y) { item_.commands_.popup({x, y}); }
+    // Nothing of the application changes by steps.
+    void Scroll(int, const QString&) {}
+
+signals:
+    void NewTitle();
+    void NewIcon();
+    void NewToolTip();
+    void NewStatus(const QString& status);
+
+private:
+    StatusNotifierItem& item_;
+};
+
+bool StatusNotifierItem::watcherPresent(const QDBusConnection& bus) {
+    return bus.isConnected() && bus.interface()->isServiceRegistered(watcherService);
+}
+
+StatusNotifierItem::StatusNotifierItem(QMenu& menu, QDBusConnection bus)
+    : bus_(std::move(bus)), commands_(menu),
+      service_(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid())),
+      menu_(menu, bus_, QStringLiteral("/MenuBar")),
+      watcher_(watcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange),
+      adaptor_(new StatusNotifierItemAdaptor(*this)) {
+    qDBusRegisterMetaType<BusIconPixmap>();
+    qDBusRegisterMetaType<QList<BusIconPixmap>>();
+    qDBusRegisterMetaType<BusToolTip>();
+    if (!bus_.registerObject(itemPath, this) || !bus_.registerService(service_)) {
+        appLog(AppLogLevel::warning, "Tray",
+               "the tray icon cannot be put on the bus: " + bus_.lastError().message().toStdString());
+    }
+    // A panel that restarts brings a new watcher, which knows no item yet.
+    connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+                if (owner.isEmpty()) {
+                    answered(false);
+                } else {
+                    registerWithWatcher();
+                }
+            });
+    for (const QString& member :
+         {QStringLiteral("StatusNotifierHostRegistered"), QStringLiteral("StatusNotifierHostUnregistered")}) {
+        bus_.connect(watcherService, watcherPath, watcherService, member, this, SLOT(askWhetherShown()));
+    }
+    registerWithWatcher();
+}
+
+StatusNotifierItem::~StatusNotifierItem() {
+    bus_.unregisterService(service_);
+    bus_.unregisterObject(itemPath);
+}
+
+void StatusNotifierItem::setIcon(const QIcon& icon) {
+    QList<QImage> images;
+    for (const int side : pixmapSides) {
+        images.push_back(
+            icon.pixmap(QSize(side, side), 1.0).toImage().convertToFormat(QImage::Format_ARGB32));
+    }
+    if (images != std::exchange(images_, images)) {
+        emit adaptor_->NewIcon();
+    }
+}
+
+void StatusNotifierItem::setToolTip(const QString& title) {
+    if (title != std::exchange(toolTip_, title)) {
+        emit adaptor_->NewToolTip();
+    }
+}
+
+void StatusNotifierItem::registerWithWatcher() {
+    auto call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherService,
+                                               QStringLiteral("RegisterStatusNotifierItem"));
+    call << service_;
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answer) {
+        answer->deleteLater();
+        if (answer->isError()) {
+            appLog(AppLogLevel::warning, "Tray",
+                   "the panel's watcher refused the tray icon: " + answer->error().message().toStdString());
+            answered(false);
+        } else {
+            askWhetherShown();
+        }
+    });
+}
+
+void StatusNotifierItem::askWhetherShown() {
+    auto call = QDBusMessage::createMethodCall(watcherService, watcherPath,
+                                               QStringLiteral("org.freedesktop.DBus.Properties"),
+                                               QStringLiteral("Get"));
+    call << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answer) {
+        answer->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *answer;
+        answered(!reply.isError() && reply.value().variant().toBool());
+    });
+}
+
+void StatusNotifierItem::answered(bool shown) {
+    shownByHost_ = shown;
+    emit hostAnswered(shown);
+}
+
+} // namespace kestrava::app
+
+#include "StatusNotifierItem.moc"

@@ -1,0 +1,302 @@
+#include "app/menu/MenuView.hpp"
+#include "app/menu/StatusImage.hpp"
+#include "app/menu/TrayApp.hpp"
+#include "app/runtime/UiText.hpp"
+#include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/QtLoop.hpp"
+#include "tests/app-support/VirtualScheduler.hpp"
+#include "tests/support/PrivateSessionBus.hpp"
+#include "tests/support/SignalListener.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QScreen>
+#include <set>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
+
+// A panel's watcher as the test plays it: it notes each item registered and says a host shows them.
+class PanelWatcher final : public QDBusVirtualObject {
+public:
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& call, const QDBusConnection& connection) override {
+        if (call.member() == QLatin1String("RegisterStatusNotifierItem")) {
+            registered.push_back(call.arguments().value(0).toString());
+            connection.send(call.createReply());
+        } else if (call.member() == QLatin1String("Get") &&
+                   call.arguments().value(1).toString() == QLatin1String("IsStatusNotifierHostRegistered")) {
+            connection.send(call.createReply(QVariant::fromValue(QDBusVariant(true))));
+        } else {
+            connection.send(call.createErrorReply(QDBusError::UnknownMethod, call.member()));
+        }
+        return true;
+    }
+
+    QStringList registered;
+};
+
+class NoUpdates final : public app::UpdateBackend {
+public:
+    bool canCheckForUpdates() const override { return false; }
+    void checkForUpdates() override {}
+};
+
+// A menu entry as a host reads it from the layout.
+struct Entry {
+    int id = 0;
+    QVariantMap properties;
+    std::vector<Entry> children;
+};
+
+Entry entryOf(const QDBusArgument& in) {
+    Entry entry;
+    in.beginStructure();
+    in >> entry.id >> entry.properties;
+    in.beginArray();
+    while (!in.atEnd()) {
+        QDBusVariant child;
+        in >> child;
+        entry.children.push_back(entryOf(child.variant().value<QDBusArgument>()));
+    }
+    in.endArray();
+    in.endStructure();
+    return entry;
+}
+
+class StatusNotifierTest : public testing::Test {
+protected:
+    StatusNotifierTest() { test::ensureQtApplication(); }
+    ~StatusNotifierTest() override {
+        tray.reset();
+        for (const QString& name : {appSide, QStringLiteral("panel"), QStringLiteral("panel-again")}) {
+            QDBusConnection::disconnectFromBus(name);
+        }
+    }
+
+    QDBusConnection connect(const QString& name) {
+        return QDBusConnection::connectToBus(QString::fromStdString(bus.address()), name);
+    }
+    // The panel's watcher on a connection of its own: a panel that quits takes it along.
+    void servePanel(const QString& name) {
+        QDBusConnection panel = connect(name);
+        ASSERT_TRUE(panel.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher));
+        ASSERT_TRUE(panel.registerService(watcherService));
+        panelSide = name;
+    }
+    void startTray() {
+        tray = std::make_unique<app::TrayApp>(views.state, updater, scheduler, connect(appSide));
+        ASSERT_TRUE(test::runQtUntil([&] { return !watcher.registered.isEmpty(); }));
+    }
+    // A call as a host makes it, and its answer.
+    QDBusMessage ask(const QString& path, const QString& interface, const QString& method,
+                     const QVariantList& arguments = {}) {
+        auto call = QDBusMessage::createMethodCall(itemService, path, interface, method);
+        call.setArguments(arguments);
+        QDBusPendingCall pending = QDBusConnection(panelSide).asyncCall(call);
+        EXPECT_TRUE(test::runQtUntil([&] { return pending.isFinished(); }));
+        return pending.reply();
+    }
+    QVariant itemProperty(const QString& name) {
+        const QDBusMessage answer =
+            ask(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
+                QStringLiteral("Get"), {itemInterface, name});
+        return answer.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    QString toolTipTitle() {
+        const auto in = itemProperty(QStringLiteral("ToolTip")).value<QDBusArgument>();
+        QString iconName, title, description;
+        in.beginStructure();
+        in >> iconName;
+        in.beginArray();
+        while (!in.atEnd()) {
+            int width = 0, height = 0;
+            QByteArray argb;
+            in.beginStructure();
+            in >> width >> height >> argb;
+            in.endStructure();
+        }
+        in.endArray();
+        in >> title >> description;
+        in.endStructure();
+        return title;
+    }
+    Entry menuLayout() {
+        const QDBusMessage answer = ask(QStringLiteral("/MenuBar"), menuInterface,
+                                        QStringLiteral("GetLayout"), {0, -1, QStringList{}});
+        return entryOf(answer.arguments().value(1).value<QDBusArgument>());
+    }
+
+    const QString appSide = QStringLiteral("tray-app");
+    const QString itemService =
+        QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
+    QString panelSide;
+    test::PrivateSessionBus bus;
+    PanelWatcher watcher;
+    test::AppStateForViews views;
+    test::VirtualScheduler scheduler;
+    app::Updater updater{std::make_unique<NoUpdates>(), false};
+    std::unique_ptr<app::TrayApp> tray;
+};
+
+// With a panel's watcher on the bus the application registers its own item, which tells a host its names,
+// its shield as 32-bit ARGB in network byte order at the usual sides and its spoken state as tooltip, and
+// announces each change; a panel that restarts gets it registered again.
+TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
+    servePanel(QStringLiteral("panel"));
+    startTray();
+    EXPECT_EQ(watcher.registered, QStringList{itemService});
+
+    EXPECT_EQ(itemProperty(QStringLiteral("Category")).toString(), QStringLiteral("ApplicationStatus"));
+    EXPECT_EQ(itemProperty(QStringLiteral("Id")).toString(), QStringLiteral("com.veltmoran.kestrava"));
+    EXPECT_EQ(itemProperty(QStringLiteral("Title")).toString(), QStringLiteral("Kestrava"));
+    EXPECT_EQ(itemProperty(QStringLiteral("Status")).toString(), QStringLiteral("Active"));
+    EXPECT_EQ(itemProperty(QStringLiteral("ItemIsMenu")).toBool(), false);
+    EXPECT_EQ(itemProperty(QStringLiteral("WindowId")).toInt(), 0);
+    EXPECT_EQ(itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path(),
+              QStringLiteral("/MenuBar"));
+    EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::red));
+
+    const auto pixmaps = itemProperty(QStringLiteral("IconPixmap")).value<QDBusArgument>();
+    std::vector<int> sides;
+    pixmaps.beginArray();
+    while (!pixmaps.atEnd()) {
+        int width = 0, height = 0;
+        QByteArray argb;
+        pixmaps.beginStructure();
+        pixmaps >> width >> height >> argb;
+        pixmaps.endStructure();
+        sides.push_back(width);
+        ASSERT_EQ(height, width);
+        const QImage drawn = app::statusImage(app::StatusIconState::red)
+                                 .pixmap(QSize(width, width), 1.0)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        QByteArray expected;
+        for (int y = 0; y < width; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const QRgb pixel = drawn.pixel(x, y);
+                for (const int channel : {qAlpha(pixel), qRed(pixel), qGreen(pixel), qBlue(pixel)}) {
+                    expected.push_back(static_cast<char>(channel));
+                }
+            }
+        }
+        EXPECT_EQ(argb, expected) << width;
+    }
+    pixmaps.endArray();
+    EXPECT_EQ(sides, (std::vector<int>{16, 22, 24, 32, 48}));
+
+    test::SignalListener announcements(bus.address(), itemInterface.toStdString());
+    views.agentHolds({}, std::nullopt);
+    std::set<std::string> heard;
+    EXPECT_TRUE(test::runQtUntil([&] {
+        while (const auto signal = announcements.next(0ms)) {
+            heard.insert(signal->member);
+        }
+        return heard.size() == 2;
+    }));
+    EXPECT_EQ(heard, (std::set<std::string>{"NewIcon", "NewToolTip"}));
+    EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::green));
+
+    QDBusConnection::disconnectFromBus(QStringLiteral("panel"));
+    watcher.registered.clear();
+    servePanel(QStringLiteral("panel-again"));
+    EXPECT_TRUE(test::runQtUntil([&] { return !watcher.registered.isEmpty(); }));
+    EXPECT_EQ(watcher.registered, QStringList{itemService});
+}
+
+QWidget* shownPanel() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->findChild<app::MenuView*>()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// A host's click opens the panel hanging from the place it gives, on the screen that holds that place,
+// wherever the pointer is; a second click closes it. The menu a host draws lists the
+// commands, follows whether a phone may be added, and a click on an entry runs its command.
+TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
+    servePanel(QStringLiteral("panel"));
+    startTray();
+    QCursor::setPos(10, 790);
+    for (const char* name : {"primary", "netbook", "desktop"}) {
+        SCOPED_TRACE(name);
+        QScreen* screen = nullptr;
+        for (QScreen* candidate : QGuiApplication::screens()) {
+            if (candidate->name() == QLatin1String(name)) {
+                screen = candidate;
+            }
+        }
+        ASSERT_NE(screen, nullptr);
+        const QRect free = screen->availableGeometry();
+        const QPoint click(free.right() - 20, free.top() + 4);
+        ask(QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("Activate"),
+            {click.x(), click.y()});
+        ASSERT_TRUE(test::runQtUntil([] { return shownPanel() != nullptr; }));
+        const QRect placed = shownPanel()->geometry();
+        EXPECT_EQ(QGuiApplication::screenAt(placed.center()), screen) << placed.x() << "," << placed.y();
+        EXPECT_TRUE(placed.adjusted(-8, -8, 8, 8).contains(click)) << placed.x() << "," << placed.y();
+        ask(QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("Activate"),
+            {click.x(), click.y()});
+        EXPECT_TRUE(test::runQtUntil([] { return shownPanel() == nullptr; }));
+    }
+
+    const auto labels = [](const Entry& menu) {
+        QStringList shown;
+        for (const Entry& entry : menu.children) {
+            shown.push_back(entry.properties.value(QStringLiteral("type")).toString() ==
+                                    QLatin1String("separator")
+                                ? QStringLiteral("-")
+                                : entry.properties.value(QStringLiteral("label")).toString());
+        }
+        return shown;
+    };
+    const Entry menu = menuLayout();
+    EXPECT_EQ(labels(menu),
+              (QStringList{app::uiText("Thêm iPhone…"), app::uiText("Cài đặt…"),
+                           app::uiText("Chạy lại hướng dẫn"), app::uiText("Giới thiệu Kestrava"),
+                           QStringLiteral("-"), app::uiText("Thoát Kestrava")}));
+    ASSERT_EQ(menu.children.size(), 6U);
+    EXPECT_EQ(menu.children[0].properties.value(QStringLiteral("enabled")), QVariant(false));
+    EXPECT_EQ(menu.children[3].properties.value(QStringLiteral("enabled")), QVariant(true));
+
+    test::SignalListener announcements(bus.address(), menuInterface.toStdString());
+    views.agentHolds({}, std::nullopt);
+    std::optional<test::ReceivedSignal> heard;
+    EXPECT_TRUE(test::runQtUntil([&] { return (heard = announcements.next(0ms)).has_value(); }));
+    EXPECT_EQ(heard->member, "ItemsPropertiesUpdated");
+    EXPECT_EQ(menuLayout().children[0].properties.value(QStringLiteral("enabled")), QVariant(true));
+
+    ask(QStringLiteral("/MenuBar"), menuInterface, QStringLiteral("Event"),
+        {menu.children[3].id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0U});
+    const auto about = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->windowTitle() == app::uiText("Giới thiệu Kestrava")) {
+                return window;
+            }
+        }
+        return static_cast<QWidget*>(nullptr);
+    };
+    ASSERT_TRUE(test::runQtUntil([&] { return about() != nullptr; }));
+    about()->close();
+}
+
+} // namespace
+} // namespace kestrava
