@@ -96,10 +96,14 @@ void openFile(LogState& log) {
     if (handle >= 0) {
         ::fchmod(handle, 0600);
     } else {
+        // When there is no file to open, why it could not be made is the reason (a folder that is not
+        // writable, a full or read-only disk).
+        const int createError = errno;
         handle = ::open(path, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        problem = handle >= 0      ? refusal(handle)
-                  : errno == ELOOP ? "a symbolic link"
-                                   : files::errorText(errno);
+        problem = handle >= 0       ? refusal(handle)
+                  : errno == ELOOP  ? "a symbolic link"
+                  : errno == ENOENT ? files::errorText(createError)
+                                    : files::errorText(errno);
     }
     if (problem) {
         if (handle >= 0) {

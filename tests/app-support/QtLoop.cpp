@@ -1,14 +1,14 @@
 #include "tests/app-support/QtLoop.hpp"
 
-#include "tests/app-support/ApplicationFont.hpp"
-
 #include "app/runtime/Translations.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 
 #include <QApplication>
 #include <QFile>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <algorithm>
 #include <thread>
 
 namespace kestrava::test {
@@ -69,6 +69,20 @@ bool runQtUntil(const std::function<bool()>& done, const std::function<void()>& 
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+std::optional<std::string> whyTheThreeScreensAreMissing() {
+    ensureQtApplication();
+    const auto screens = QGuiApplication::screens();
+    for (const char* name : {"primary", "netbook", "desktop"}) {
+        if (std::none_of(screens.begin(), screens.end(),
+                         [&](const QScreen* screen) { return screen->name() == QLatin1String(name); })) {
+            return std::string("no screen \"") + name +
+                   "\": QT_QPA_PLATFORM=" + qgetenv("QT_QPA_PLATFORM").toStdString() +
+                   " was set before the tests started";
+        }
+    }
+    return std::nullopt;
 }
 
 QScreen* placeOnScreen(QWidget& window, const char* name) {

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QScreen;
 class QWidget;
@@ -13,6 +15,10 @@ namespace kestrava::test {
 // platform then has three screens side by side: "primary", 800 by 800 like its default one, where windows
 // open; "netbook", 1024 by 600; and "desktop", 1920 by 1080.
 void ensureQtApplication();
+
+// Why the offscreen platform's three screens are not there (the caller chose the platform through
+// QT_QPA_PLATFORM), for a test that needs them to skip; nothing when they are.
+std::optional<std::string> whyTheThreeScreensAreMissing();
 
 // The screen of that name, having put `window` on it at its top left; null when there is none.
 QScreen* placeOnScreen(QWidget& window, const char* name);

@@ -3,6 +3,7 @@
 #include "platform/time/Iso8601.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
+#include "tests/support/UnflushableFolder.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -138,7 +139,7 @@ TEST(Log, AppendsAfterOtherWritersAndKeepsAnExistingFilesPermissions) {
 
 // A link would send the lines elsewhere, a FIFO no one reads would block every line, and another user's
 // file would show them to that user: each is refused with a line on standard error, and the lines go on
-// there only.
+// there only. A file that cannot be made is named with the reason it could not.
 TEST(Log, WritesOnlyToARegularFileOfItsOwn) {
     const test::TemporaryDirectory directory;
     const fs::path file = directory / "agent.log";
@@ -147,6 +148,7 @@ TEST(Log, WritesOnlyToARegularFileOfItsOwn) {
         std::string name;
         std::function<void()> put;
         bool needsRoot = false;
+        std::string reason = {};
     };
     const std::vector<Row> rows{
         {"a link", [&] { fs::create_symlink(directory / "target", file); }},
@@ -158,6 +160,8 @@ TEST(Log, WritesOnlyToARegularFileOfItsOwn) {
              ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
          },
          true},
+        {"a folder it may not write to", [&] { fs::permissions(directory.path(), fs::perms(0500)); }, false,
+         "Permission denied"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -165,15 +169,17 @@ TEST(Log, WritesOnlyToARegularFileOfItsOwn) {
             continue; // only root can give a file to another user
         }
         fs::remove_all(file);
+        const RedirectedStderr redirected(directory / "stderr");
         row.put();
-        {
-            const RedirectedStderr redirected(directory / "stderr");
+        test::UnflushableFolder::runAsItsOwner([&] {
             Log::configure(file);
             log(LogLevel::info, "not into " + row.name);
-        }
+        });
+        fs::permissions(directory.path(), fs::perms::owner_all);
         const std::vector<std::string> lines = linesOf(test::fileText(directory / "stderr"));
         ASSERT_EQ(lines.size(), 2u);
-        EXPECT_THAT(lines[0], testing::HasSubstr(" ERROR not logging to " + file.string() + ": "));
+        EXPECT_THAT(lines[0],
+                    testing::HasSubstr(" ERROR not logging to " + file.string() + ": " + row.reason));
         EXPECT_TRUE(lines[1].ends_with(" INFO not into " + row.name));
         if (row.needsRoot) {
             EXPECT_EQ(test::fileText(file), "theirs\n");
