@@ -2,6 +2,7 @@
 
 #include "app/async/Scheduler.hpp"
 #include "app/menu/OnboardingAutoOpener.hpp"
+#include "app/menu/PanelKind.hpp"
 #include "app/menu/WindowManager.hpp"
 #include "app/state/AppState.hpp"
 #include "app/system/Updater.hpp"
@@ -18,7 +19,7 @@ class MenuView;
 
 // What the user sees of the application: the shield in the tray, the menu panel it opens, the context
 // menu of the same commands for trays that send no click, and the four windows by name. Without a tray
-// the panel is an ordinary window.
+// the panel is an ordinary window; on native Wayland, one that closes when the user turns from it.
 class TrayApp final : public QObject {
     Q_OBJECT
 
@@ -30,6 +31,9 @@ public:
     void show();
     // Another start of the application asked for this one.
     void bringForward();
+    // Opens the panel at `anchor` (the tray icon, or a 1×1 rectangle where a click was), or at the pointer
+    // for an invalid one; closes it when it is open.
+    void togglePanelAt(const QRect& anchor);
 
 private:
     // The shield, and the context menu's "Thêm iPhone…" enabled when the panel's row is.
@@ -47,6 +51,7 @@ private:
     QMenu commands_;
     QAction* addPhone_;
     QPointer<QWidget> panel_;
+    PanelKind panelKind_ = PanelKind::window;
 };
 
 } // namespace kestrava::app
