@@ -1,8 +1,10 @@
 #include "app/menu/TrayApp.hpp"
 
 #include "app/menu/AboutView.hpp"
+#include "app/menu/CloseOnFocusLoss.hpp"
 #include "app/menu/MenuView.hpp"
 #include "app/menu/MenuViewModel.hpp"
+#include "app/menu/PanelPlacement.hpp"
 #include "app/menu/PhonesListView.hpp"
 #include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
@@ -10,6 +12,7 @@
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/system/PkexecAdminRunner.hpp"
+#include "app/ui/WindowSize.hpp"
 
 #include <QApplication>
 #include <QCursor>
@@ -19,14 +22,20 @@
 namespace kestrava::app {
 namespace {
 
-// `panel` placed under `anchor` (the tray icon, or the pointer), inside the screen's free area.
+// `panel` placed at `anchor` (the tray icon, a click, or the pointer for none), on the screen it is on.
 void placeNear(QWidget& panel, const QRect& anchor) {
-    const QPoint at = anchor.isValid() ? anchor.bottomLeft() : QCursor::pos();
-    QScreen* screen = QGuiApplication::screenAt(at);
-    const QRect free = screen ? screen->availableGeometry() : QRect(at, panel.size());
-    const QSize size = panel.sizeHint();
-    panel.move(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() - size.width())),
-               std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() - size.height())));
+    QList<PanelScreen> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.append({screen->geometry(), screen->availableGeometry()});
+    }
+    // Made now, so that the desktop can tell the frame that must fit too.
+    panel.winId();
+    const QRect place = panelPlacement(anchor.isValid() ? anchor : QRect(QCursor::pos(), QSize(1, 1)),
+                                       panel.sizeHint().grownBy(ui::frameAround(panel)), screens);
+    if (QScreen* screen = QGuiApplication::screenAt(place.center())) {
+        panel.setScreen(screen);
+    }
+    panel.move(place.topLeft());
 }
 
 } // namespace
@@ -48,7 +57,14 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
     windows_.define(QStringLiteral("onboarding"),
                     [this] { return new OnboardingWindow(state_, scheduler_); });
 
-    // Some trays never pass a click on: the same commands, from the context menu.
+    // Some trays never pass a click on: the same commands, from the context menu, and the panel itself for
+    // the status, the repair and the pause switch.
+    connect(commands_.addAction(uiText("Mở Kestrava")), &QAction::triggered, this, [this] {
+        if (!panel_ || !panel_->isVisible()) {
+            togglePanel();
+        }
+    });
+    commands_.addSeparator();
     const auto command = [this](const char* text, const char* window) {
         QAction* action = commands_.addAction(uiText(text));
         connect(action, &QAction::triggered, this,
@@ -144,14 +160,18 @@ void TrayApp::togglePanelAt(const QRect& anchor) {
 }
 
 void TrayApp::openWindow(const QString& id) {
-    if (panel_ && (panel_->windowFlags() & Qt::Popup) == Qt::Popup) {
+    if (panel_ && panelKind_ != PanelKind::window) {
         panel_->close();
     }
     windows_.open(id);
 }
 
 QWidget* TrayApp::makePanel() {
-    auto* panel = new QWidget(nullptr, trayAvailable() ? Qt::Popup : Qt::Window);
+    panelKind_ = panelKind(QGuiApplication::platformName(), trayAvailable());
+    auto* panel = new QWidget(nullptr, panelKind_ == PanelKind::popup ? Qt::Popup : Qt::Window);
+    if (panelKind_ == PanelKind::windowClosingOnFocusLoss) {
+        closeOnFocusLoss(*panel);
+    }
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowTitle(QStringLiteral("Kestrava"));
     auto* layout = new QVBoxLayout(panel);

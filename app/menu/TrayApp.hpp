@@ -2,6 +2,7 @@
 
 #include "app/async/Scheduler.hpp"
 #include "app/menu/OnboardingAutoOpener.hpp"
+#include "app/menu/PanelKind.hpp"
 #include "app/menu/StatusNotifierItem.hpp"
 #include "app/menu/WindowManager.hpp"
 #include "app/state/AppState.hpp"
@@ -20,8 +21,9 @@ class MenuView;
 
 // What the user sees of the application: the shield in the tray, the menu panel it opens, the context
 // menu of the same commands for trays that send no click, and the four windows by name. Without a tray
-// the panel is an ordinary window. Where a panel's watcher of status notifier items is on `bus`, the
-// shield is our own item there, else the tray's icon of Qt.
+// the panel is an ordinary window; on native Wayland, one that closes when the user turns from it. Where a
+// panel's watcher of status notifier items is on `bus`, the shield is our own item there, else the tray's
+// icon of Qt.
 class TrayApp final : public QObject {
     Q_OBJECT
 
@@ -35,7 +37,8 @@ public:
     // Another start of the application asked for this one, with the activation token its launcher gave it
     // (or none).
     void bringForward(const QString& activationToken = {});
-    // Opens the panel hanging from `anchor` (the pointer's place when invalid), or closes it.
+    // Opens the panel at `anchor` (the tray icon, or a 1×1 rectangle where a click was), or at the pointer
+    // for an invalid one; closes it when it is open.
     void togglePanelAt(const QRect& anchor);
 
 private:
@@ -56,6 +59,7 @@ private:
     QAction* addPhone_;
     std::unique_ptr<StatusNotifierItem> item_;
     QPointer<QWidget> panel_;
+    PanelKind panelKind_ = PanelKind::window;
 };
 
 } // namespace kestrava::app

@@ -9,10 +9,11 @@
 #include <algorithm>
 
 namespace kestrava::app::ui {
-namespace {
 
-// The frame the window manager draws, once it has drawn one; before that, room for a title bar.
-QMargins frameOf(QWidget& window) {
+QMargins frameAround(QWidget& window) {
+    if (window.windowType() == Qt::Popup || window.windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        return {};
+    }
     if (const QWindow* handle = window.windowHandle()) {
         const QMargins drawn = handle->frameMargins();
         if (!drawn.isNull()) {
@@ -21,8 +22,6 @@ QMargins frameOf(QWidget& window) {
     }
     return {0, window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window), 0, 0};
 }
-
-} // namespace
 
 int grownWithFont(int length) {
     return std::max(length, scaled(length));
@@ -38,7 +37,7 @@ QSize fittedSize(QSize wanted, const QRect& available, const QMargins& frame) {
 }
 
 void fixSizeOnScreen(QWidget& window, QSize wanted) {
-    window.setFixedSize(fittedSize(wanted, window.screen()->availableGeometry(), frameOf(window)));
+    window.setFixedSize(fittedSize(wanted, window.screen()->availableGeometry(), frameAround(window)));
 }
 
 } // namespace kestrava::app::ui

@@ -20,6 +20,10 @@ QSize grownWithFont(QSize size);
 // window manager puts `frame` around it: as wanted, or smaller in what does not fit.
 QSize fittedSize(QSize wanted, const QRect& available, const QMargins& frame);
 
+// The frame the window manager draws around `window`, once it has drawn one; before that, room for a title
+// bar; none around a popup or a frameless window.
+QMargins frameAround(QWidget& window);
+
 // Fixes `window`'s size at `wanted`, or smaller where the screen it is on leaves less room; a window
 // fitted smaller must let its content scroll.
 void fixSizeOnScreen(QWidget& window, QSize wanted);

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QLocalSocket>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <array>
 #include <atomic>
@@ -225,6 +226,26 @@ public:
     void checkForUpdates() override {}
 };
 
+// The panel, when it is shown.
+QWidget* shownPanel() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->findChild<app::MenuView*>()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// The tray's context menu.
+QMenu* trayMenu() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* menu = qobject_cast<QMenu*>(window)) {
+            return menu;
+        }
+    }
+    return nullptr;
+}
+
 // The context menu, for trays that pass no click on, offers to add a phone when the panel does; without a
 // tray the panel is a window, and once closed a later start brings it back. (Not through show(), which
 // would take the process's one automatic opening of the guide.)
@@ -234,13 +255,9 @@ TEST(TrayApp, FollowsTheAgentWithOrWithoutATray) {
     app::Updater updater(std::make_unique<NoUpdates>(), false);
     app::TrayApp tray(views.state, updater, scheduler);
     const auto addPhone = [] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (auto* menu = qobject_cast<QMenu*>(window)) {
-                for (QAction* action : menu->actions()) {
-                    if (action->text() == app::uiText("Thêm iPhone…")) {
-                        return action;
-                    }
-                }
+        for (QAction* action : trayMenu()->actions()) {
+            if (action->text() == app::uiText("Thêm iPhone…")) {
+                return action;
             }
         }
         return static_cast<QAction*>(nullptr);
@@ -258,21 +275,63 @@ TEST(TrayApp, FollowsTheAgentWithOrWithoutATray) {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         GTEST_SKIP() << "this desktop has a tray: the panel drops from it";
     }
-    const auto panel = [] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->isVisible() && window->findChild<app::MenuView*>()) {
-                return window;
-            }
-        }
-        return static_cast<QWidget*>(nullptr);
+    tray.bringForward();
+    ASSERT_NE(shownPanel(), nullptr);
+    EXPECT_FALSE(shownPanel()->windowFlags().testFlag(Qt::Popup));
+    shownPanel()->close();
+    EXPECT_EQ(shownPanel(), nullptr);
+    tray.bringForward();
+    EXPECT_NE(shownPanel(), nullptr);
+}
+
+// The panel opens where a click was, on each screen and wholly inside it, to the last pixel: below a click
+// at a screen's top left and from it; above one at its bottom right and ending at its edge. Asked again,
+// it closes.
+TEST(TrayApp, OpensThePanelWhereTheClickWasOnEachScreen) {
+    test::AppStateForViews views;
+    test::VirtualScheduler scheduler;
+    app::Updater updater(std::make_unique<NoUpdates>(), false);
+    app::TrayApp tray(views.state, updater, scheduler);
+    const auto clickAt = [&](QPoint at) {
+        tray.togglePanelAt(QRect(at, QSize(1, 1)));
+        return shownPanel();
     };
-    tray.bringForward();
-    ASSERT_NE(panel(), nullptr);
-    EXPECT_FALSE(panel()->windowFlags().testFlag(Qt::Popup));
-    panel()->close();
-    EXPECT_EQ(panel(), nullptr);
-    tray.bringForward();
-    EXPECT_NE(panel(), nullptr);
+    ASSERT_EQ(QGuiApplication::screens().size(), 3);
+    for (QScreen* screen : QGuiApplication::screens()) {
+        SCOPED_TRACE(screen->name().toStdString());
+        const QRect area = screen->availableGeometry();
+        QWidget* panel = clickAt(area.topLeft() + QPoint(5, 5));
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->screen(), screen);
+        EXPECT_EQ(panel->frameGeometry().topLeft(), area.topLeft() + QPoint(5, 6));
+        EXPECT_EQ(clickAt(area.topLeft()), nullptr);
+
+        const QPoint corner(area.x() + area.width() - 1, area.y() + area.height() - 1);
+        panel = clickAt(corner);
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->screen(), screen);
+        const QSize size = panel->frameGeometry().size();
+        EXPECT_EQ(panel->frameGeometry(),
+                  QRect(QPoint(corner.x() + 1 - size.width(), corner.y() - size.height()), size));
+        EXPECT_EQ(clickAt(corner), nullptr);
+    }
+}
+
+// A tray that only shows the menu reaches the panel through its first entry, set apart from the commands.
+TEST(TrayApp, TheMenuOpensThePanel) {
+    test::AppStateForViews views;
+    test::VirtualScheduler scheduler;
+    app::Updater updater(std::make_unique<NoUpdates>(), false);
+    app::TrayApp tray(views.state, updater, scheduler);
+    const QList<QAction*> entries = trayMenu()->actions();
+    ASSERT_GE(entries.size(), 2);
+    EXPECT_EQ(entries[0]->text(), app::uiText("Mở Kestrava"));
+    EXPECT_TRUE(entries[1]->isSeparator());
+    ASSERT_EQ(shownPanel(), nullptr);
+    entries[0]->trigger();
+    ASSERT_NE(shownPanel(), nullptr);
+    entries[0]->trigger();
+    EXPECT_NE(shownPanel(), nullptr);
 }
 
 // The guide opens 0.6 s after the first showing of the tray unless it was finished, once per process.
