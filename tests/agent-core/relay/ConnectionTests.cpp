@@ -380,6 +380,11 @@ TEST(Connection, CallbacksThatThrowStopNothing) {
         std::this_thread::sleep_for(10ms);
     }
     EXPECT_EQ(statesSeen(), (std::vector<State>{connected, State{State::RemovedByRelay{}}}));
+    // The handler's failure is logged after the handler has recorded the state.
+    while (log.count("ERROR relay connection: state handler broke") < 2 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
     EXPECT_GE(log.count("ERROR relay connection: state handler broke"), 2u);
 }
 
