@@ -8,7 +8,6 @@
 #include <boost/asio/prefer.hpp>
 
 #include <algorithm>
-#include <csignal>
 
 namespace kestrava {
 namespace {
@@ -99,9 +98,7 @@ void Executor::startCancelAll(DoneHandler handler) {
     auto completion = std::make_shared<PendingCompletion<DoneSignature>>(std::move(handler), pool_);
     boost::asio::post(strand_, [self = shared_from_this(), completion] {
         for (const auto& [id, job] : self->jobs_) {
-            if (const pid_t pgid = job->terminate(); pgid >= 2) {
-                ::kill(-pgid, SIGTERM);
-            }
+            job->terminate();
         }
         completion->complete();
     });

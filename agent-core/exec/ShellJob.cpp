@@ -6,6 +6,7 @@
 #include "platform/process/GroupLeaderSpawn.hpp"
 #include "platform/process/LoginShell.hpp"
 #include "platform/process/Pipe.hpp"
+#include "platform/process/ProcessGroup.hpp"
 #include "platform/thread/DetachedThread.hpp"
 #include "platform/unicode/Unicode.hpp"
 
@@ -54,11 +55,6 @@ const ExecResult notStarted{.exitCode = 127, .durationMs = 0, .truncated = false
 
 bool isContinuation(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
-
-// Signals go to the whole group, so that pipelines and background children end with the shell.
-void signalGroup(pid_t pgid, int signal) {
-    ::kill(-pgid, signal);
 }
 
 } // namespace
@@ -118,14 +114,12 @@ ExecResult ShellJob::run() {
     }
 
     const pid_t pgid = *shell;
-    bool terminated = false;
     {
         const std::lock_guard held(lock_);
         pgid_ = pgid;
-        terminated = terminated_;
-    }
-    if (terminated) {
-        signalGroup(pgid, SIGTERM);
+        if (terminated_) {
+            signalGroupLocked(SIGTERM);
+        }
     }
 
     const auto state = std::make_shared<RunState>(pgid);
@@ -141,9 +135,7 @@ ExecResult ShellJob::run() {
         const std::lock_guard held(lock_);
         result.truncated = truncated_;
     }
-    if (outcome.status && WIFEXITED(*outcome.status)) {
-        result.exitCode = WEXITSTATUS(*outcome.status);
-    }
+    result.exitCode = outcome.exitCode;
     result.durationMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
     result.timedOut = outcome.timedOut;
     return result;
@@ -168,7 +160,7 @@ void ShellJob::startReader(const std::shared_ptr<RunState>& state, process::Desc
 ShellJob::WaitOutcome ShellJob::waitForShell(pid_t pgid, RunState& state, Clock::time_point deadline,
                                              Clock::time_point hintAt) {
     WaitOutcome outcome;
-    std::optional<Clock::time_point> reapedAt;
+    std::optional<Clock::time_point> exitedAt;
     WaitPhase phase = WaitPhase::beforeHint;
     Clock::time_point phaseSince;
     const auto enter = [&](WaitPhase next, Clock::time_point now) {
@@ -179,24 +171,29 @@ ShellJob::WaitOutcome ShellJob::waitForShell(pid_t pgid, RunState& state, Clock:
         if (!firstPass) {
             state.watch.sleep(passInterval);
         }
-        if (!reapedAt) {
-            int status = 0;
-            const pid_t waited = ::waitpid(pgid, &status, WNOHANG);
-            if (waited == pgid || (waited < 0 && errno != EINTR)) {
-                // A failed wait tells nothing of how the shell ended: no exit status is made up for it.
-                if (waited == pgid) {
-                    outcome.status = status;
+        if (!exitedAt) {
+            // The shell is left unreaped until the loop ends: while it is, its id cannot name another
+            // group, and the signals below reach only its own.
+            siginfo_t exit{};
+            const int waited = ::waitid(P_PID, static_cast<id_t>(pgid), &exit, WEXITED | WNOHANG | WNOWAIT);
+            if ((waited == 0 && exit.si_pid == pgid) || (waited < 0 && errno != EINTR)) {
+                if (waited < 0) {
+                    // Reaped by the system (SIGCHLD ignored): the group can no longer be signalled safely,
+                    // and no exit status is made up.
+                    markShellReaped();
+                } else if (exit.si_code == CLD_EXITED) {
+                    outcome.exitCode = exit.si_status;
                 }
                 state.exited.set();
-                state.watch.childReaped();
-                reapedAt = Clock::now();
+                state.watch.childExited();
+                exitedAt = Clock::now();
             }
         }
         const auto now = Clock::now();
         const bool readersBusy = !state.readers.try_wait();
-        const bool finished = reapedAt && !readersBusy;
+        const bool finished = exitedAt && !readersBusy;
 
-        if (phase == WaitPhase::beforeHint && !reapedAt && now >= hintAt) {
+        if (phase == WaitPhase::beforeHint && !exitedAt && now >= hintAt) {
             offerFullDiskAccessHint();
             enter(WaitPhase::running, now);
         }
@@ -205,32 +202,64 @@ ShellJob::WaitOutcome ShellJob::waitForShell(pid_t pgid, RunState& state, Clock:
             const bool cancelled = isCancelled();
             if (now >= deadline || cancelled) {
                 outcome.timedOut = !cancelled;
-                signalGroup(pgid, SIGTERM);
+                signalGroup(SIGTERM);
                 enter(WaitPhase::terminating, now);
             }
         }
 
         // Something the shell left behind still holds its output open and writes: it does not hold the job.
-        if (reapedAt && readersBusy && !state.stop.isSet() && now - *reapedAt >= outputAfterExitLimit) {
+        if (exitedAt && readersBusy && !state.stop.isSet() && now - *exitedAt >= outputAfterExitLimit) {
             state.stop.set();
-            signalGroup(pgid, SIGKILL);
+            signalGroup(SIGKILL);
             if (phase != WaitPhase::killing) {
                 enter(WaitPhase::killing, now);
             }
         }
 
         if (phase == WaitPhase::terminating && now - phaseSince >= killGrace) {
-            signalGroup(pgid, SIGKILL);
+            signalGroup(SIGKILL);
             enter(WaitPhase::killing, now);
         }
         if (!finished) {
             continue;
         }
         // Unsignalled, members of the group still alive now (background commands) are left running.
-        if (!isSignalled(phase) || ::kill(-pgid, 0) != 0 ||
+        if (!isSignalled(phase) || !process::groupHasLivingMember(pgid) ||
             (phase == WaitPhase::killing && now - phaseSince >= killedGroupLimit)) {
+            reapShell(pgid);
             return outcome;
         }
+    }
+}
+
+void ShellJob::reapShell(pid_t shell) {
+    const std::lock_guard held(lock_);
+    if (shellReaped_) {
+        return;
+    }
+    // Under the lock, so that no signal of terminate() falls after it; the shell has exited, so this wait
+    // returns at once.
+    int status = 0;
+    while (::waitpid(shell, &status, 0) < 0 && errno == EINTR) {
+    }
+    shellReaped_ = true;
+}
+
+void ShellJob::markShellReaped() {
+    const std::lock_guard held(lock_);
+    shellReaped_ = true;
+}
+
+void ShellJob::signalGroup(int signal) {
+    const std::lock_guard held(lock_);
+    signalGroupLocked(signal);
+}
+
+void ShellJob::signalGroupLocked(int signal) {
+    // The whole group, so that pipelines and background children end with the shell; the reap and this
+    // signal are ordered by the lock, so the id is still the group's.
+    if (pgid_ > 0 && !shellReaped_) {
+        ::kill(-pgid_, signal);
     }
 }
 
@@ -379,10 +408,10 @@ void ShellJob::cancel() {
     cancelled_ = true;
 }
 
-pid_t ShellJob::terminate() {
+void ShellJob::terminate() {
     const std::lock_guard held(lock_);
     terminated_ = true;
-    return pgid_;
+    signalGroupLocked(SIGTERM);
 }
 
 std::string ShellJob::shellPath() {

@@ -57,9 +57,10 @@ public:
     // Makes the running job stop its shell (SIGTERM to the group) within about 10 ms, or at once when the
     // shell starts later; any thread.
     void cancel();
-    // Marks the job as ended by the agent's shutdown and returns its process group, 0 before the shell
-    // started: the caller signals a started group itself, a shell that starts later gets SIGTERM at once.
-    pid_t terminate();
+    // Marks the job as ended by the agent's shutdown and sends SIGTERM to its process group, unless its
+    // shell has not started yet (it gets SIGTERM at once when it does) or has already been reaped; any
+    // thread.
+    void terminate();
 
     // The shell that runs commands.
     static std::string shellPath();
@@ -76,7 +77,7 @@ public:
 private:
     struct RunState;
     struct WaitOutcome {
-        std::optional<int> status; // none when the wait for the shell failed
+        std::optional<int> exitCode; // none when the shell was killed or the wait for it failed
         bool timedOut = false;
     };
 
@@ -87,6 +88,13 @@ private:
                              std::chrono::steady_clock::time_point hintAt);
     void offerFullDiskAccessHint();
     bool isCancelled();
+    // Reaps the exited shell, after which its group is never signalled again.
+    void reapShell(pid_t shell);
+    // The system reaped the shell itself.
+    void markShellReaped();
+    // Signals the shell's group while the shell is unreaped; signalGroupLocked expects lock_ held.
+    void signalGroup(int signal);
+    void signalGroupLocked(int signal);
 
     static std::mutex& spawnLock();
 
@@ -103,6 +111,7 @@ private:
     bool sawOutput_ = false;     // guarded by lock_
     pid_t pgid_ = 0;             // guarded by lock_
     bool terminated_ = false;    // guarded by lock_
+    bool shellReaped_ = false;   // guarded by lock_
 };
 
 } // namespace kestrava

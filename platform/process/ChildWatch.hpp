@@ -18,8 +18,9 @@ public:
     void sleep(std::chrono::milliseconds limit);
     // Ends the current or the next sleep; callable from any thread.
     void wake() noexcept;
-    // Once the child is reaped its exit no longer ends a sleep.
-    void childReaped() noexcept { exitNotice_.reset(); }
+    // Once the child's exit has been seen, it no longer ends a sleep: the notice would stay readable until
+    // the child is reaped, and every sleep would end at once.
+    void childExited() noexcept { exitNotice_.reset(); }
 
 private:
     Descriptor exitNotice_;
