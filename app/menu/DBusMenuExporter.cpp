@@ -166,7 +166,16 @@ QVariantMap onlyNamed(QVariantMap properties, const QStringList& names) {
 
 } // namespace
 
-class BusMenuAdaptor final : public QDBusAbstractAdaptor, protected QDBusContext {
+// What the bus calls. Qt gives a call's context to the object an adaptor hangs from, not to the adaptor.
+class BusMenuObject final : public QObject, protected QDBusContext {
+    Q_OBJECT
+
+public:
+    // Answers the call under way with an error that says `why`.
+    void refuse(const QString& why) { sendErrorReply(QDBusError::InvalidArgs, why); }
+};
+
+class BusMenuAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
     Q_PROPERTY(uint Version READ version)
@@ -174,7 +183,8 @@ class BusMenuAdaptor final : public QDBusAbstractAdaptor, protected QDBusContext
     Q_PROPERTY(QString TextDirection READ textDirection)
 
 public:
-    BusMenuAdaptor(QMenu& menu, QObject* exported) : QDBusAbstractAdaptor(exported), menu_(menu) {
+    BusMenuAdaptor(QMenu& menu, BusMenuObject& exported)
+        : QDBusAbstractAdaptor(&exported), exported_(exported), menu_(menu) {
         setAutoRelaySignals(false);
         menu_.installEventFilter(this);
         // Changes come in bursts (a redraw sets every action): the host hears them once.
@@ -215,17 +225,16 @@ public slots:
     QDBusVariant GetProperty(int id, const QString& name) {
         const QVariant value = propertiesOf(id).value(name);
         if (!value.isValid()) {
-            sendErrorReply(QDBusError::InvalidArgs,
-                           QStringLiteral("entry %1 has no property %2").arg(id).arg(name));
+            exported_.refuse(QStringLiteral("entry %1 has no property %2").arg(id).arg(name));
         }
         return QDBusVariant(value);
     }
 
     void Event(int id, const QString& eventId, const QDBusVariant&, uint) {
-        QAction* action = actions_.value(id);
-        if (eventId == QLatin1String("clicked") && action && action->isEnabled()) {
-            // After the reply: what the action opens must not keep the host waiting.
-            QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
+        if (known(id)) {
+            happened(id, eventId);
+        } else {
+            unknown(id);
         }
     }
 
@@ -233,11 +242,12 @@ public slots:
         QList<int> idErrors;
         for (const BusMenuEvent& event : events) {
             if (known(event.id)) {
-                Event(event.id, event.eventId, event.data, event.timestamp);
+                happened(event.id, event.eventId);
             } else {
                 idErrors.push_back(event.id);
             }
         }
+        refuseAllUnknown(events.size(), idErrors);
         return idErrors;
     }
 
@@ -255,6 +265,7 @@ public slots:
                 idErrors.push_back(id);
             }
         }
+        refuseAllUnknown(ids.size(), idErrors);
         return {};
     }
 
@@ -284,8 +295,21 @@ protected:
 private:
     bool known(int id) const { return id == rootId || actions_.contains(id); }
 
-    void unknown(int id) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no menu entry %1").arg(id));
+    void unknown(int id) { exported_.refuse(QStringLiteral("no menu entry %1").arg(id)); }
+
+    // A call for a group of entries fails when it names none the menu has.
+    void refuseAllUnknown(qsizetype named, const QList<int>& unknownIds) {
+        if (named > 0 && unknownIds.size() == named) {
+            exported_.refuse(QStringLiteral("no menu entry among those named"));
+        }
+    }
+
+    void happened(int id, const QString& eventId) {
+        QAction* action = actions_.value(id);
+        if (eventId == QLatin1String("clicked") && action && action->isEnabled()) {
+            // After the reply: what the action opens must not keep the host waiting.
+            QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
+        }
     }
 
     // Ids are given as the host first sees an action, and kept while it lives.
@@ -382,6 +406,7 @@ private:
         }
     }
 
+    BusMenuObject& exported_;
     QMenu& menu_;
     QHash<QAction*, int> ids_;
     QHash<int, QPointer<QAction>> actions_;
@@ -393,7 +418,7 @@ private:
 };
 
 DBusMenuExporter::DBusMenuExporter(QMenu& menu, QDBusConnection bus, QString path)
-    : bus_(std::move(bus)), path_(std::move(path)), exported_(std::make_unique<QObject>()) {
+    : bus_(std::move(bus)), path_(std::move(path)) {
     qDBusRegisterMetaType<BusMenuEntry>();
     qDBusRegisterMetaType<QList<BusMenuEntry>>();
     qDBusRegisterMetaType<BusMenuEntryNames>();
@@ -402,7 +427,9 @@ DBusMenuExporter::DBusMenuExporter(QMenu& menu, QDBusConnection bus, QString pat
     qDBusRegisterMetaType<BusMenuEvent>();
     qDBusRegisterMetaType<QList<BusMenuEvent>>();
     qDBusRegisterMetaType<QList<int>>();
-    new BusMenuAdaptor(menu, exported_.get());
+    auto exported = std::make_unique<BusMenuObject>();
+    new BusMenuAdaptor(menu, *exported);
+    exported_ = std::move(exported);
     if (!bus_.registerObject(path_, exported_.get())) {
         appLog(AppLogLevel::warning, "Tray",
                "the menu cannot be put on the bus: " + bus_.lastError().message().toStdString());

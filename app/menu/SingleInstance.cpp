@@ -22,8 +22,15 @@ constexpr auto lookAgainAfter = std::chrono::milliseconds(200);
 const QByteArray comeForward = QByteArrayLiteral("show");
 constexpr qint64 longestRequest = 4096;
 
-QByteArray comeForwardRequest() {
+// The launcher's token is for this start alone, spent or stale once it has come forward: out of the
+// environment, nothing the application starts presents it.
+QByteArray takeActivationToken() {
     const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+    return token;
+}
+
+QByteArray comeForwardRequest(const QByteArray& token) {
     const bool oneWord = !token.isEmpty() && !token.contains(' ') && !token.contains('\n');
     return comeForward + (oneWord ? " " + token : QByteArray()) + "\n";
 }
@@ -60,6 +67,7 @@ SingleInstance::~SingleInstance() {
 }
 
 bool SingleInstance::forwardToRunning(std::chrono::milliseconds leaving) {
+    const QByteArray token = takeActivationToken();
     if (!path_) {
         return false;
     }
@@ -83,7 +91,7 @@ bool SingleInstance::forwardToRunning(std::chrono::milliseconds leaving) {
         running.abort();
         std::this_thread::sleep_for(lookAgainAfter);
     }
-    running.write(comeForwardRequest());
+    running.write(comeForwardRequest(token));
     if (!running.waitForBytesWritten(answerWithin)) {
         return false;
     }

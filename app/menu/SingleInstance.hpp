@@ -26,7 +26,7 @@ public:
     ~SingleInstance() override;
 
     // True when another instance was found and asked to come forward, with this process's
-    // XDG_ACTIVATION_TOKEN: this one should exit. Waits while
+    // XDG_ACTIVATION_TOKEN, which leaves the environment either way: this one should exit. Waits while
     // another start takes its turn; on false this one holds the turn until it listens (or goes). A start
     // that replaces an instance on its way out (the copy a move starts) gives it `leaving` to go first.
     bool forwardToRunning(std::chrono::milliseconds leaving = {});

@@ -58,13 +58,24 @@ TEST(SingleInstance, ASecondStartBringsTheFirstForward) {
 }
 
 // A second start hands over the activation token its launcher gave it, so that the first may come forward
-// on Wayland; one without a token, and an older start that sends the bare request, hand over none.
+// on Wayland; one without a token, and an older start that sends the bare request, hand over none. Each
+// start, the one that runs too, takes the token out of its environment, so that the programs it starts
+// are not handed a token that is not theirs.
 TEST(SingleInstance, ASecondStartHandsOverItsActivationToken) {
     test::ensureQtApplication();
     test::TemporaryDirectory runtime;
     const auto path = runtime / "app.socket";
     app::SingleInstance first(path);
-    ASSERT_FALSE(first.forwardToRunning());
+    {
+        const test::EnvironmentOverride token("XDG_ACTIVATION_TOKEN", "launcher/first");
+        ASSERT_FALSE(first.forwardToRunning());
+        EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
+    }
+    {
+        const test::EnvironmentOverride token("XDG_ACTIVATION_TOKEN", "launcher/nowhere");
+        EXPECT_FALSE(app::SingleInstance(std::nullopt).forwardToRunning());
+        EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
+    }
     ASSERT_TRUE(first.listen());
     std::vector<QString> tokens;
     QObject::connect(&first, &app::SingleInstance::broughtForward,
@@ -83,6 +94,7 @@ TEST(SingleInstance, ASecondStartHandsOverItsActivationToken) {
     {
         const test::EnvironmentOverride token("XDG_ACTIVATION_TOKEN", "launcher/7f3a-19");
         EXPECT_EQ(asked(secondStart), QStringLiteral("launcher/7f3a-19"));
+        EXPECT_FALSE(qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"));
     }
     {
         const test::EnvironmentOverride token("XDG_ACTIVATION_TOKEN", std::nullopt);

@@ -3,6 +3,7 @@
 #include "app/menu/TrayApp.hpp"
 #include "app/runtime/UiText.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/HostMenuEntry.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
 #include "tests/support/PrivateSessionBus.hpp"
@@ -56,28 +57,6 @@ public:
     bool canCheckForUpdates() const override { return false; }
     void checkForUpdates() override {}
 };
-
-// A menu entry as a host reads it from the layout.
-struct Entry {
-    int id = 0;
-    QVariantMap properties;
-    std::vector<Entry> children;
-};
-
-Entry entryOf(const QDBusArgument& in) {
-    Entry entry;
-    in.beginStructure();
-    in >> entry.id >> entry.properties;
-    in.beginArray();
-    while (!in.atEnd()) {
-        QDBusVariant child;
-        in >> child;
-        entry.children.push_back(entryOf(child.variant().value<QDBusArgument>()));
-    }
-    in.endArray();
-    in.endStructure();
-    return entry;
-}
 
 class StatusNotifierTest : public testing::Test {
 protected:
@@ -136,10 +115,10 @@ protected:
         in.endStructure();
         return title;
     }
-    Entry menuLayout() {
+    test::HostMenuEntry menuLayout() {
         const QDBusMessage answer = ask(QStringLiteral("/MenuBar"), menuInterface,
                                         QStringLiteral("GetLayout"), {0, -1, QStringList{}});
-        return entryOf(answer.arguments().value(1).value<QDBusArgument>());
+        return test::hostMenuEntryOf(answer.arguments().value(1).value<QDBusArgument>());
     }
 
     const QString appSide = QStringLiteral("tray-app");
@@ -262,9 +241,9 @@ TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
         EXPECT_TRUE(test::runQtUntil([] { return shownPanel() == nullptr; }));
     }
 
-    const auto labels = [](const Entry& menu) {
+    const auto labels = [](const test::HostMenuEntry& menu) {
         QStringList shown;
-        for (const Entry& entry : menu.children) {
+        for (const test::HostMenuEntry& entry : menu.children) {
             shown.push_back(entry.properties.value(QStringLiteral("type")).toString() ==
                                     QLatin1String("separator")
                                 ? QStringLiteral("-")
@@ -272,7 +251,7 @@ TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
         }
         return shown;
     };
-    const Entry menu = menuLayout();
+    const test::HostMenuEntry menu = menuLayout();
     EXPECT_EQ(labels(menu),
               (QStringList{app::uiText("Mở Kestrava"), QStringLiteral("-"), app::uiText("Thêm iPhone…"),
                            app::uiText("Cài đặt…"), app::uiText("Chạy lại hướng dẫn"),
