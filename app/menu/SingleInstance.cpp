@@ -3,6 +3,7 @@
 #include "agent-core/control/AgentXPC.hpp"
 #include "agent-core/control/ControlSocketPath.hpp"
 
+#include <QGuiApplication>
 #include <QLocalSocket>
 #include <cerrno>
 #include <cstdlib>
@@ -66,8 +67,23 @@ SingleInstance::~SingleInstance() {
     endTurn();
 }
 
+void offerActivationToken(const QByteArray& token) {
+    if (!token.isEmpty() && QGuiApplication::platformName() == QLatin1String("wayland")) {
+        qputenv("XDG_ACTIVATION_TOKEN", token);
+    }
+}
+
 bool SingleInstance::forwardToRunning(std::chrono::milliseconds leaving) {
     const QByteArray token = takeActivationToken();
+    const bool forwarded = askRunningToComeForward(token, leaving);
+    if (!forwarded) {
+        // The token was given for this start's own first window.
+        offerActivationToken(token);
+    }
+    return forwarded;
+}
+
+bool SingleInstance::askRunningToComeForward(const QByteArray& token, std::chrono::milliseconds leaving) {
     if (!path_) {
         return false;
     }

@@ -26,7 +26,9 @@ public:
     ~SingleInstance() override;
 
     // True when another instance was found and asked to come forward, with this process's
-    // XDG_ACTIVATION_TOKEN, which leaves the environment either way: this one should exit. Waits while
+    // XDG_ACTIVATION_TOKEN: this one should exit. On false the token is left only where Qt spends it on
+    // this instance's first raised window (offerActivationToken), so no program it starts is handed it.
+    // Waits while
     // another start takes its turn; on false this one holds the turn until it listens (or goes). A start
     // that replaces an instance on its way out (the copy a move starts) gives it `leaving` to go first.
     bool forwardToRunning(std::chrono::milliseconds leaving = {});
@@ -41,11 +43,16 @@ signals:
     void broughtForward(const QString& activationToken);
 
 private:
+    bool askRunningToComeForward(const QByteArray& token, std::chrono::milliseconds leaving);
     void endTurn();
 
     const std::optional<std::filesystem::path> path_;
     int turn_ = -1; // the locked lock file while this start looks and listens
     QLocalServer server_;
 };
+
+// Where Qt's Wayland platform raises windows with an activation token, sets `token` where it takes it
+// from: it is spent on, and taken out of the environment at, the next window raised. Elsewhere nothing.
+void offerActivationToken(const QByteArray& token);
 
 } // namespace kestrava::app

@@ -7,6 +7,7 @@
 #include "app/menu/PanelPlacement.hpp"
 #include "app/menu/PhonesListView.hpp"
 #include "app/menu/SettingsView.hpp"
+#include "app/menu/SingleInstance.hpp"
 #include "app/menu/StatusImage.hpp"
 #include "app/onboarding/OnboardingWindow.hpp"
 #include "app/pairing/PairingWindow.hpp"
@@ -119,10 +120,7 @@ void TrayApp::show() {
 }
 
 void TrayApp::bringForward(const QString& activationToken) {
-    // Qt's Wayland platform spends the token from the environment on the next activation.
-    if (!activationToken.isEmpty() && QGuiApplication::platformName() == QLatin1String("wayland")) {
-        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
-    }
+    offerActivationToken(activationToken.toUtf8());
     // A closed panel may not be deleted yet.
     if (!panel_ || !panel_->isVisible()) {
         togglePanel();

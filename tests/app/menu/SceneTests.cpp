@@ -59,8 +59,8 @@ TEST(SingleInstance, ASecondStartBringsTheFirstForward) {
 
 // A second start hands over the activation token its launcher gave it, so that the first may come forward
 // on Wayland; one without a token, and an older start that sends the bare request, hand over none. Each
-// start, the one that runs too, takes the token out of its environment, so that the programs it starts
-// are not handed a token that is not theirs.
+// start takes the token out of its environment, so that the programs it starts are not handed a token that
+// is not theirs; only on Wayland does the one that runs keep it for Qt to spend on its first window.
 TEST(SingleInstance, ASecondStartHandsOverItsActivationToken) {
     test::ensureQtApplication();
     test::TemporaryDirectory runtime;
