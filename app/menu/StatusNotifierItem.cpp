@@ -70,7 +70,7 @@ const QDBusArgument& operator>>(const QDBusArgument& in, BusToolTip& toolTip) {
 
 namespace {
 
-const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString watcherServiceName = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 
@@ -148,15 +148,19 @@ private:
     StatusNotifierItem& item_;
 };
 
+QString StatusNotifierItem::watcherService() {
+    return watcherServiceName;
+}
+
 bool StatusNotifierItem::watcherPresent(const QDBusConnection& bus) {
-    return bus.isConnected() && bus.interface()->isServiceRegistered(watcherService);
+    return bus.isConnected() && bus.interface()->isServiceRegistered(watcherServiceName);
 }
 
 StatusNotifierItem::StatusNotifierItem(QMenu& menu, QDBusConnection bus)
     : bus_(std::move(bus)), commands_(menu),
       service_(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid())),
       menu_(menu, bus_, QStringLiteral("/MenuBar")),
-      watcher_(watcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange),
+      watcher_(watcherServiceName, bus_, QDBusServiceWatcher::WatchForOwnerChange),
       adaptor_(new StatusNotifierItemAdaptor(*this)) {
     qDBusRegisterMetaType<BusIconPixmap>();
     qDBusRegisterMetaType<QList<BusIconPixmap>>();
@@ -176,7 +180,8 @@ StatusNotifierItem::StatusNotifierItem(QMenu& menu, QDBusConnection bus)
             });
     for (const QString& member :
          {QStringLiteral("StatusNotifierHostRegistered"), QStringLiteral("StatusNotifierHostUnregistered")}) {
-        bus_.connect(watcherService, watcherPath, watcherService, member, this, SLOT(askWhetherShown()));
+        bus_.connect(watcherServiceName, watcherPath, watcherServiceName, member, this,
+                     SLOT(askWhetherShown()));
     }
     registerWithWatcher();
 }
@@ -204,7 +209,7 @@ void StatusNotifierItem::setToolTip(const QString& title) {
 }
 
 void StatusNotifierItem::registerWithWatcher() {
-    auto call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherService,
+    auto call = QDBusMessage::createMethodCall(watcherServiceName, watcherPath, watcherServiceName,
                                                QStringLiteral("RegisterStatusNotifierItem"));
     call << service_;
     auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
@@ -221,10 +226,10 @@ void StatusNotifierItem::registerWithWatcher() {
 }
 
 void StatusNotifierItem::askWhetherShown() {
-    auto call = QDBusMessage::createMethodCall(watcherService, watcherPath,
+    auto call = QDBusMessage::createMethodCall(watcherServiceName, watcherPath,
                                                QStringLiteral("org.freedesktop.DBus.Properties"),
                                                QStringLiteral("Get"));
-    call << watcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    call << watcherServiceName << QStringLiteral("IsStatusNotifierHostRegistered");
     auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answer) {
         answer->deleteLater();

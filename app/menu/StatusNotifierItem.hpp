@@ -25,6 +25,8 @@ class StatusNotifierItem final : public QObject {
     Q_OBJECT
 
 public:
+    // The name a panel's watcher takes on the bus.
+    static QString watcherService();
     // Whether a watcher is on `bus` to register an item with.
     static bool watcherPresent(const QDBusConnection& bus);
 

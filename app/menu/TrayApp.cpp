@@ -42,7 +42,9 @@ void placeNear(QWidget& panel, const QRect& anchor) {
 } // namespace
 
 TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler, QDBusConnection bus)
-    : state_(std::move(state)), updater_(updater), scheduler_(scheduler), autoOpener_(scheduler) {
+    : state_(std::move(state)), updater_(updater), scheduler_(scheduler), bus_(std::move(bus)),
+      watcherArrival_(StatusNotifierItem::watcherService(), bus_, QDBusServiceWatcher::WatchForRegistration),
+      autoOpener_(scheduler) {
     windows_.define(QStringLiteral("pairing"), [this] { return new PairingWindow(state_); });
     windows_.define(QStringLiteral("settings"), [this] {
         auto* window = new SettingsView(state_, std::make_shared<PkexecAdminRunner>(),
@@ -85,15 +87,27 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
             togglePanel();
         }
     });
-    // Qt's icon in such a panel gives no place to hang the panel from. Never both: Qt's would be a second
-    // item there.
-    if (StatusNotifierItem::watcherPresent(bus)) {
-        item_ = std::make_unique<StatusNotifierItem>(commands_, bus);
-        connect(item_.get(), &StatusNotifierItem::activated, this,
-                [this](QPoint at) { togglePanelAt(QRect(at, QSize(1, 1))); });
+    if (StatusNotifierItem::watcherPresent(bus_)) {
+        useOwnItem();
     }
+    // A panel that starts after the application, as one may at login, still gets the shield.
+    connect(&watcherArrival_, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+        if (!item_) {
+            useOwnItem();
+            render();
+        }
+    });
     connect(state_.get(), &AppState::changed, this, &TrayApp::render);
     render();
+}
+
+void TrayApp::useOwnItem() {
+    item_ = std::make_unique<StatusNotifierItem>(commands_, bus_);
+    connect(item_.get(), &StatusNotifierItem::activated, this,
+            [this](QPoint at) { togglePanelAt(QRect(at, QSize(1, 1))); });
+    // Qt's icon in such a panel gives no place to hang the panel from. Never both: Qt's would be a second
+    // item there.
+    tray_.hide();
 }
 
 TrayApp::~TrayApp() {

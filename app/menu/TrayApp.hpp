@@ -9,6 +9,7 @@
 #include "app/system/Updater.hpp"
 
 #include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -48,10 +49,14 @@ private:
     void openWindow(const QString& id);
     QWidget* makePanel();
     bool trayAvailable() const;
+    // The shield becomes our own status notifier item, in place of Qt's icon.
+    void useOwnItem();
 
     const std::shared_ptr<AppState> state_;
     Updater& updater_;
     Scheduler& scheduler_;
+    QDBusConnection bus_;
+    QDBusServiceWatcher watcherArrival_;
     WindowManager windows_;
     OnboardingAutoOpener autoOpener_;
     QSystemTrayIcon tray_;

@@ -199,6 +199,15 @@ TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
     EXPECT_EQ(watcher.registered, QStringList{itemService});
 }
 
+// A panel that starts after the application, as one may at login, still gets the item.
+TEST_F(StatusNotifierTest, APanelThatComesLaterGetsTheItem) {
+    tray = std::make_unique<app::TrayApp>(views.state, updater, scheduler, connect(appSide));
+    servePanel(QStringLiteral("panel"));
+    ASSERT_TRUE(test::runQtUntil([&] { return !watcher.registered.isEmpty(); }));
+    EXPECT_EQ(watcher.registered, QStringList{itemService});
+    EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::red));
+}
+
 QWidget* shownPanel() {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (window->isVisible() && window->findChild<app::MenuView*>()) {
