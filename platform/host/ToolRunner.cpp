@@ -1,5 +1,6 @@
 #include "platform/host/ToolRunner.hpp"
 
+#include "platform/process/ChildExit.hpp"
 #include "platform/process/GroupLeaderSpawn.hpp"
 #include "platform/process/Pipe.hpp"
 
@@ -39,14 +40,6 @@ void readAvailable(process::Descriptor& pipe, std::string& output) {
     }
 }
 
-// Whether the leader has exited, leaving it unreaped. One that is no child of ours any more counts as
-// exited: it will never be seen to exit.
-bool hasExited(pid_t leader) {
-    siginfo_t info{};
-    return ::waitid(P_PID, static_cast<id_t>(leader), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
-           info.si_pid == leader;
-}
-
 // Reads the program's output until its leader exits or the deadline passes; true when it exited. The exit
 // makes `exitNotice` readable; without it (kernels before 5.3 and seccomp profiles older than pidfds
 // refuse them) the runner asks at intervals that grow to `longestPause`.
@@ -69,7 +62,7 @@ bool waitForExit(pid_t leader, int exitNotice, process::Descriptor& pipe, std::s
         if (watched[1].revents != 0) {
             readAvailable(pipe, output);
         }
-        if (watched[0].revents != 0 || (exitNotice < 0 && hasExited(leader))) {
+        if (watched[0].revents != 0 || (exitNotice < 0 && process::hasExited(leader))) {
             return true;
         }
         if (left.count() <= 0) {
@@ -78,20 +71,11 @@ bool waitForExit(pid_t leader, int exitNotice, process::Descriptor& pipe, std::s
     }
 }
 
-std::optional<int> reap(pid_t pid) {
-    int status = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(pid, &status, 0);
-    } while (result < 0 && errno == EINTR);
-    return result == pid ? std::optional(status) : std::nullopt;
-}
-
 // Kills what is left of the group, then reaps its leader. Until then the leader's pid, which is also the
 // group's id, cannot be given to another process.
 void killGroupAndReap(pid_t leader) {
     ::kill(-leader, SIGKILL);
-    reap(leader);
+    process::reap(leader);
 }
 
 } // namespace
@@ -142,7 +126,7 @@ std::optional<std::string> ToolRun::finish(Clock::time_point deadline) {
         return std::nullopt;
     }
     readAvailable(output_, text);
-    const auto status = reap(pid);
+    const auto status = process::reap(pid);
     if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) {
         return std::nullopt;
     }

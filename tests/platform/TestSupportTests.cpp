@@ -1,19 +1,32 @@
 // The test helpers that every other test leans on: a fault in them would hide faults elsewhere.
+#include "platform/process/Pipe.hpp"
+#include "tests/support/ForkedChild.hpp"
 #include "tests/support/OwnNamespace.hpp"
+#include "tests/support/RefusedSystemCalls.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestCertificateAuthority.hpp"
 #include "tests/support/TestFiles.hpp"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <future>
+#include <mutex>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrava::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 // A file that cannot be written is an error, never a file left as it was.
 TEST(TestSupport, WriteTextFailsLoudly) {
@@ -47,6 +60,47 @@ TEST(TestSupport, NamespacesOfItsOwnNeedNoRoot) {
     const auto bringUpTheLoopback = [] { EXPECT_EQ(std::system("ip link set lo up"), 0); };
     const auto nameTheHost = [] { return ::sethostname("own", 3) == 0; };
     EXPECT_TRUE(inOwnNamespace(CLONE_NEWNET | CLONE_NEWUTS, bringUpTheLoopback, nameTheHost));
+}
+
+// A forked child's exit status comes back as soon as it exits, whether or not the wait may use a pidfd.
+TEST(TestSupport, AForkedChildsExitStatusComesBack) {
+    const auto statuses = [] {
+        return std::pair(runInForkedChild([] { return 0; }), runInForkedChild([] { return 7; }));
+    };
+    const auto expected = std::pair(std::optional(0), std::optional(7));
+    EXPECT_EQ(statuses(), expected);
+    EXPECT_EQ(withSystemCallsRefused({SYS_pidfd_open}, ENOSYS, statuses), expected);
+}
+
+// A lock another thread held at the fork is never released in the child: a child that waits for one
+// fails the test within its limit instead of hanging it, and is not left behind.
+TEST(TestSupport, AForkedChildThatHangsFailsTheTestInTime) {
+    auto childPid = process::openPipe();
+    ASSERT_TRUE(childPid);
+    std::mutex shared;
+    std::promise<void> held;
+    std::promise<void> release;
+    std::thread holder([&] {
+        const std::lock_guard holding(shared);
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
+    const auto waitForTheLock = [&] {
+        const pid_t self = ::getpid();
+        [[maybe_unused]] const auto written = ::write(childPid->writeEnd.get(), &self, sizeof self);
+        const std::lock_guard waiting(shared);
+        return 0;
+    };
+    EXPECT_NONFATAL_FAILURE(runInForkedChild(waitForTheLock, 2s), "did not end within 2 s");
+    release.set_value();
+    holder.join();
+
+    // Reaped: no child of this process any more.
+    pid_t child = 0;
+    ASSERT_EQ(::read(childPid->readEnd.get(), &child, sizeof child), static_cast<ssize_t>(sizeof child));
+    EXPECT_EQ(::waitpid(child, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
 }
 
 } // namespace

@@ -1,17 +1,16 @@
 #include "tests/support/OwnNamespace.hpp"
 
+#include "tests/support/ForkedChild.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
 #include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <sched.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -46,39 +45,19 @@ bool runInOwnUserNamespace(int flags, const std::function<void()>& body,
     const TemporaryDirectory temporary;
     const uid_t uid = ::geteuid();
     const gid_t gid = ::getegid();
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ADD_FAILURE() << "fork failed";
-        return false;
-    }
-    if (child == 0) {
-        int status = namespacesRefused;
-        try {
-            if (::setenv("TMPDIR", temporary.path().c_str(), 1) == 0 &&
-                ::unshare(CLONE_NEWUSER | flags) == 0 && mapOwnIdsToRoot(uid, gid) && prepare()) {
-                body();
-                status = testing::Test::HasFailure() ? bodyFailed : bodyPassed;
-            }
-        } catch (const std::exception& error) {
-            ADD_FAILURE() << "thrown in the test's own namespaces: " << error.what();
-            status = bodyFailed;
-        } catch (...) {
-            ADD_FAILURE() << "thrown in the test's own namespaces";
-            status = bodyFailed;
+    const auto status = runInForkedChild([&] {
+        if (::setenv("TMPDIR", temporary.path().c_str(), 1) != 0 || ::unshare(CLONE_NEWUSER | flags) != 0 ||
+            !mapOwnIdsToRoot(uid, gid) || !prepare()) {
+            return namespacesRefused;
         }
-        std::fflush(nullptr);
-        ::_exit(status);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (exitStatus != bodyPassed && exitStatus != namespacesRefused) {
-        ADD_FAILURE() << "the part of the test in namespaces of its own failed (wait status " << status
+        body();
+        return testing::Test::HasFailure() ? bodyFailed : bodyPassed;
+    });
+    if (status && *status != bodyPassed && *status != namespacesRefused) {
+        ADD_FAILURE() << "the part of the test in namespaces of its own failed (exit status " << *status
                       << ")";
     }
-    return exitStatus != namespacesRefused;
+    return status != namespacesRefused;
 }
 
 } // namespace
