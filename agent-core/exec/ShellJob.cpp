@@ -2,6 +2,7 @@
 
 #include "platform/encoding/Utf8.hpp"
 #include "platform/files/UserFolders.hpp"
+#include "platform/process/ChildExit.hpp"
 #include "platform/process/ChildWatch.hpp"
 #include "platform/process/GroupLeaderSpawn.hpp"
 #include "platform/process/LoginShell.hpp"
@@ -239,9 +240,7 @@ void ShellJob::reapShell(pid_t shell) {
     }
     // Under the lock, so that no signal of terminate() falls after it; the shell has exited, so this wait
     // returns at once.
-    int status = 0;
-    while (::waitpid(shell, &status, 0) < 0 && errno == EINTR) {
-    }
+    process::reap(shell);
     shellReaped_ = true;
 }
 
