@@ -88,8 +88,10 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
     // item there.
     if (StatusNotifierItem::watcherPresent(bus)) {
         item_ = std::make_unique<StatusNotifierItem>(commands_, bus);
-        connect(item_.get(), &StatusNotifierItem::activated, this,
-                [this](QPoint at) { togglePanelAt(QRect(at, QSize(1, 1))); });
+        connect(item_.get(), &StatusNotifierItem::activated, this, [this](QPoint at) {
+            hostClick_ = QRect(at, QSize(1, 1));
+            togglePanelAt(hostClick_);
+        });
     }
     connect(state_.get(), &AppState::changed, this, &TrayApp::render);
     render();
@@ -145,7 +147,7 @@ void TrayApp::render() {
 }
 
 void TrayApp::togglePanel() {
-    togglePanelAt(tray_.geometry());
+    togglePanelAt(item_ ? hostClick_ : tray_.geometry());
 }
 
 void TrayApp::togglePanelAt(const QRect& anchor) {
