@@ -103,8 +103,10 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
 
 void TrayApp::useOwnItem() {
     item_ = std::make_unique<StatusNotifierItem>(commands_, bus_);
-    connect(item_.get(), &StatusNotifierItem::activated, this,
-            [this](QPoint at) { togglePanelAt(QRect(at, QSize(1, 1))); });
+    connect(item_.get(), &StatusNotifierItem::activated, this, [this](QPoint at) {
+        hostClick_ = QRect(at, QSize(1, 1));
+        togglePanelAt(hostClick_);
+    });
     // Qt's icon in such a panel gives no place to hang the panel from. Never both: Qt's would be a second
     // item there.
     tray_.hide();
@@ -157,7 +159,7 @@ void TrayApp::render() {
 }
 
 void TrayApp::togglePanel() {
-    togglePanelAt(tray_.geometry());
+    togglePanelAt(item_ ? hostClick_ : tray_.geometry());
 }
 
 void TrayApp::togglePanelAt(const QRect& anchor) {

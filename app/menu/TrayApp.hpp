@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSystemTrayIcon>
 #include <memory>
 
@@ -63,6 +64,10 @@ private:
     QMenu commands_;
     QAction* addPhone_;
     std::unique_ptr<StatusNotifierItem> item_;
+    // Where the host's last click on our item was, none before: a panel opened otherwise (the menu, another
+    // start) hangs there.
+    // Under Xwayland the pointer is where an X window last saw it, often far from a compositor's panel.
+    QRect hostClick_;
     QPointer<QWidget> panel_;
     PanelKind panelKind_ = PanelKind::window;
 };

@@ -219,7 +219,8 @@ QWidget* shownPanel() {
 
 // A host's click opens the panel hanging from the place it gives, on the screen that holds that place,
 // wherever the pointer is; a second click closes it. The menu a host draws lists the
-// commands, follows whether a phone may be added, and a click on an entry runs its command.
+// commands, follows whether a phone may be added, and a click on an entry runs its command: its first
+// entry opens the panel where the host's last click was, not at the pointer.
 TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
     if (const auto missing = test::whyTheThreeScreensAreMissing()) {
         GTEST_SKIP() << *missing;
@@ -289,6 +290,19 @@ TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
     };
     ASSERT_TRUE(test::runQtUntil([&] { return about() != nullptr; }));
     about()->close();
+
+    const QPoint lastClick = QGuiApplication::screens().back()->availableGeometry().topRight();
+    ask(QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("Activate"),
+        {lastClick.x(), lastClick.y()});
+    ASSERT_TRUE(test::runQtUntil([] { return shownPanel() != nullptr; }));
+    shownPanel()->close();
+    ASSERT_TRUE(test::runQtUntil([] { return shownPanel() == nullptr; }));
+    ask(QStringLiteral("/MenuBar"), menuInterface, QStringLiteral("Event"),
+        {menu.children[0].id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0U});
+    ASSERT_TRUE(test::runQtUntil([] { return shownPanel() != nullptr; }));
+    const QRect placed = shownPanel()->geometry();
+    EXPECT_TRUE(placed.adjusted(-8, -8, 8, 8).contains(lastClick)) << placed.x() << "," << placed.y();
+    shownPanel()->close();
 }
 
 } // namespace
