@@ -1,5 +1,6 @@
 #include "app/menu/DBusMenuExporter.hpp"
 
+#include "app/menu/BusStructure.hpp"
 #include "app/runtime/AppLog.hpp"
 
 #include <QAction>
@@ -58,31 +59,19 @@ Q_DECLARE_METATYPE(kestrava::app::BusMenuEvent)
 namespace kestrava::app {
 
 QDBusArgument& operator<<(QDBusArgument& out, const BusMenuEntry& entry) {
-    out.beginStructure();
-    out << entry.id << entry.properties;
-    out.endStructure();
-    return out;
+    return writeBusStructure(out, entry.id, entry.properties);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& in, BusMenuEntry& entry) {
-    in.beginStructure();
-    in >> entry.id >> entry.properties;
-    in.endStructure();
-    return in;
+    return readBusStructure(in, entry.id, entry.properties);
 }
 
 QDBusArgument& operator<<(QDBusArgument& out, const BusMenuEntryNames& entry) {
-    out.beginStructure();
-    out << entry.id << entry.names;
-    out.endStructure();
-    return out;
+    return writeBusStructure(out, entry.id, entry.names);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& in, BusMenuEntryNames& entry) {
-    in.beginStructure();
-    in >> entry.id >> entry.names;
-    in.endStructure();
-    return in;
+    return readBusStructure(in, entry.id, entry.names);
 }
 
 QDBusArgument& operator<<(QDBusArgument& out, const BusMenuLayout& layout) {
@@ -113,17 +102,11 @@ const QDBusArgument& operator>>(const QDBusArgument& in, BusMenuLayout& layout) 
 }
 
 QDBusArgument& operator<<(QDBusArgument& out, const BusMenuEvent& event) {
-    out.beginStructure();
-    out << event.id << event.eventId << event.data << event.timestamp;
-    out.endStructure();
-    return out;
+    return writeBusStructure(out, event.id, event.eventId, event.data, event.timestamp);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& in, BusMenuEvent& event) {
-    in.beginStructure();
-    in >> event.id >> event.eventId >> event.data >> event.timestamp;
-    in.endStructure();
-    return in;
+    return readBusStructure(in, event.id, event.eventId, event.data, event.timestamp);
 }
 
 namespace {

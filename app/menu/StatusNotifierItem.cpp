@@ -1,5 +1,6 @@
 #include "app/menu/StatusNotifierItem.hpp"
 
+#include "app/menu/BusStructure.hpp"
 #include "app/runtime/AppLog.hpp"
 
 #include <QCoreApplication>
@@ -41,31 +42,19 @@ Q_DECLARE_METATYPE(kestrava::app::BusToolTip)
 namespace kestrava::app {
 
 QDBusArgument& operator<<(QDBusArgument& out, const BusIconPixmap& pixmap) {
-    out.beginStructure();
-    out << pixmap.width << pixmap.height << pixmap.argb;
-    out.endStructure();
-    return out;
+    return writeBusStructure(out, pixmap.width, pixmap.height, pixmap.argb);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& in, BusIconPixmap& pixmap) {
-    in.beginStructure();
-    in >> pixmap.width >> pixmap.height >> pixmap.argb;
-    in.endStructure();
-    return in;
+    return readBusStructure(in, pixmap.width, pixmap.height, pixmap.argb);
 }
 
 QDBusArgument& operator<<(QDBusArgument& out, const BusToolTip& toolTip) {
-    out.beginStructure();
-    out << toolTip.iconName << toolTip.pixmaps << toolTip.title << toolTip.description;
-    out.endStructure();
-    return out;
+    return writeBusStructure(out, toolTip.iconName, toolTip.pixmaps, toolTip.title, toolTip.description);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& in, BusToolTip& toolTip) {
-    in.beginStructure();
-    in >> toolTip.iconName >> toolTip.pixmaps >> toolTip.title >> toolTip.description;
-    in.endStructure();
-    return in;
+    return readBusStructure(in, toolTip.iconName, toolTip.pixmaps, toolTip.title, toolTip.description);
 }
 
 namespace {

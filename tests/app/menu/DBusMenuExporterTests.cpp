@@ -1,5 +1,6 @@
 // A hand-made menu on a private bus as a host of com.canonical.dbusmenu reads it, clicks it and asks it
 // about entries it does not have.
+#include "app/menu/BusStructure.hpp"
 #include "app/menu/DBusMenuExporter.hpp"
 #include "tests/app-support/HostMenuEntry.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -40,17 +41,11 @@ namespace kestrava {
 namespace {
 
 QDBusArgument& operator<<(QDBusArgument& out, const HostEvent& event) {
-    out.beginStructure();
-    out << event.id << event.eventId << event.data << event.timestamp;
-    out.endStructure();
-    return out;
+    return app::writeBusStructure(out, event.id, event.eventId, event.data, event.timestamp);
 }
 
 const QDBusArgument& operator>>(const QDBusArgument& in, HostEvent& event) {
-    in.beginStructure();
-    in >> event.id >> event.eventId >> event.data >> event.timestamp;
-    in.endStructure();
-    return in;
+    return app::readBusStructure(in, event.id, event.eventId, event.data, event.timestamp);
 }
 
 // Each property as "name=type:value", in order of names, so that a value of the wrong D-Bus type shows.

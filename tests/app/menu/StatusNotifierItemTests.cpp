@@ -1,3 +1,4 @@
+#include "app/menu/BusStructure.hpp"
 #include "app/menu/MenuView.hpp"
 #include "app/menu/StatusImage.hpp"
 #include "app/menu/TrayApp.hpp"
@@ -26,6 +27,17 @@ namespace kestrava {
 namespace {
 
 using namespace std::chrono_literals;
+
+// One picture of the item as a host reads it: 32-bit ARGB, row by row.
+struct HostPixmap {
+    int width = 0;
+    int height = 0;
+    QByteArray argb;
+};
+
+const QDBusArgument& operator>>(const QDBusArgument& in, HostPixmap& pixmap) {
+    return app::readBusStructure(in, pixmap.width, pixmap.height, pixmap.argb);
+}
 
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
@@ -98,21 +110,10 @@ protected:
         return answer.arguments().value(0).value<QDBusVariant>().variant();
     }
     QString toolTipTitle() {
-        const auto in = itemProperty(QStringLiteral("ToolTip")).value<QDBusArgument>();
         QString iconName, title, description;
-        in.beginStructure();
-        in >> iconName;
-        in.beginArray();
-        while (!in.atEnd()) {
-            int width = 0, height = 0;
-            QByteArray argb;
-            in.beginStructure();
-            in >> width >> height >> argb;
-            in.endStructure();
-        }
-        in.endArray();
-        in >> title >> description;
-        in.endStructure();
+        QList<HostPixmap> pixmaps;
+        app::readBusStructure(itemProperty(QStringLiteral("ToolTip")).value<QDBusArgument>(), iconName,
+                              pixmaps, title, description);
         return title;
     }
     test::HostMenuEntry menuLayout() {
@@ -151,15 +152,10 @@ TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
               QStringLiteral("/MenuBar"));
     EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::red));
 
-    const auto pixmaps = itemProperty(QStringLiteral("IconPixmap")).value<QDBusArgument>();
+    QList<HostPixmap> pixmaps;
+    itemProperty(QStringLiteral("IconPixmap")).value<QDBusArgument>() >> pixmaps;
     std::vector<int> sides;
-    pixmaps.beginArray();
-    while (!pixmaps.atEnd()) {
-        int width = 0, height = 0;
-        QByteArray argb;
-        pixmaps.beginStructure();
-        pixmaps >> width >> height >> argb;
-        pixmaps.endStructure();
+    for (const auto& [width, height, argb] : pixmaps) {
         sides.push_back(width);
         ASSERT_EQ(height, width);
         const QImage drawn = app::statusImage(app::StatusIconState::red)
@@ -177,7 +173,6 @@ TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
         }
         EXPECT_EQ(argb, expected) << width;
     }
-    pixmaps.endArray();
     EXPECT_EQ(sides, (std::vector<int>{16, 22, 24, 32, 48}));
 
     test::SignalListener announcements(bus.address(), itemInterface.toStdString());
