@@ -5,7 +5,6 @@
 #include "app/link/AgentClient.hpp"
 #include "app/link/BusAgentNotifications.hpp"
 #include "app/link/SocketTransport.hpp"
-#include "app/menu/SingleInstance.hpp"
 #include "app/menu/TrayApp.hpp"
 #include "app/runtime/AppLog.hpp"
 #include "app/runtime/DisplaySession.hpp"
@@ -17,6 +16,7 @@
 #include "app/system/BusSystemdUserManager.hpp"
 #include "app/system/SystemdUserUnit.hpp"
 #include "app/system/Updater.hpp"
+#include "app/tray/SingleInstance.hpp"
 #include "app/ui/ApplicationLook.hpp"
 #include "platform/files/UserFolders.hpp"
 

@@ -1,18 +1,18 @@
 #include "app/menu/TrayApp.hpp"
 
 #include "app/menu/AboutView.hpp"
-#include "app/menu/CloseOnFocusLoss.hpp"
 #include "app/menu/MenuView.hpp"
 #include "app/menu/MenuViewModel.hpp"
-#include "app/menu/PanelPlacement.hpp"
 #include "app/menu/PhonesListView.hpp"
 #include "app/menu/SettingsView.hpp"
-#include "app/menu/SingleInstance.hpp"
 #include "app/menu/StatusImage.hpp"
 #include "app/onboarding/OnboardingWindow.hpp"
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/system/PkexecAdminRunner.hpp"
+#include "app/tray/CloseOnFocusLoss.hpp"
+#include "app/tray/PanelPlacement.hpp"
+#include "app/tray/SingleInstance.hpp"
 #include "app/ui/WindowSize.hpp"
 
 #include <QApplication>

@@ -2,11 +2,11 @@
 
 #include "app/async/Scheduler.hpp"
 #include "app/menu/OnboardingAutoOpener.hpp"
-#include "app/menu/PanelKind.hpp"
-#include "app/menu/StatusNotifierItem.hpp"
 #include "app/menu/WindowManager.hpp"
 #include "app/state/AppState.hpp"
 #include "app/system/Updater.hpp"
+#include "app/tray/PanelKind.hpp"
+#include "app/tray/StatusNotifierItem.hpp"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>

@@ -1,4 +1,4 @@
-#include "app/menu/PanelPlacement.hpp"
+#include "app/tray/PanelPlacement.hpp"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/menu/DBusMenuExporter.hpp"
+#include "app/tray/DBusMenuExporter.hpp"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>

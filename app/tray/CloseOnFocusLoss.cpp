@@ -1,4 +1,4 @@
-#include "app/menu/CloseOnFocusLoss.hpp"
+#include "app/tray/CloseOnFocusLoss.hpp"
 
 #include <QApplication>
 #include <QEvent>

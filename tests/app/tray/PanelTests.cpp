@@ -1,6 +1,6 @@
-#include "app/menu/CloseOnFocusLoss.hpp"
-#include "app/menu/PanelKind.hpp"
-#include "app/menu/PanelPlacement.hpp"
+#include "app/tray/CloseOnFocusLoss.hpp"
+#include "app/tray/PanelKind.hpp"
+#include "app/tray/PanelPlacement.hpp"
 #include "tests/app-support/QtLoop.hpp"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // A hand-made menu on a private bus as a host of com.canonical.dbusmenu reads it, clicks it and asks it
 // about entries it does not have.
-#include "app/menu/BusStructure.hpp"
-#include "app/menu/DBusMenuExporter.hpp"
+#include "app/tray/BusStructure.hpp"
+#include "app/tray/DBusMenuExporter.hpp"
 #include "tests/app-support/HostMenuEntry.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/support/PrivateSessionBus.hpp"

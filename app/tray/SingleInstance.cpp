@@ -1,4 +1,4 @@
-#include "app/menu/SingleInstance.hpp"
+#include "app/tray/SingleInstance.hpp"
 
 #include "agent-core/control/AgentXPC.hpp"
 #include "agent-core/control/ControlSocketPath.hpp"

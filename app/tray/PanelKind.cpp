@@ -1,4 +1,4 @@
-#include "app/menu/PanelKind.hpp"
+#include "app/tray/PanelKind.hpp"
 
 namespace kestrava::app {
 

@@ -1,7 +1,7 @@
-#include "app/menu/DBusMenuExporter.hpp"
+#include "app/tray/DBusMenuExporter.hpp"
 
-#include "app/menu/BusStructure.hpp"
 #include "app/runtime/AppLog.hpp"
+#include "app/tray/BusStructure.hpp"
 
 #include <QAction>
 #include <QActionEvent>

@@ -1,7 +1,7 @@
-#include "app/menu/StatusNotifierItem.hpp"
+#include "app/tray/StatusNotifierItem.hpp"
 
-#include "app/menu/BusStructure.hpp"
 #include "app/runtime/AppLog.hpp"
+#include "app/tray/BusStructure.hpp"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
