@@ -1,0 +1,66 @@
+#pragma once
+
+#include "app/tray/BusMenuStructures.hpp"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+
+class QAction;
+class QMenu;
+
+namespace kestrava::app {
+
+// A QMenu as the entries a host of com.canonical.dbusmenu sees: the menu itself is entry 0, each action
+// gets an id as the host first sees it and keeps it while it lives. Tells of its changes once a burst of
+// them is over. Interface thread.
+class BusMenuEntries final : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int rootId = 0;
+
+    explicit BusMenuEntries(QMenu& menu);
+
+    bool known(int id) const { return id == rootId || actions_.contains(id); }
+    QVariantMap propertiesOf(int id) const;
+    // The entry with only the properties in `names`, all for none.
+    BusMenuEntry entryOf(int id, const QStringList& names) const {
+        return {id, onlyNamed(propertiesOf(id), names)};
+    }
+    // Every entry the host has seen.
+    QList<int> ids() const { return actions_.keys(); }
+    // `depth` levels of children below the entry; all of them when negative. Only the properties in
+    // `names`, all for none.
+    BusMenuLayout layoutOf(int id, int depth, const QStringList& names);
+    // The host's event `eventId` on a known entry: a click triggers its action, once the call is answered.
+    void happened(int id, const QString& eventId);
+
+signals:
+    // Entries came or went: the host reads the layout again.
+    void layoutChanged();
+    // Entries changed, with the properties each has now and the names of those it lost.
+    void entriesChanged(const QList<kestrava::app::BusMenuEntry>& updated,
+                        const QList<kestrava::app::BusMenuEntryNames>& removed);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    static QVariantMap onlyNamed(QVariantMap properties, const QStringList& names);
+    int idOf(QAction* action);
+    QMenu* menuOf(int id) const;
+    void announceChanges();
+
+    QMenu& menu_;
+    QHash<QAction*, int> ids_;
+    QHash<int, QPointer<QAction>> actions_;
+    int nextId_ = rootId + 1;
+    QSet<int> changed_;
+    bool layoutChanged_ = false;
+    QTimer changes_;
+};
+
+} // namespace kestrava::app
