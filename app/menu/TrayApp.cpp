@@ -11,35 +11,15 @@
 #include "app/runtime/UiText.hpp"
 #include "app/system/PkexecAdminRunner.hpp"
 #include "app/tray/CloseOnFocusLoss.hpp"
-#include "app/tray/PanelPlacement.hpp"
+#include "app/tray/PanelKeeper.hpp"
 #include "app/tray/SingleInstance.hpp"
-#include "app/ui/WindowSize.hpp"
+#include "app/tray/Xwayland.hpp"
 
 #include <QApplication>
 #include <QCursor>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace kestrava::app {
-namespace {
-
-// `panel` placed at `anchor` (the tray icon, a click, or the pointer for none), on the screen it is on.
-void placeNear(QWidget& panel, const QRect& anchor) {
-    QList<PanelScreen> screens;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        screens.append({screen->geometry(), screen->availableGeometry()});
-    }
-    // Made now, so that the desktop can tell the frame that must fit too.
-    panel.winId();
-    const QRect place = panelPlacement(anchor.isValid() ? anchor : QRect(QCursor::pos(), QSize(1, 1)),
-                                       panel.sizeHint().grownBy(ui::frameAround(panel)), screens);
-    if (QScreen* screen = QGuiApplication::screenAt(place.center())) {
-        panel.setScreen(screen);
-    }
-    panel.move(place.topLeft());
-}
-
-} // namespace
 
 TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler, QDBusConnection bus)
     : state_(std::move(state)), updater_(updater), scheduler_(scheduler), bus_(std::move(bus)),
@@ -103,10 +83,7 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
 
 void TrayApp::useOwnItem() {
     item_ = std::make_unique<StatusNotifierItem>(commands_, bus_);
-    connect(item_.get(), &StatusNotifierItem::activated, this, [this](QPoint at) {
-        hostClick_ = QRect(at, QSize(1, 1));
-        togglePanelAt(hostClick_);
-    });
+    connect(item_.get(), &StatusNotifierItem::activated, this, [this](QPoint at) { togglePanelAt(at); });
     // Qt's icon in such a panel gives no place to hang the panel from. Never both: Qt's would be a second
     // item there.
     tray_.hide();
@@ -159,16 +136,17 @@ void TrayApp::render() {
 }
 
 void TrayApp::togglePanel() {
-    togglePanelAt(item_ ? hostClick_ : tray_.geometry());
-}
-
-void TrayApp::togglePanelAt(const QRect& anchor) {
     if (panel_ && panel_->isVisible()) {
         panel_->close();
         return;
     }
+    const QRect icon = tray_.isVisible() ? tray_.geometry() : QRect();
+    const PanelRequest request{.trayIcon = icon.isValid() ? std::optional(icon) : std::nullopt,
+                               .hostPoint = hostPoint_,
+                               .pointer = QCursor::pos(),
+                               .xwayland = runsOnXwayland()};
     panel_ = makePanel();
-    placeNear(*panel_, anchor);
+    keepPanelPlaced(*panel_, request);
     panel_->show();
     panel_->activateWindow();
 }
@@ -178,6 +156,11 @@ void TrayApp::openWindow(const QString& id) {
         panel_->close();
     }
     windows_.open(id);
+}
+
+void TrayApp::togglePanelAt(QPoint hostPoint) {
+    hostPoint_ = hostPoint;
+    togglePanel();
 }
 
 QWidget* TrayApp::makePanel() {

@@ -12,10 +12,11 @@
 #include <QDBusServiceWatcher>
 #include <QMenu>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
-#include <QRect>
 #include <QSystemTrayIcon>
 #include <memory>
+#include <optional>
 
 namespace kestrava::app {
 
@@ -39,9 +40,9 @@ public:
     // Another start of the application asked for this one, with the activation token its launcher gave it
     // (or none).
     void bringForward(const QString& activationToken = {});
-    // Opens the panel at `anchor` (the tray icon, or a 1×1 rectangle where a click was), or at the pointer
-    // for an invalid one; closes it when it is open.
-    void togglePanelAt(const QRect& anchor);
+    // Opens the panel where a host reported a click on the item, in the screen's own pixels; closes it
+    // when it is open.
+    void togglePanelAt(QPoint hostPoint);
 
 private:
     // The shield, and the context menu's "Thêm iPhone…" enabled when the panel's row is.
@@ -64,10 +65,9 @@ private:
     QMenu commands_;
     QAction* addPhone_;
     std::unique_ptr<StatusNotifierItem> item_;
-    // Where the host's last click on our item was, none before: a panel opened otherwise (the menu, another
-    // start) hangs there.
-    // Under Xwayland the pointer is where an X window last saw it, often far from a compositor's panel.
-    QRect hostClick_;
+    // Where the host's last click on our item was, in the screen's own pixels, none before: a panel opened
+    // otherwise (the menu, another start) hangs there too.
+    std::optional<QPoint> hostPoint_;
     QPointer<QWidget> panel_;
     PanelKind panelKind_ = PanelKind::window;
 };

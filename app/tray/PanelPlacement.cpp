@@ -1,60 +1,73 @@
 #include "app/tray/PanelPlacement.hpp"
 
 #include <algorithm>
-#include <limits>
 
 namespace kestrava::app {
 namespace {
 
-// How far `point` lies from `area`, squared: 0 inside it.
-qint64 distanceSquared(QPoint point, const QRect& area) {
-    const qint64 dx = std::max({area.left() - point.x(), 0, point.x() - area.right()});
-    const qint64 dy = std::max({area.top() - point.y(), 0, point.y() - area.bottom()});
-    return dx * dx + dy * dy;
+// A span of one axis as its first and one-past-last pixels, so that no sum overflows.
+struct Span {
+    qint64 low;
+    qint64 high;
+};
+
+// One axis of the placement: the free area's span, the screen's, the anchor's, and the window's length.
+struct Axis {
+    Span area;
+    Span whole;
+    Span anchor;
+    qint64 length;
+};
+
+Axis axis(int areaLow, int areaLast, int wholeLow, int wholeLast, int anchorLow, int anchorLast,
+          qint64 length) {
+    return {{areaLow, qint64(areaLast) + 1},
+            {wholeLow, qint64(wholeLast) + 1},
+            {anchorLow, qint64(anchorLast) + 1},
+            length};
 }
 
-// The free area of the screen that holds the anchor, or of the nearest.
-QRect areaFor(const QRect& anchor, const QList<PanelScreen>& screens) {
-    const QPoint centre = anchor.center();
-    QRect nearest = screens.front().free;
-    qint64 nearestDistance = std::numeric_limits<qint64>::max();
-    for (const PanelScreen& screen : screens) {
-        const qint64 distance = distanceSquared(centre, screen.whole);
-        if (distance < nearestDistance) {
-            nearest = screen.free;
-            nearestDistance = distance;
-        }
-    }
-    return nearest;
+// `start` moved as little as needed for the window to fit in the area; the area's low end where it cannot.
+qint64 keptWithin(qint64 start, const Axis& axis) {
+    return std::max(axis.area.low, std::min(start, axis.area.high - axis.length));
 }
 
-// `start` moved as little as needed for `length` from it to fit in the `extent` from `low`; `low` where it
-// cannot fit. The end is `low + extent`: QRect's right() and bottom() are one pixel short of it.
-int keptWithin(int start, int length, int low, int extent) {
-    return std::max(low, std::min(start, low + extent - length));
+// Along the side: from the anchor's start, or ending at its end where that would run off the area.
+qint64 along(const Axis& axis) {
+    return keptWithin(axis.anchor.low + axis.length <= axis.area.high ? axis.anchor.low
+                                                                      : axis.anchor.high - axis.length,
+                      axis);
+}
+
+// Across the side: against the area's edge, or clear of an unreserved bar that the anchor on the tray lies
+// in the middle of. `far`: the side is the bottom or the right, whose depths count from the screen's end.
+qint64 across(const Axis& axis, bool far, bool onTray) {
+    const auto depth = [&](qint64 at) { return far ? axis.whole.high - at : at - axis.whole.low; };
+    const qint64 areaDepth = depth(far ? axis.area.high : axis.area.low);
+    const qint64 bar = std::max<qint64>(depth(far ? axis.anchor.high : axis.anchor.low), 0) +
+                       std::max<qint64>(depth(far ? axis.anchor.low : axis.anchor.high), 0);
+    const bool inAnUnreservedBar = onTray && areaDepth == 0 && bar * 8 <= axis.whole.high - axis.whole.low;
+    const qint64 edgeDepth = inAnUnreservedBar ? bar : areaDepth;
+    return keptWithin(far ? axis.whole.high - edgeDepth - axis.length : axis.whole.low + edgeDepth, axis);
 }
 
 } // namespace
 
-QRect panelPlacement(const QRect& anchor, QSize size, const QList<PanelScreen>& screens) {
-    const QRect below(QPoint(anchor.x(), anchor.y() + anchor.height()), size);
-    if (screens.isEmpty()) {
-        return below;
-    }
-    const QRect area = areaFor(anchor, screens);
-    const int areaEnd = area.x() + area.width();
-    const int areaFoot = area.y() + area.height();
-
-    const int x =
-        below.x() + size.width() <= areaEnd ? below.x() : anchor.x() + anchor.width() - size.width();
-    const int roomBelow = areaFoot - below.y();
-    const int roomAbove = anchor.y() - area.y();
-    const bool hangsBelow =
-        size.height() <= roomBelow || (size.height() > roomAbove && roomBelow >= roomAbove);
-    const int y = hangsBelow ? below.y() : anchor.y() - size.height();
-    return {QPoint(keptWithin(x, size.width(), area.x(), area.width()),
-                   keptWithin(y, size.height(), area.y(), area.height())),
-            size};
+QRect panelPlacement(const PanelAnchor& anchor, QSize size, const QMargins& frame,
+                     const QList<PanelScreen>& screens) {
+    const PanelScreen& screen = nearestScreen(anchor.at.center(), screens,
+                                              [](const PanelScreen& candidate) { return candidate.whole; });
+    const Axis x =
+        axis(screen.free.left(), screen.free.right(), screen.whole.left(), screen.whole.right(),
+             anchor.at.left(), anchor.at.right(), qint64(size.width()) + frame.left() + frame.right());
+    const Axis y =
+        axis(screen.free.top(), screen.free.bottom(), screen.whole.top(), screen.whole.bottom(),
+             anchor.at.top(), anchor.at.bottom(), qint64(size.height()) + frame.top() + frame.bottom());
+    const bool far = anchor.side == PanelSide::bottom || anchor.side == PanelSide::right;
+    const bool horizontalSide = anchor.side == PanelSide::top || anchor.side == PanelSide::bottom;
+    const qint64 left = horizontalSide ? along(x) : across(x, far, anchor.onTray);
+    const qint64 top = horizontalSide ? across(y, far, anchor.onTray) : along(y);
+    return {int(left), int(top), int(x.length), int(y.length)};
 }
 
 } // namespace kestrava::app

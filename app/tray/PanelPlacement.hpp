@@ -1,23 +1,24 @@
 #pragma once
 
+#include "app/tray/PanelAnchor.hpp"
+#include "app/tray/PanelScreen.hpp"
+
 #include <QList>
+#include <QMargins>
 #include <QRect>
 #include <QSize>
 
 namespace kestrava::app {
 
-// A screen as the panel sees it: all of it, where the tray's icon may be, and the area it leaves to windows.
-struct PanelScreen {
-    QRect whole;
-    QRect free;
-};
-
-// Where the tray's panel of `size` opens for `anchor`: the tray icon's rectangle, or a 1×1 one at the point
-// a click was reported at. The panel goes on the screen that holds the anchor, else the nearest, the first
-// of `screens` (the primary) when two are as near. It hangs below the anchor, or above it
-// where there is no room below (a panel at the screen's bottom); it starts at the anchor's left edge, or
-// ends at its right edge where it would run off the screen; and it stays wholly inside that screen's free
-// area, keeping to its top left corner where it is larger than the area.
-QRect panelPlacement(const QRect& anchor, QSize size, const QList<PanelScreen>& screens);
+// Where the frame of the tray's panel goes, the panel being `size` inside a frame of `frame`, for `anchor`
+// on `screens` (not empty), in Qt's coordinates. The panel goes on the screen that holds the anchor, else
+// the nearest, and wholly inside the area that screen leaves to windows, keeping to its top left where it
+// is larger. Its edge lies against the anchor's side of that area; where no strip is reserved there and the
+// anchor lies on the tray, clear of a bar twice as deep as the anchor's middle (a tray's icon sits
+// mid-bar), unless such a bar would take more than an eighth of the screen. Along that side it starts at
+// the anchor, or ends with it where it would run off the area. The same anchor keeps that edge where it is
+// as the panel grows.
+QRect panelPlacement(const PanelAnchor& anchor, QSize size, const QMargins& frame,
+                     const QList<PanelScreen>& screens);
 
 } // namespace kestrava::app

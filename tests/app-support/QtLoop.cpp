@@ -14,11 +14,13 @@
 namespace kestrava::test {
 namespace {
 
-// The offscreen platform reads its screens from a file named in its arguments, once, as it starts.
+// The offscreen platform reads its screens from a file named in its arguments, once, as it starts. A
+// screen's dots per inch twice the usual make Qt scale it by 2, as an X desktop at 200 % does.
 constexpr char offscreenScreens[] = R"({"screens": [
     {"name": "primary", "x": 0, "y": 0, "width": 800, "height": 800},
     {"name": "netbook", "x": 800, "y": 0, "width": 1024, "height": 600},
-    {"name": "desktop", "x": 1824, "y": 0, "width": 1920, "height": 1080}]})";
+    {"name": "desktop", "x": 1824, "y": 0, "width": 1920, "height": 1080},
+    {"name": "hidpi", "x": 3744, "y": 0, "width": 2560, "height": 1600, "logicalDpi": 192}]})";
 
 } // namespace
 

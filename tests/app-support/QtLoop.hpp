@@ -12,8 +12,9 @@ namespace kestrava::test {
 
 // The program's QApplication, made on first use as the application makes its own (with the built-in
 // catalogue of texts), on the offscreen platform unless QT_QPA_PLATFORM names another. The offscreen
-// platform then has three screens side by side: "primary", 800 by 800 like its default one, where windows
-// open; "netbook", 1024 by 600; and "desktop", 1920 by 1080.
+// platform then has four screens side by side: "primary", 800 by 800 like its default one, where windows
+// open; "netbook", 1024 by 600; "desktop", 1920 by 1080; and "hidpi", 2560 by 1600 of its own pixels that
+// Qt scales by 2.
 void ensureQtApplication();
 
 // Why the offscreen platform's three screens are not there (the caller chose the platform through

@@ -6,6 +6,7 @@
 #include "app/menu/RevokeConfirmation.hpp"
 #include "app/menu/SettingsView.hpp"
 #include "app/menu/StatusImage.hpp"
+#include "app/menu/TrayApp.hpp"
 #include "app/onboarding/OnboardingWindow.hpp"
 #include "app/onboarding/StepPairView.hpp"
 #include "app/pairing/PairingView.hpp"
@@ -22,6 +23,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <functional>
@@ -200,6 +202,33 @@ void menu(const std::string& name, const std::optional<AgentStatus>& status, int
         [](const PhoneInfo&, app::RelayLink) { return false; }, &panel));
     panel.show();
     save(panel, "menu-" + name);
+}
+
+// The bottom right of the screen where the tray's panel stands above a click in a bottom tray: as it
+// opens, and after an alert appeared in it while it was open, grown upwards from the same bottom edge.
+void panelGrowingAtABottomTray() {
+    test::AppStateForViews views;
+    views.agentService->current = app::ServiceStatus::enabled;
+    views.agentAnswers(statusWith({ConnectionState::Connected{}}), {phone(1)}, std::nullopt, false);
+    app::Updater updater(std::make_unique<NoUpdates>(), false);
+    app::TrayApp tray(views.state, updater, views.scheduler);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen->availableGeometry();
+    const QPoint click = area.bottomRight() - QPoint(14, 6);
+    tray.togglePanelAt(area.topLeft() + (click - area.topLeft()) * screen->devicePixelRatio());
+    const QRect corner(area.bottomRight() - QPoint(479, 639), QSize(480, 640));
+    const auto saveCorner = [&](const std::string& name) {
+        settle();
+        const auto file = folder / (name + ".png");
+        screen->grabWindow(0, corner.x(), corner.y(), corner.width(), corner.height())
+            .save(QString::fromStdString(file.string()));
+        std::cout << file.string() << "\n";
+    };
+    saveCorner("panel-bottom-tray");
+    views.agentAnswers(statusWith({ConnectionState::Error{"TLS handshake failed: certificate verify failed "
+                                                          "(unable to get local issuer certificate)"}}),
+                       {phone(1)}, std::nullopt, false);
+    saveCorner("panel-bottom-tray-grown");
 }
 
 // The tray's shield in each state, at the tray's size, on a light and a dark bar.
@@ -523,5 +552,6 @@ int main(int argc, char** argv) {
     menus();
     revokeDialogs();
     trayIcons();
+    panelGrowingAtABottomTray();
     return 0;
 }

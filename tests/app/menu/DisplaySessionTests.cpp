@@ -11,12 +11,16 @@
 
 #include <QDir>
 #include <QLibraryInfo>
+#include <QMargins>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
+#include <xcb/xcb.h>
 
 namespace kestrava {
 namespace {
@@ -46,6 +50,25 @@ std::unique_ptr<test::AgentProcess> startServer(const test::TemporaryDirectory& 
     return std::make_unique<test::AgentProcess>(home.path(), arguments, options);
 }
 
+// A virtual X server of the test's own, on a free display whose name it gives; it keeps its resources when
+// its last client leaves.
+std::unique_ptr<test::AgentProcess> startX(const test::TemporaryDirectory& home, QString& display,
+                                           const std::vector<std::string>& screen = {}) {
+    std::vector<std::string> arguments{"-displayfd", "2", "-nolisten", "tcp", "-noreset"};
+    arguments.insert(arguments.end(), screen.begin(), screen.end());
+    auto server = startServer(home, QStandardPaths::findExecutable("Xvfb"), arguments);
+    // The server writes the display's number on a line of its own once it answers.
+    const QRegularExpression numberLine(QStringLiteral("^(\\d+)$"), QRegularExpression::MultilineOption);
+    test::runQtUntil(
+        [&] {
+            const auto found = numberLine.match(QString::fromStdString(server->output()));
+            display = found.hasMatch() ? ":" + found.captured(1) : QString();
+            return found.hasMatch();
+        },
+        {}, patience);
+    return server;
+}
+
 // What `program` printed on standard output, run with these variables over the test's own; empty when it
 // could not run.
 QString outputOf(const QString& program, const QStringList& arguments,
@@ -59,6 +82,14 @@ QString outputOf(const QString& program, const QStringList& arguments,
     process.start(program, arguments);
     process.waitForFinished(std::chrono::milliseconds(patience).count());
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The panel's line in `xwininfo -root -tree`, a window without a tray, by its title, its id the first
+// capture; Qt's hidden leader window of the same title has no class.
+const QRegularExpression& panelLine() {
+    static const QRegularExpression line(QStringLiteral("^\\s*(0x[0-9a-f]+) \"Kestrava\": \\(\""),
+                                         QRegularExpression::MultilineOption);
+    return line;
 }
 
 // The value of `key` in the installed desktop entry; empty when it has none.
@@ -141,33 +172,19 @@ TEST(DisplaySession, OnWaylandWithoutXTheGuideAndThePanelShow) {
 // desktop shows them under the entry.
 TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     test::ensureQtApplication();
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
     const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
     const QString xprop = QStandardPaths::findExecutable("xprop");
-    if (xvfb.isEmpty() || xwininfo.isEmpty() || xprop.isEmpty()) {
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || xwininfo.isEmpty() || xprop.isEmpty()) {
         GTEST_SKIP() << "Xvfb, xwininfo or xprop is not installed";
     }
     const test::TemporaryDirectory home;
-    // The server picks a free display and writes its number on a line of its own once it answers.
-    const auto server = startServer(home, xvfb, {"-displayfd", "2", "-nolisten", "tcp"});
-    const QRegularExpression numberLine(QStringLiteral("^(\\d+)$"), QRegularExpression::MultilineOption);
     QString display;
-    ASSERT_TRUE(test::runQtUntil(
-        [&] {
-            const auto found = numberLine.match(QString::fromStdString(server->output()));
-            display = found.hasMatch() ? ":" + found.captured(1) : QString();
-            return found.hasMatch();
-        },
-        {}, patience))
-        << server->output();
+    const auto server = startX(home, display);
+    ASSERT_FALSE(display.isEmpty()) << server->output();
     const auto application = startApplication(home, display.toStdString(), "");
     EXPECT_TRUE(application->waitForOutput("kestrava: shows its windows on xcb\n", patience))
         << application->output();
 
-    // The panel, a window without a tray, by its title; Qt's hidden leader window of the same title has no
-    // class.
-    const QRegularExpression panelLine(QStringLiteral("^\\s*(0x[0-9a-f]+) \"Kestrava\": \\(\""),
-                                       QRegularExpression::MultilineOption);
     const QRegularExpression classLine(
         QStringLiteral("^WM_CLASS\\(STRING\\) = \"([^\"]*)\", \"([^\"]*)\"\n$"));
     QRegularExpressionMatch named;
@@ -175,7 +192,7 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     EXPECT_TRUE(test::runQtUntil(
         [&] {
             const auto found =
-                panelLine.match(outputOf(xwininfo, {"-root", "-tree"}, {{"DISPLAY", display}}));
+                panelLine().match(outputOf(xwininfo, {"-root", "-tree"}, {{"DISPLAY", display}}));
             named = classLine.match(found.hasMatch() ? outputOf(xprop, {"-id", found.captured(1), "WM_CLASS"},
                                                                 {{"DISPLAY", display}})
                                                      : QString());
@@ -189,6 +206,93 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     application->waitForExit(patience);
     server->signal(SIGTERM);
     server->waitForExit(patience);
+}
+
+// Sets the X server's resources as a desktop does that scales by `dotsPerInch` / 96, and puts the pointer
+// near the screen's top left, where the panel's title bar could run off the screen.
+void prepareDesktop(const QString& display, int dotsPerInch) {
+    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::string resources = "Xft.dpi:\t" + std::to_string(dotsPerInch) + "\n";
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING,
+                        8, resources.size(), resources.data());
+    xcb_warp_pointer(connection, XCB_NONE, root, 0, 0, 0, 0, 10, 10);
+    // Done once the server answers a later request.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    xcb_disconnect(connection);
+}
+
+// Under a window manager, without a tray, the panel is a window whose frame, title bar included, is on the
+// screen, at 100 % and at 150 %, also where the pointer it opens at is near the screen's top.
+TEST(DisplaySession, ThePanelsWindowHasItsFrameOnTheScreen) {
+    test::ensureQtApplication();
+    const QString openbox = QStandardPaths::findExecutable("openbox");
+    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
+    const QString xprop = QStandardPaths::findExecutable("xprop");
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || openbox.isEmpty() || xwininfo.isEmpty() ||
+        xprop.isEmpty()) {
+        GTEST_SKIP() << "Xvfb, openbox, xwininfo or xprop is not installed";
+    }
+    const QRect screen(0, 0, 1280, 800);
+    for (const int dotsPerInch : {96, 144}) {
+        SCOPED_TRACE(dotsPerInch);
+        const test::TemporaryDirectory home;
+        QString display;
+        const auto server = startX(home, display, {"-screen", "0", "1280x800x24"});
+        ASSERT_FALSE(display.isEmpty()) << server->output();
+        prepareDesktop(display, dotsPerInch);
+        test::AgentProcessOptions options;
+        options.program = openbox.toStdString();
+        options.environment = {{"DISPLAY", display.toStdString()}};
+        const auto manager =
+            std::make_unique<test::AgentProcess>(home.path(), std::vector<std::string>{}, options);
+        ASSERT_TRUE(test::runQtUntil(
+            [&] {
+                return outputOf(xprop, {"-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", display}})
+                    .contains("window id");
+            },
+            {}, patience))
+            << manager->output();
+        const auto application = startApplication(home, display.toStdString(), "");
+
+        // The window's place inside its frame, and the frame's extents the window manager gives.
+        const QRegularExpression place(QStringLiteral("Absolute upper-left X:\\s+(-?\\d+)\\s+Absolute "
+                                                      "upper-left Y:\\s+(-?\\d+).*Width:\\s+(\\d+)\\s+"
+                                                      "Height:\\s+(\\d+)"),
+                                       QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpression extents(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)"));
+        QRect frame;
+        EXPECT_TRUE(test::runQtUntil(
+            [&] {
+                const auto panel =
+                    panelLine().match(outputOf(xwininfo, {"-root", "-tree"}, {{"DISPLAY", display}}));
+                if (!panel.hasMatch()) {
+                    return false;
+                }
+                const QString id = panel.captured(1);
+                const auto window = place.match(outputOf(xwininfo, {"-id", id}, {{"DISPLAY", display}}));
+                const auto margins =
+                    extents.match(outputOf(xprop, {"-id", id, "_NET_FRAME_EXTENTS"}, {{"DISPLAY", display}}));
+                if (!window.hasMatch() || !margins.hasMatch()) {
+                    return false;
+                }
+                frame = QRect(window.captured(1).toInt(), window.captured(2).toInt(),
+                              window.captured(3).toInt(), window.captured(4).toInt())
+                            .marginsAdded(QMargins(margins.captured(1).toInt(), margins.captured(3).toInt(),
+                                                   margins.captured(2).toInt(), margins.captured(4).toInt()));
+                return screen.contains(frame);
+            },
+            {}, patience))
+            << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << "\n"
+            << application->output();
+
+        application->signal(SIGTERM);
+        application->waitForExit(patience);
+        manager->signal(SIGTERM);
+        manager->waitForExit(patience);
+        server->signal(SIGTERM);
+        server->waitForExit(patience);
+    }
 }
 
 } // namespace

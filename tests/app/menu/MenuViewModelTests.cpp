@@ -311,7 +311,8 @@ TEST(StatusImage, EachStateHasItsShieldColourAndSpokenText) {
         }
         // Each usual slot, a panel's 22 px among them, gets the shield drawn at its size, not a scaled one.
         for (const int side : app::ui::iconSides) {
-            EXPECT_EQ(image.pixmap(side).toImage(), app::ui::icon(row.symbol, row.colour, side).toImage())
+            EXPECT_EQ(image.pixmap(QSize(side, side), 1.0).toImage(),
+                      app::ui::icon(row.symbol, row.colour, side).toImage())
                 << side;
         }
     }

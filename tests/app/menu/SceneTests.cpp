@@ -17,8 +17,10 @@
 #include <QApplication>
 #include <QLocalSocket>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QWindow>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -56,6 +58,12 @@ public:
     bool canCheckForUpdates() const override { return false; }
     void checkForUpdates() override {}
 };
+
+// Where the panel's frame is, as its window tells it: a widget keeps the frame it had on the screen it was
+// made on.
+QRect frameOf(QWidget& panel) {
+    return panel.windowHandle()->frameGeometry();
+}
 
 // The panel, when it is shown.
 QWidget* shownPanel() {
@@ -115,10 +123,11 @@ TEST(TrayApp, FollowsTheAgentWithOrWithoutATray) {
     EXPECT_NE(shownPanel(), nullptr);
 }
 
-// The panel opens where a click was, on each screen and wholly inside it, to the last pixel: below a click
-// at a screen's top left and from it; above one at its bottom right and ending at its edge. Asked again,
-// it closes.
-TEST(TrayApp, OpensThePanelWhereTheClickWasOnEachScreen) {
+// A host's click, in the screen's own pixels, opens the panel on that screen, scaled or not, and wholly
+// inside it: near a screen's top left it hangs from the top, clear of the bar the click is 5 px into,
+// starting at the click; in its bottom right corner it stands on the bottom, ending at the click. Asked
+// again, it closes.
+TEST(TrayApp, OpensThePanelWhereTheHostsClickWasOnEachScreen) {
     if (const auto missing = test::whyTheThreeScreensAreMissing()) {
         GTEST_SKIP() << *missing;
     }
@@ -126,28 +135,65 @@ TEST(TrayApp, OpensThePanelWhereTheClickWasOnEachScreen) {
     test::VirtualScheduler scheduler;
     app::Updater updater(std::make_unique<NoUpdates>(), false);
     app::TrayApp tray(views.state, updater, scheduler);
-    const auto clickAt = [&](QPoint at) {
-        tray.togglePanelAt(QRect(at, QSize(1, 1)));
-        return shownPanel();
-    };
-    ASSERT_EQ(QGuiApplication::screens().size(), 3);
+    ASSERT_EQ(QGuiApplication::screens().size(), 4);
     for (QScreen* screen : QGuiApplication::screens()) {
         SCOPED_TRACE(screen->name().toStdString());
         const QRect area = screen->availableGeometry();
+        // Qt keeps the screen's origin and divides the rest by its scale.
+        const auto clickAt = [&](QPoint at) {
+            tray.togglePanelAt(area.topLeft() + (at - area.topLeft()) * screen->devicePixelRatio());
+            return shownPanel();
+        };
         QWidget* panel = clickAt(area.topLeft() + QPoint(5, 5));
         ASSERT_NE(panel, nullptr);
         EXPECT_EQ(panel->screen(), screen);
-        EXPECT_EQ(panel->frameGeometry().topLeft(), area.topLeft() + QPoint(5, 6));
+        EXPECT_EQ(frameOf(*panel).topLeft(), area.topLeft() + QPoint(5, 11));
         EXPECT_EQ(clickAt(area.topLeft()), nullptr);
 
-        const QPoint corner(area.x() + area.width() - 1, area.y() + area.height() - 1);
+        const QPoint corner = area.bottomRight();
         panel = clickAt(corner);
         ASSERT_NE(panel, nullptr);
         EXPECT_EQ(panel->screen(), screen);
-        const QSize size = panel->frameGeometry().size();
-        EXPECT_EQ(panel->frameGeometry(),
+        const QSize size = frameOf(*panel).size();
+        EXPECT_EQ(frameOf(*panel),
                   QRect(QPoint(corner.x() + 1 - size.width(), corner.y() - size.height()), size));
         EXPECT_EQ(clickAt(corner), nullptr);
+    }
+}
+
+// The open panel is placed again as it grows (an alert appears): above a click in a bottom corner it
+// grows upwards, its bottom edge where it was; below one in a top corner, downwards. It stays within the
+// screen.
+TEST(TrayApp, ThePanelGrowsAwayFromTheTray) {
+    if (const auto missing = test::whyTheThreeScreensAreMissing()) {
+        GTEST_SKIP() << *missing;
+    }
+    const QRect area = QGuiApplication::screens().front()->availableGeometry();
+    for (const QPoint click : {area.bottomRight() - QPoint(4, 4), area.topRight() + QPoint(-4, 4)}) {
+        SCOPED_TRACE(click.y());
+        test::AppStateForViews views;
+        views.agentHolds({}, std::nullopt);
+        test::VirtualScheduler scheduler;
+        app::Updater updater(std::make_unique<NoUpdates>(), false);
+        app::TrayApp tray(views.state, updater, scheduler);
+        tray.togglePanelAt(click);
+        const QPointer<QWidget> panel = shownPanel();
+        ASSERT_NE(panel, nullptr);
+        const QRect before = frameOf(*panel);
+
+        AgentStatus failing;
+        failing.connection.value = ConnectionState::Error{"TLS handshake failed: certificate expired"};
+        views.agentAnswers(failing, {}, std::nullopt);
+        ASSERT_TRUE(test::runQtUntil([&] { return panel && frameOf(*panel).height() > before.height(); }));
+        const QRect after = frameOf(*panel);
+        EXPECT_TRUE(area.contains(after)) << after.y() << "+" << after.height();
+        EXPECT_EQ(after.right(), before.right());
+        if (click.y() > area.center().y()) {
+            EXPECT_EQ(after.bottom(), before.bottom());
+        } else {
+            EXPECT_EQ(after.top(), before.top());
+        }
+        panel->close();
     }
 }
 

@@ -88,8 +88,10 @@ TEST(SystemReadsOurFiles, TheInstalledTreeHoldsTogether) {
         const QImage installed(
             QString::fromStdString((tree.iconTheme / size / "apps/kestrava.png").string()));
         EXPECT_EQ(installed.convertToFormat(QImage::Format_ARGB32_Premultiplied),
-                  app::ui::applicationIcon().pixmap(side).toImage().convertToFormat(
-                      QImage::Format_ARGB32_Premultiplied))
+                  app::ui::applicationIcon()
+                      .pixmap(QSize(side, side), 1.0)
+                      .toImage()
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied))
             << size;
     }
 }

@@ -6,48 +6,265 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMap>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+#include <algorithm>
+#include <functional>
+#include <limits>
 #include <vector>
 
 namespace kestrava {
 namespace {
 
-// The panel hangs from its anchor on the anchor's screen, wholly inside the area that screen leaves to
-// windows, to its last pixel. The screens: a wide one under a top panel of 28 px, one beside it over a
-// bottom panel of 40 px, and a small one beside that right of a dock of 48 px.
-TEST(PanelPlacement, HangsFromItsAnchorWithinTheScreen) {
-    const QList<app::PanelScreen> screens{{{0, 0, 1920, 1080}, {0, 28, 1920, 1052}},
-                                          {{1920, 0, 1280, 1024}, {1920, 0, 1280, 984}},
-                                          {{3200, 0, 1024, 600}, {3248, 0, 976, 600}}};
-    const QSize panel(320, 500);
-    const auto click = [](int x, int y) { return QRect(x, y, 1, 1); };
+using app::PanelSide;
+
+// Five screens side by side, in Qt's coordinates: a wide one under a top panel of 28 px, one over a
+// bottom panel of 40 px, a small one right of a dock of 48 px, one at 200 % whose bar reserves nothing
+// (2560 by 1600 of its own pixels), and one at 150 % left of a panel of 30 px (1920 by 1200).
+const QList<app::PanelScreen> screens{{{0, 0, 1920, 1080}, {0, 28, 1920, 1052}, 1},
+                                      {{1920, 0, 1280, 1024}, {1920, 0, 1280, 984}, 1},
+                                      {{3200, 0, 1024, 600}, {3248, 0, 976, 600}, 1},
+                                      {{4224, 0, 1280, 800}, {4224, 0, 1280, 800}, 2},
+                                      {{6784, 0, 1280, 800}, {6784, 0, 1250, 800}, 1.5}};
+
+constexpr int intMax = std::numeric_limits<int>::max();
+constexpr int intMin = std::numeric_limits<int>::min();
+
+QRect at(int x, int y) {
+    return {x, y, 1, 1};
+}
+
+// The panel hangs from Qt's icon, else from the host's last click, mapped from the screen's own pixels,
+// on the side nearest to it; else from the pointer in the menu, against the side a panel reserves; else,
+// where the pointer means nothing, from the far end of the reserved side, or the top right.
+TEST(PanelAnchor, FromWhatTheApplicationKnows) {
+    const QRect icon(1000, 2, 24, 24);
+    const QPoint pointer(1500, 500);
     struct Case {
         const char* what;
-        QRect anchor;
+        app::PanelRequest request;
+        QList<app::PanelScreen> screens;
+        app::PanelAnchor anchor;
+    };
+    const QList<app::PanelScreen> unreserved = screens.mid(3, 1);
+    const QList<app::PanelScreen> bottomPanel = screens.mid(1, 1);
+    const QList<app::PanelScreen> dock = screens.mid(2, 1);
+    for (const Case& c : std::vector<Case>{
+             {"Qt's icon", {icon, std::nullopt, pointer, false}, screens, {icon, PanelSide::top, true}},
+             {"Qt's icon before a host's old click",
+              {icon, QPoint(3000, 1000), pointer, false},
+              screens,
+              {icon, PanelSide::top, true}},
+             {"a host's click in the top panel",
+              {std::nullopt, QPoint(1200, 10), pointer, false},
+              screens,
+              {at(1200, 10), PanelSide::top, true}},
+             {"a host's click in the bottom panel",
+              {std::nullopt, QPoint(3190, 1010), pointer, false},
+              screens,
+              {at(3190, 1010), PanelSide::bottom, true}},
+             {"a host's click in the dock, nearer to the bottom",
+              {std::nullopt, QPoint(3230, 590), pointer, false},
+              screens,
+              {at(3230, 590), PanelSide::left, true}},
+             {"a host's click at 200 %",
+              {std::nullopt, QPoint(4224 + 2520, 30), pointer, false},
+              screens,
+              {at(4224 + 1260, 15), PanelSide::top, true}},
+             {"a host's click at 200 % near the bottom right",
+              {std::nullopt, QPoint(4224 + 2540, 1590), pointer, false},
+              screens,
+              {at(4224 + 1270, 795), PanelSide::bottom, true}},
+             {"a host's click at 150 %, rounded down",
+              {std::nullopt, QPoint(6784 + 1501, 16), pointer, false},
+              screens,
+              {at(6784 + 1000, 10), PanelSide::top, true}},
+             {"a host's click at 150 % in its right panel",
+              {std::nullopt, QPoint(6784 + 1910, 600), pointer, false},
+              screens,
+              {at(6784 + 1273, 400), PanelSide::right, true}},
+             {"a host's click beside the screens, kept on the nearest",
+              {std::nullopt, QPoint(9000, 300), pointer, false},
+              screens,
+              {at(8063, 200), PanelSide::right, true}},
+             {"a host's click at the int limits' far corner",
+              {std::nullopt, QPoint(intMax, intMax), pointer, false},
+              screens,
+              {at(8063, 799), PanelSide::right, true}},
+             {"a host's click at the int limits' near corner",
+              {std::nullopt, QPoint(intMin, intMin), pointer, false},
+              screens,
+              {at(0, 0), PanelSide::top, true}},
+             {"the pointer mid-screen, under a top panel",
+              {std::nullopt, std::nullopt, pointer, false},
+              screens,
+              {at(1500, 500), PanelSide::top, false}},
+             {"the pointer in the menu above a bottom panel, nearer to the screen's right",
+              {std::nullopt, std::nullopt, QPoint(3150, 800), false},
+              screens,
+              {at(3150, 800), PanelSide::bottom, false}},
+             {"the pointer right of a dock, nearer to the bottom",
+              {std::nullopt, std::nullopt, QPoint(3700, 590), false},
+              screens,
+              {at(3700, 590), PanelSide::left, false}},
+             {"the pointer where nothing is reserved",
+              {std::nullopt, std::nullopt, QPoint(4224 + 1000, 600), false},
+              screens,
+              {at(4224 + 1000, 600), PanelSide::bottom, false}},
+             {"under Xwayland, the host's click",
+              {std::nullopt, QPoint(1200, 10), pointer, true},
+              screens,
+              {at(1200, 10), PanelSide::top, true}},
+             {"under Xwayland, nothing else: the top panel's far end",
+              {std::nullopt, std::nullopt, pointer, true},
+              screens,
+              {at(1919, 0), PanelSide::top, false}},
+             {"under Xwayland, nothing else: the bottom panel's far end",
+              {std::nullopt, std::nullopt, pointer, true},
+              bottomPanel,
+              {at(3199, 1023), PanelSide::bottom, false}},
+             {"under Xwayland, nothing else: the dock's far end",
+              {std::nullopt, std::nullopt, pointer, true},
+              dock,
+              {at(3200, 599), PanelSide::left, false}},
+             {"under Xwayland, nothing reserved: the top right",
+              {std::nullopt, std::nullopt, pointer, true},
+              unreserved,
+              {at(5503, 0), PanelSide::top, false}},
+         }) {
+        SCOPED_TRACE(c.what);
+        const app::PanelAnchor anchor = app::panelAnchor(c.request, c.screens);
+        EXPECT_EQ(anchor.at, c.anchor.at);
+        EXPECT_EQ(anchor.side, c.anchor.side);
+        EXPECT_EQ(anchor.onTray, c.anchor.onTray);
+    }
+}
+
+// The panel's edge lies against its anchor's side of the free area, or clear of an unreserved bar its
+// anchor on the tray is in the middle of; along that side it starts at the anchor, or ends with it. It stays
+// wholly inside the free area, frame and all. Grown taller and wider from the same anchor, it keeps that edge
+// where it was while it fits.
+TEST(PanelPlacement, HangsFromTheTraysSideWithinTheScreen) {
+    const QSize panel(320, 500);
+    const QMargins noFrame;
+    const QMargins titleBar(1, 24, 1, 5);
+    struct Case {
+        const char* what;
+        app::PanelAnchor anchor;
         QSize size;
+        QMargins frame;
         QPoint placedAt;
     };
     for (const Case& c : std::vector<Case>{
-             {"an icon in the top panel", {1000, 2, 24, 24}, panel, {1000, 28}},
-             {"the last icon of the top panel", {1896, 2, 24, 24}, panel, {1600, 28}},
-             {"the first icon of the top panel, partly off the screen", {-6, 2, 24, 24}, panel, {0, 28}},
-             {"an icon in the bottom panel", {2500, 990, 24, 24}, panel, {2500, 484}},
-             {"the last icon of the bottom panel", {3176, 990, 24, 24}, panel, {2880, 484}},
-             {"a click on the second screen", click(2000, 10), panel, {2000, 11}},
-             {"a click in the bottom panel's last pixel", click(3199, 1023), panel, {2880, 484}},
-             {"a click at the third screen's right edge", click(4223, 20), panel, {3904, 21}},
-             {"a click in the dock", click(3210, 300), panel, {3248, 0}},
-             {"a click below the third screen, nearest to it", click(3700, 800), panel, {3700, 100}},
-             {"a panel taller than the screen", click(3600, 10), {320, 700}, {3600, 0}},
-             {"a panel larger than the screen", click(3600, 590), {1100, 700}, {3248, 0}},
+             {"an icon in the top panel",
+              {{1000, 2, 24, 24}, PanelSide::top, true},
+              panel,
+              noFrame,
+              {1000, 28}},
+             {"the last icon of the top panel",
+              {{1896, 2, 24, 24}, PanelSide::top, true},
+              panel,
+              noFrame,
+              {1600, 28}},
+             {"an icon partly off the screen",
+              {{-6, 2, 24, 24}, PanelSide::top, true},
+              panel,
+              noFrame,
+              {0, 28}},
+             {"an icon in the bottom panel",
+              {{2500, 990, 24, 24}, PanelSide::bottom, true},
+              panel,
+              noFrame,
+              {2500, 484}},
+             {"the last icon of the bottom panel",
+              {{3176, 990, 24, 24}, PanelSide::bottom, true},
+              panel,
+              noFrame,
+              {2880, 484}},
+             {"a click in the dock", {at(3210, 300), PanelSide::left, true}, panel, noFrame, {3248, 0}},
+             {"a click 15 px into an unreserved bar at the top",
+              {at(4224 + 1260, 15), PanelSide::top, true},
+              panel,
+              noFrame,
+              {4224 + 941, 31}},
+             {"a click 9 px into an unreserved bar at the bottom",
+              {at(4500, 790), PanelSide::bottom, true},
+              panel,
+              noFrame,
+              {4500, 281}},
+             {"a click 6 px into an unreserved bar at the left",
+              {at(4230, 400), PanelSide::left, true},
+              panel,
+              noFrame,
+              {4237, 0}},
+             {"a click in a reserved panel at the right",
+              {at(8040, 300), PanelSide::right, true},
+              panel,
+              noFrame,
+              {7714, 300}},
+             {"a host's click mid-screen, against the side",
+              {at(4800, 400), PanelSide::top, true},
+              panel,
+              noFrame,
+              {4800, 0}},
+             {"the pointer in a menu near the edge, against it",
+              {at(4600, 10), PanelSide::top, false},
+              panel,
+              noFrame,
+              {4600, 0}},
+             {"a window's frame at the top right",
+              {at(1919, 0), PanelSide::top, false},
+              panel,
+              titleBar,
+              {1598, 28}},
+             {"a window's frame at the bottom right",
+              {at(3199, 1023), PanelSide::bottom, false},
+              panel,
+              titleBar,
+              {2878, 455}},
+             {"a panel taller than the screen",
+              {at(3600, 10), PanelSide::top, true},
+              {320, 700},
+              noFrame,
+              {3600, 0}},
+             {"a panel larger than the screen",
+              {at(3600, 590), PanelSide::bottom, true},
+              {1100, 700},
+              noFrame,
+              {3248, 0}},
+             {"an anchor at the int limits' far corner",
+              {at(intMax, intMax), PanelSide::bottom, true},
+              panel,
+              noFrame,
+              {7714, 300}},
+             {"an anchor at the int limits' near corner",
+              {at(intMin, intMin), PanelSide::top, true},
+              panel,
+              noFrame,
+              {0, 28}},
          }) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(app::panelPlacement(c.anchor, c.size, screens), QRect(c.placedAt, c.size));
+        const QRect placed = app::panelPlacement(c.anchor, c.size, c.frame, screens);
+        EXPECT_EQ(placed, QRect(c.placedAt, c.size.grownBy(c.frame)));
+
+        const QSize grown = c.size.grownBy(c.frame) + QSize(40, 60);
+        const auto screen =
+            std::find_if(screens.begin(), screens.end(), [&](const app::PanelScreen& candidate) {
+                return candidate.free.contains(placed.topLeft());
+            });
+        ASSERT_NE(screen, screens.end());
+        if (screen->free.size().expandedTo(grown) == screen->free.size()) {
+            const QRect regrown = app::panelPlacement(c.anchor, c.size + QSize(40, 60), c.frame, screens);
+            EXPECT_TRUE(screen->free.contains(regrown));
+            const QMap<PanelSide, std::function<int(const QRect&)>> edge{{PanelSide::top, &QRect::top},
+                                                                         {PanelSide::bottom, &QRect::bottom},
+                                                                         {PanelSide::left, &QRect::left},
+                                                                         {PanelSide::right, &QRect::right}};
+            EXPECT_EQ(edge[c.anchor.side](regrown), edge[c.anchor.side](placed));
+        }
     }
-    // Without a screen, below the anchor as it is.
-    EXPECT_EQ(app::panelPlacement({10, 20, 24, 24}, panel, {}), QRect(QPoint(10, 44), panel));
 }
 
 // A popup from the tray where a popup can be placed; on native Wayland a window that closes when left,

@@ -1,0 +1,128 @@
+#include "app/tray/PanelAnchor.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace kestrava::app {
+namespace {
+
+// The order in which sides are taken where two would do: trays are mostly in a bar at the top or bottom.
+constexpr std::array<PanelSide, 4> sides{PanelSide::top, PanelSide::bottom, PanelSide::right,
+                                         PanelSide::left};
+
+// How far `point` lies inside `area` from its `side`: negative beyond it.
+qint64 depthFrom(PanelSide side, QPoint point, const QRect& area) {
+    switch (side) {
+    case PanelSide::top:
+        return qint64(point.y()) - area.top();
+    case PanelSide::bottom:
+        return qint64(area.bottom()) - point.y();
+    case PanelSide::left:
+        return qint64(point.x()) - area.left();
+    case PanelSide::right:
+        return qint64(area.right()) - point.x();
+    }
+    return 0;
+}
+
+// Whether a panel reserves a strip of `screen` at its `side`: the free area stops short of the edge there.
+bool reserved(const PanelScreen& screen, PanelSide side) {
+    switch (side) {
+    case PanelSide::top:
+        return screen.free.top() > screen.whole.top();
+    case PanelSide::bottom:
+        return screen.free.bottom() < screen.whole.bottom();
+    case PanelSide::left:
+        return screen.free.left() > screen.whole.left();
+    case PanelSide::right:
+        return screen.free.right() < screen.whole.right();
+    }
+    return false;
+}
+
+// The side of `screen`'s free area nearest to `point`, the one it lies beyond first; among the reserved
+// sides only where `reservedFirst` and the screen has any.
+PanelSide nearestSide(QPoint point, const PanelScreen& screen, bool reservedFirst) {
+    const bool anyReserved =
+        std::any_of(sides.begin(), sides.end(), [&](PanelSide side) { return reserved(screen, side); });
+    PanelSide nearest = PanelSide::top;
+    qint64 nearestDepth = std::numeric_limits<qint64>::max();
+    for (const PanelSide side : sides) {
+        if (reservedFirst && anyReserved && !reserved(screen, side)) {
+            continue;
+        }
+        const qint64 depth = depthFrom(side, point, screen.free);
+        if (depth < nearestDepth) {
+            nearest = side;
+            nearestDepth = depth;
+        }
+    }
+    return nearest;
+}
+
+QRect wholeArea(const PanelScreen& screen) {
+    return screen.whole;
+}
+
+QRect deviceArea(const PanelScreen& screen) {
+    return screen.inDevicePixels();
+}
+
+// `point` in a screen's own pixels, in Qt's coordinates: through the screen that holds it, or the nearest,
+// and kept on that screen.
+QPoint fromDevicePixels(QPoint point, const QList<PanelScreen>& screens) {
+    const PanelScreen& screen = nearestScreen(point, screens, deviceArea);
+    const auto mapped = [&](int value, int origin, int low, int high) {
+        const auto logical = origin + qint64(std::floor(double(qint64(value) - origin) / screen.scale));
+        return int(std::clamp<qint64>(logical, low, high));
+    };
+    return {mapped(point.x(), screen.whole.x(), screen.whole.left(), screen.whole.right()),
+            mapped(point.y(), screen.whole.y(), screen.whole.top(), screen.whole.bottom())};
+}
+
+// The tray's own place hangs the panel from the side nearest to it.
+PanelAnchor onTheTray(const QRect& at, const QList<PanelScreen>& screens) {
+    return {at, nearestSide(at.center(), nearestScreen(at.center(), screens, wholeArea), false), true};
+}
+
+// Where a tray ends in a bar that reserves `side` of `screen`: its right, or the bottom of a bar at the side.
+QPoint farEnd(const PanelScreen& screen, PanelSide side) {
+    switch (side) {
+    case PanelSide::top:
+        return {screen.free.right(), screen.whole.top()};
+    case PanelSide::bottom:
+        return {screen.free.right(), screen.whole.bottom()};
+    case PanelSide::left:
+        return {screen.whole.left(), screen.free.bottom()};
+    case PanelSide::right:
+        return {screen.whole.right(), screen.free.bottom()};
+    }
+    return {};
+}
+
+} // namespace
+
+PanelAnchor panelAnchor(const PanelRequest& request, const QList<PanelScreen>& screens) {
+    const QSize point(1, 1);
+    if (request.trayIcon) {
+        return onTheTray(*request.trayIcon, screens);
+    }
+    if (request.hostPoint) {
+        return onTheTray(QRect(fromDevicePixels(*request.hostPoint, screens), point), screens);
+    }
+    if (!request.xwayland) {
+        const PanelScreen& screen = nearestScreen(request.pointer, screens, wholeArea);
+        return {QRect(request.pointer, point), nearestSide(request.pointer, screen, true), false};
+    }
+    const PanelScreen& primary = screens.front();
+    for (const PanelSide side : sides) {
+        if (reserved(primary, side)) {
+            return {QRect(farEnd(primary, side), point), side, false};
+        }
+    }
+    return {QRect(QPoint(primary.free.right(), primary.free.top()), point), PanelSide::top, false};
+}
+
+} // namespace kestrava::app

@@ -1,0 +1,40 @@
+#include "app/tray/PanelScreen.hpp"
+
+#include <algorithm>
+#include <limits>
+
+namespace kestrava::app {
+namespace {
+
+// How far `point` lies from `area`, squared: 0 inside it. Far points cannot overflow: each distance is
+// below 2^33.
+qint64 distanceSquared(QPoint point, const QRect& area) {
+    const qint64 dx =
+        std::max({qint64(area.left()) - point.x(), qint64(0), qint64(point.x()) - area.right()});
+    const qint64 dy =
+        std::max({qint64(area.top()) - point.y(), qint64(0), qint64(point.y()) - area.bottom()});
+    return dx * dx + dy * dy;
+}
+
+} // namespace
+
+QRect PanelScreen::inDevicePixels() const {
+    return {whole.topLeft(),
+            QSize(int(qRound64(whole.width() * scale)), int(qRound64(whole.height() * scale)))};
+}
+
+const PanelScreen& nearestScreen(QPoint point, const QList<PanelScreen>& screens,
+                                 QRect (*rectangle)(const PanelScreen&)) {
+    const PanelScreen* nearest = &screens.front();
+    qint64 nearestDistance = std::numeric_limits<qint64>::max();
+    for (const PanelScreen& screen : screens) {
+        const qint64 distance = distanceSquared(point, rectangle(screen));
+        if (distance < nearestDistance) {
+            nearest = &screen;
+            nearestDistance = distance;
+        }
+    }
+    return *nearest;
+}
+
+} // namespace kestrava::app
