@@ -90,6 +90,12 @@ class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
     Q_PROPERTY(int WindowId READ windowId)
     Q_PROPERTY(QString IconName READ iconName)
     Q_PROPERTY(QList<kestrava::app::BusIconPixmap> IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString IconThemePath READ noName)
+    Q_PROPERTY(QString OverlayIconName READ noName)
+    Q_PROPERTY(QList<kestrava::app::BusIconPixmap> OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ noName)
+    Q_PROPERTY(QList<kestrava::app::BusIconPixmap> AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ noName)
     Q_PROPERTY(kestrava::app::BusToolTip ToolTip READ toolTip)
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
@@ -114,6 +120,10 @@ public:
         }
         return pixmaps;
     }
+    // Hosts read every property one by one: what the item has not is there, empty. The shield's colour
+    // is its state; there is no overlay or attention picture.
+    QString noName() const { return {}; }
+    QList<BusIconPixmap> noPixmaps() const { return {}; }
     BusToolTip toolTip() const { return {{}, {}, item_.toolTip_, {}}; }
     // A click opens the panel; the menu is for the other button.
     bool itemIsMenu() const { return false; }

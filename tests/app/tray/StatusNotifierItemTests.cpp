@@ -151,6 +151,21 @@ TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
     EXPECT_EQ(itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path(),
               QStringLiteral("/MenuBar"));
     EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::red));
+    // What the item has not is empty, in the type hosts read it as.
+    for (const char* name :
+         {"IconThemePath", "IconName", "AttentionIconName", "AttentionMovieName", "OverlayIconName"}) {
+        const QVariant value = itemProperty(QString::fromLatin1(name));
+        EXPECT_STREQ(value.typeName(), "QString") << name;
+        EXPECT_EQ(value.toString().toStdString(), "") << name;
+    }
+    for (const char* name : {"AttentionIconPixmap", "OverlayIconPixmap"}) {
+        const QVariant value = itemProperty(QString::fromLatin1(name));
+        ASSERT_STREQ(value.typeName(), "QDBusArgument") << name;
+        EXPECT_EQ(value.value<QDBusArgument>().currentSignature().toStdString(), "a(iiay)") << name;
+        QList<HostPixmap> none;
+        value.value<QDBusArgument>() >> none;
+        EXPECT_TRUE(none.isEmpty()) << name;
+    }
 
     QList<HostPixmap> pixmaps;
     itemProperty(QStringLiteral("IconPixmap")).value<QDBusArgument>() >> pixmaps;
