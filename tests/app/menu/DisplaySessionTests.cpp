@@ -3,6 +3,7 @@
 #include "app/runtime/DisplaySession.hpp"
 #include "tests/app-support/InstalledTree.hpp"
 #include "tests/app-support/QtLoop.hpp"
+#include "tests/app-support/XvfbDisplay.hpp"
 #include "tests/support/AgentProcess.hpp"
 #include "tests/support/EnvironmentOverride.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
@@ -141,26 +142,13 @@ TEST(DisplaySession, OnWaylandWithoutXTheGuideAndThePanelShow) {
 // desktop shows them under the entry.
 TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     test::ensureQtApplication();
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
     const QString xprop = QStandardPaths::findExecutable("xprop");
-    if (xvfb.isEmpty() || xwininfo.isEmpty() || xprop.isEmpty()) {
-        GTEST_SKIP() << "Xvfb, xwininfo or xprop is not installed";
+    if (const auto missing = test::XvfbDisplay::whyMissing({QStringLiteral("xprop")})) {
+        GTEST_SKIP() << *missing;
     }
     const test::TemporaryDirectory home;
-    // The server picks a free display and writes its number on a line of its own once it answers.
-    const auto server = startServer(home, xvfb, {"-displayfd", "2", "-nolisten", "tcp"});
-    const QRegularExpression numberLine(QStringLiteral("^(\\d+)$"), QRegularExpression::MultilineOption);
-    QString display;
-    ASSERT_TRUE(test::runQtUntil(
-        [&] {
-            const auto found = numberLine.match(QString::fromStdString(server->output()));
-            display = found.hasMatch() ? ":" + found.captured(1) : QString();
-            return found.hasMatch();
-        },
-        {}, patience))
-        << server->output();
-    const auto application = startApplication(home, display.toStdString(), "");
+    const test::XvfbDisplay x(home.path());
+    const auto application = startApplication(home, x.name().toStdString(), "");
     EXPECT_TRUE(application->waitForOutput("kestrava: shows its windows on xcb\n", patience))
         << application->output();
 
@@ -174,10 +162,9 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     // Until the window is there and has its class.
     EXPECT_TRUE(test::runQtUntil(
         [&] {
-            const auto found =
-                panelLine.match(outputOf(xwininfo, {"-root", "-tree"}, {{"DISPLAY", display}}));
+            const auto found = panelLine.match(x.windowTree());
             named = classLine.match(found.hasMatch() ? outputOf(xprop, {"-id", found.captured(1), "WM_CLASS"},
-                                                                {{"DISPLAY", display}})
+                                                                {{"DISPLAY", x.name()}})
                                                      : QString());
             return named.hasMatch();
         },
@@ -187,8 +174,6 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
 
     application->signal(SIGTERM);
     application->waitForExit(patience);
-    server->signal(SIGTERM);
-    server->waitForExit(patience);
 }
 
 } // namespace
