@@ -21,10 +21,10 @@
 
 namespace kestrava::app {
 
-TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler, QDBusConnection bus)
-    : state_(std::move(state)), updater_(updater), scheduler_(scheduler), bus_(std::move(bus)),
-      watcherArrival_(StatusNotifierItem::watcherService(), bus_, QDBusServiceWatcher::WatchForRegistration),
-      autoOpener_(scheduler) {
+TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler, QDBusConnection bus,
+                 const QString& xDisplay)
+    : state_(std::move(state)), updater_(updater), scheduler_(scheduler), autoOpener_(scheduler),
+      icon_(commands_, std::move(bus), scheduler, xDisplay, this) {
     windows_.define(QStringLiteral("pairing"), [this] { return new PairingWindow(state_); });
     windows_.define(QStringLiteral("settings"), [this] {
         auto* window = new SettingsView(state_, std::make_shared<PkexecAdminRunner>(),
@@ -60,33 +60,11 @@ TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& s
     command("Giới thiệu Kestrava", "about");
     commands_.addSeparator();
     connect(commands_.addAction(uiText("Thoát Kestrava")), &QAction::triggered, qApp, &QApplication::quit);
-    tray_.setContextMenu(&commands_);
 
-    connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) {
-            togglePanel();
-        }
-    });
-    if (StatusNotifierItem::watcherPresent(bus_)) {
-        useOwnItem();
-    }
-    // A panel that starts after the application, as one may at login, still gets the shield.
-    connect(&watcherArrival_, &QDBusServiceWatcher::serviceRegistered, this, [this] {
-        if (!item_) {
-            useOwnItem();
-            render();
-        }
-    });
+    connect(&icon_, &TrayIconSwitch::qtIconClicked, this, &TrayApp::togglePanel);
+    connect(&icon_, &TrayIconSwitch::itemActivated, this, [this](QPoint at) { togglePanelAt(at); });
     connect(state_.get(), &AppState::changed, this, &TrayApp::render);
     render();
-}
-
-void TrayApp::useOwnItem() {
-    item_ = std::make_unique<StatusNotifierItem>(commands_, bus_);
-    connect(item_.get(), &StatusNotifierItem::activated, this, [this](QPoint at) { togglePanelAt(at); });
-    // Qt's icon in such a panel gives no place to hang the panel from. Never both: Qt's would be a second
-    // item there.
-    tray_.hide();
 }
 
 TrayApp::~TrayApp() {
@@ -94,21 +72,12 @@ TrayApp::~TrayApp() {
 }
 
 void TrayApp::show() {
-    if (item_) {
-        // Registered already; the watcher tells later whether a panel shows it.
-        connect(
-            item_.get(), &StatusNotifierItem::hostAnswered, this,
-            [this](bool shown) {
-                if (!shown) {
-                    togglePanel();
-                }
-            },
-            Qt::SingleShotConnection);
-    } else if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray_.show();
-    } else {
-        togglePanel();
-    }
+    // The shield shows by itself where a tray is; the watcher may take a moment to tell.
+    icon_.onceSettled([this] {
+        if (icon_.shown() == TrayIcon::none) {
+            togglePanel();
+        }
+    });
     autoOpener_.consider(*state_, [this] { openWindow(QStringLiteral("onboarding")); });
 }
 
@@ -124,12 +93,8 @@ void TrayApp::bringForward(const QString& activationToken) {
 
 void TrayApp::render() {
     const StatusIconState icon = state_->statusIcon();
-    tray_.setIcon(statusImage(icon));
-    tray_.setToolTip(spokenText(icon));
-    if (item_) {
-        item_->setIcon(statusImage(icon));
-        item_->setToolTip(spokenText(icon));
-    }
+    icon_.setIcon(statusImage(icon));
+    icon_.setToolTip(spokenText(icon));
     addPhone_->setEnabled(
         MenuViewModel::make(state_->status(), state_->phones(), state_->lastError(), state_->serviceStatus())
             .canAddPhone);
@@ -140,7 +105,7 @@ void TrayApp::togglePanel() {
         panel_->close();
         return;
     }
-    const QRect icon = tray_.isVisible() ? tray_.geometry() : QRect();
+    const QRect icon = icon_.qtIconGeometry();
     const PanelRequest request{.trayIcon = icon.isValid() ? std::optional(icon) : std::nullopt,
                                .hostPoint = hostPoint_,
                                .pointer = QCursor::pos(),
@@ -181,7 +146,7 @@ QWidget* TrayApp::makePanel() {
 }
 
 bool TrayApp::trayAvailable() const {
-    return item_ ? item_->shownByHost() : QSystemTrayIcon::isSystemTrayAvailable();
+    return icon_.shown() == TrayIcon::ownItem || icon_.shown() == TrayIcon::qtIcon;
 }
 
 } // namespace kestrava::app

@@ -6,15 +6,13 @@
 #include "app/state/AppState.hpp"
 #include "app/system/Updater.hpp"
 #include "app/tray/PanelKind.hpp"
-#include "app/tray/StatusNotifierItem.hpp"
+#include "app/tray/TrayIconSwitch.hpp"
 
 #include <QDBusConnection>
-#include <QDBusServiceWatcher>
 #include <QMenu>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
-#include <QSystemTrayIcon>
 #include <memory>
 #include <optional>
 
@@ -24,15 +22,16 @@ class MenuView;
 
 // What the user sees of the application: the shield in the tray, the menu panel it opens, the context
 // menu of the same commands for trays that send no click, and the four windows by name. Without a tray
-// the panel is an ordinary window; on native Wayland, one that closes when the user turns from it. Where a
-// panel's watcher of status notifier items is on `bus`, the shield is our own item there, else the tray's
-// icon of Qt.
+// the panel is an ordinary window; on native Wayland, one that closes when the user turns from it. The
+// shield is our own item where a panel's host on `bus` draws it, else Qt's icon in the XEmbed tray of
+// `xDisplay`.
 class TrayApp final : public QObject {
     Q_OBJECT
 
 public:
     TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler,
-            QDBusConnection bus = QDBusConnection::sessionBus());
+            QDBusConnection bus = QDBusConnection::sessionBus(),
+            const QString& xDisplay = TrayIconSwitch::qtXDisplay());
     ~TrayApp() override;
 
     // Puts the shield in the tray (or opens the panel) and considers opening the first-run guide.
@@ -51,20 +50,15 @@ private:
     void openWindow(const QString& id);
     QWidget* makePanel();
     bool trayAvailable() const;
-    // The shield becomes our own status notifier item, in place of Qt's icon.
-    void useOwnItem();
 
     const std::shared_ptr<AppState> state_;
     Updater& updater_;
     Scheduler& scheduler_;
-    QDBusConnection bus_;
-    QDBusServiceWatcher watcherArrival_;
     WindowManager windows_;
     OnboardingAutoOpener autoOpener_;
-    QSystemTrayIcon tray_;
     QMenu commands_;
     QAction* addPhone_;
-    std::unique_ptr<StatusNotifierItem> item_;
+    TrayIconSwitch icon_;
     // Where the host's last click on our item was, in the screen's own pixels, none before: a panel opened
     // otherwise (the menu, another start) hangs there too.
     std::optional<QPoint> hostPoint_;

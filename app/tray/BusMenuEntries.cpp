@@ -4,6 +4,7 @@
 #include <QActionEvent>
 #include <QActionGroup>
 #include <QMenu>
+#include <algorithm>
 #include <utility>
 
 namespace kestrava::app {
@@ -78,6 +79,12 @@ QVariantMap BusMenuEntries::propertiesOf(int id) const {
         properties.insert(QStringLiteral("toggle-state"), action->isChecked() ? 1 : 0);
     }
     return properties;
+}
+
+QList<int> BusMenuEntries::ids() const {
+    QList<int> ids = actions_.keys();
+    std::sort(ids.begin(), ids.end());
+    return ids;
 }
 
 BusMenuLayout BusMenuEntries::layoutOf(int id, int depth, const QStringList& names) {

@@ -30,8 +30,8 @@ public:
     BusMenuEntry entryOf(int id, const QStringList& names) const {
         return {id, onlyNamed(propertiesOf(id), names)};
     }
-    // Every entry the host has seen.
-    QList<int> ids() const { return actions_.keys(); }
+    // Every entry the host has seen, in the order it first saw them.
+    QList<int> ids() const;
     // `depth` levels of children below the entry; all of them when negative. Only the properties in
     // `names`, all for none.
     BusMenuLayout layoutOf(int id, int depth, const QStringList& names);

@@ -60,11 +60,15 @@ public slots:
     QList<kestrava::app::BusMenuEntry> GetGroupProperties(const QList<int>& ids,
                                                           const QStringList& propertyNames) {
         QList<BusMenuEntry> entries;
+        QList<int> unknownIds;
         for (const int id : ids.isEmpty() ? entries_.ids() : ids) {
             if (entries_.known(id)) {
                 entries.push_back(entries_.entryOf(id, propertyNames));
+            } else {
+                unknownIds.push_back(id);
             }
         }
+        refuseAllUnknown(ids.size(), unknownIds);
         return entries;
     }
 

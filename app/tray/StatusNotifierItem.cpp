@@ -6,11 +6,9 @@
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
-#include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QMenu>
 #include <QtEndian>
@@ -59,8 +57,6 @@ const QDBusArgument& operator>>(const QDBusArgument& in, BusToolTip& toolTip) {
 
 namespace {
 
-const QString watcherServiceName = QStringLiteral("org.kde.StatusNotifierWatcher");
-const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 
 // The sides panels draw an item at; a bigger one would cost its bytes at every change of state.
@@ -90,6 +86,12 @@ class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
     Q_PROPERTY(int WindowId READ windowId)
     Q_PROPERTY(QString IconName READ iconName)
     Q_PROPERTY(QList<kestrava::app::BusIconPixmap> IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString IconThemePath READ noName)
+    Q_PROPERTY(QString OverlayIconName READ noName)
+    Q_PROPERTY(QList<kestrava::app::BusIconPixmap> OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ noName)
+    Q_PROPERTY(QList<kestrava::app::BusIconPixmap> AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ noName)
     Q_PROPERTY(kestrava::app::BusToolTip ToolTip READ toolTip)
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
@@ -114,6 +116,10 @@ public:
         }
         return pixmaps;
     }
+    // Hosts read every property one by one: what the item has not is there, empty. The shield's colour
+    // is its state; there is no overlay or attention picture.
+    QString noName() const { return {}; }
+    QList<BusIconPixmap> noPixmaps() const { return {}; }
     BusToolTip toolTip() const { return {{}, {}, item_.toolTip_, {}}; }
     // A click opens the panel; the menu is for the other button.
     bool itemIsMenu() const { return false; }
@@ -137,20 +143,10 @@ private:
     StatusNotifierItem& item_;
 };
 
-QString StatusNotifierItem::watcherService() {
-    return watcherServiceName;
-}
-
-bool StatusNotifierItem::watcherPresent(const QDBusConnection& bus) {
-    return bus.isConnected() && bus.interface()->isServiceRegistered(watcherServiceName);
-}
-
 StatusNotifierItem::StatusNotifierItem(QMenu& menu, QDBusConnection bus)
     : bus_(std::move(bus)), commands_(menu),
       service_(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid())),
-      menu_(menu, bus_, QStringLiteral("/MenuBar")),
-      watcher_(watcherServiceName, bus_, QDBusServiceWatcher::WatchForOwnerChange),
-      adaptor_(new StatusNotifierItemAdaptor(*this)) {
+      menu_(menu, bus_, QStringLiteral("/MenuBar")), adaptor_(new StatusNotifierItemAdaptor(*this)) {
     qDBusRegisterMetaType<BusIconPixmap>();
     qDBusRegisterMetaType<QList<BusIconPixmap>>();
     qDBusRegisterMetaType<BusToolTip>();
@@ -158,21 +154,6 @@ StatusNotifierItem::StatusNotifierItem(QMenu& menu, QDBusConnection bus)
         appLog(AppLogLevel::warning, "Tray",
                "the tray icon cannot be put on the bus: " + bus_.lastError().message().toStdString());
     }
-    // A panel that restarts brings a new watcher, which knows no item yet.
-    connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString&, const QString&, const QString& owner) {
-                if (owner.isEmpty()) {
-                    answered(false);
-                } else {
-                    registerWithWatcher();
-                }
-            });
-    for (const QString& member :
-         {QStringLiteral("StatusNotifierHostRegistered"), QStringLiteral("StatusNotifierHostUnregistered")}) {
-        bus_.connect(watcherServiceName, watcherPath, watcherServiceName, member, this,
-                     SLOT(askWhetherShown()));
-    }
-    registerWithWatcher();
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
@@ -195,41 +176,6 @@ void StatusNotifierItem::setToolTip(const QString& title) {
     if (title != std::exchange(toolTip_, title)) {
         emit adaptor_->NewToolTip();
     }
-}
-
-void StatusNotifierItem::registerWithWatcher() {
-    auto call = QDBusMessage::createMethodCall(watcherServiceName, watcherPath, watcherServiceName,
-                                               QStringLiteral("RegisterStatusNotifierItem"));
-    call << service_;
-    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answer) {
-        answer->deleteLater();
-        if (answer->isError()) {
-            appLog(AppLogLevel::warning, "Tray",
-                   "the panel's watcher refused the tray icon: " + answer->error().message().toStdString());
-            answered(false);
-        } else {
-            askWhetherShown();
-        }
-    });
-}
-
-void StatusNotifierItem::askWhetherShown() {
-    auto call = QDBusMessage::createMethodCall(watcherServiceName, watcherPath,
-                                               QStringLiteral("org.freedesktop.DBus.Properties"),
-                                               QStringLiteral("Get"));
-    call << watcherServiceName << QStringLiteral("IsStatusNotifierHostRegistered");
-    auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(answer, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answer) {
-        answer->deleteLater();
-        const QDBusPendingReply<QDBusVariant> reply = *answer;
-        answered(!reply.isError() && reply.value().variant().toBool());
-    });
-}
-
-void StatusNotifierItem::answered(bool shown) {
-    shownByHost_ = shown;
-    emit hostAnswered(shown);
 }
 
 } // namespace kestrava::app

@@ -36,7 +36,8 @@ int SignalListener::received(sd_bus_message* message, void* listener, sd_bus_err
     try {
         static_cast<SignalListener*>(listener)->arrived_.push_back(
             {textOrEmpty(sd_bus_message_get_interface(message)),
-             textOrEmpty(sd_bus_message_get_member(message)), textOrEmpty(sd_bus_message_get_path(message))});
+             textOrEmpty(sd_bus_message_get_member(message)), textOrEmpty(sd_bus_message_get_path(message)),
+             textOrEmpty(sd_bus_message_get_sender(message))});
         return 0;
     } catch (...) {
         return -ENOMEM;

@@ -13,7 +13,12 @@ struct ReceivedSignal {
     std::string interface;
     std::string member;
     std::string path;
-    bool operator==(const ReceivedSignal&) const = default;
+    // The unique name of the connection that sent it. Not compared: what was said is the same whoever
+    // said it.
+    std::string sender = {};
+    bool operator==(const ReceivedSignal& other) const {
+        return interface == other.interface && member == other.member && path == other.path;
+    }
 };
 
 // A connection of its own to the bus at `address` that collects the signals of one interface. The

@@ -3,6 +3,7 @@
 #include "app/runtime/DisplaySession.hpp"
 #include "tests/app-support/InstalledTree.hpp"
 #include "tests/app-support/QtLoop.hpp"
+#include "tests/app-support/XvfbDisplay.hpp"
 #include "tests/support/AgentProcess.hpp"
 #include "tests/support/EnvironmentOverride.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
@@ -48,25 +49,6 @@ std::unique_ptr<test::AgentProcess> startServer(const test::TemporaryDirectory& 
     test::AgentProcessOptions options;
     options.program = program.toStdString();
     return std::make_unique<test::AgentProcess>(home.path(), arguments, options);
-}
-
-// A virtual X server of the test's own, on a free display whose name it gives; it keeps its resources when
-// its last client leaves.
-std::unique_ptr<test::AgentProcess> startX(const test::TemporaryDirectory& home, QString& display,
-                                           const std::vector<std::string>& screen = {}) {
-    std::vector<std::string> arguments{"-displayfd", "2", "-nolisten", "tcp", "-noreset"};
-    arguments.insert(arguments.end(), screen.begin(), screen.end());
-    auto server = startServer(home, QStandardPaths::findExecutable("Xvfb"), arguments);
-    // The server writes the display's number on a line of its own once it answers.
-    const QRegularExpression numberLine(QStringLiteral("^(\\d+)$"), QRegularExpression::MultilineOption);
-    test::runQtUntil(
-        [&] {
-            const auto found = numberLine.match(QString::fromStdString(server->output()));
-            display = found.hasMatch() ? ":" + found.captured(1) : QString();
-            return found.hasMatch();
-        },
-        {}, patience);
-    return server;
 }
 
 // What `program` printed on standard output, run with these variables over the test's own; empty when it
@@ -172,16 +154,13 @@ TEST(DisplaySession, OnWaylandWithoutXTheGuideAndThePanelShow) {
 // desktop shows them under the entry.
 TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     test::ensureQtApplication();
-    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
     const QString xprop = QStandardPaths::findExecutable("xprop");
-    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || xwininfo.isEmpty() || xprop.isEmpty()) {
-        GTEST_SKIP() << "Xvfb, xwininfo or xprop is not installed";
+    if (const auto missing = test::XvfbDisplay::whyMissing({QStringLiteral("xprop")})) {
+        GTEST_SKIP() << *missing;
     }
     const test::TemporaryDirectory home;
-    QString display;
-    const auto server = startX(home, display);
-    ASSERT_FALSE(display.isEmpty()) << server->output();
-    const auto application = startApplication(home, display.toStdString(), "");
+    const test::XvfbDisplay x(home.path());
+    const auto application = startApplication(home, x.name().toStdString(), "");
     EXPECT_TRUE(application->waitForOutput("kestrava: shows its windows on xcb\n", patience))
         << application->output();
 
@@ -191,10 +170,9 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     // Until the window is there and has its class.
     EXPECT_TRUE(test::runQtUntil(
         [&] {
-            const auto found =
-                panelLine().match(outputOf(xwininfo, {"-root", "-tree"}, {{"DISPLAY", display}}));
+            const auto found = panelLine().match(x.windowTree());
             named = classLine.match(found.hasMatch() ? outputOf(xprop, {"-id", found.captured(1), "WM_CLASS"},
-                                                                {{"DISPLAY", display}})
+                                                                {{"DISPLAY", x.name()}})
                                                      : QString());
             return named.hasMatch();
         },
@@ -204,8 +182,6 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
 
     application->signal(SIGTERM);
     application->waitForExit(patience);
-    server->signal(SIGTERM);
-    server->waitForExit(patience);
 }
 
 // Sets the X server's resources as a desktop does that scales by `dotsPerInch` / 96, and puts the pointer
@@ -226,26 +202,19 @@ void prepareDesktop(const QString& display, int dotsPerInch) {
 // screen, at 100 % and at 150 %, also where the pointer it opens at is near the screen's top.
 TEST(DisplaySession, ThePanelsWindowHasItsFrameOnTheScreen) {
     test::ensureQtApplication();
-    const QString openbox = QStandardPaths::findExecutable("openbox");
-    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
     const QString xprop = QStandardPaths::findExecutable("xprop");
-    if (QStandardPaths::findExecutable("Xvfb").isEmpty() || openbox.isEmpty() || xwininfo.isEmpty() ||
-        xprop.isEmpty()) {
-        GTEST_SKIP() << "Xvfb, openbox, xwininfo or xprop is not installed";
+    const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
+    if (const auto missing = test::XvfbDisplay::whyMissing({QStringLiteral("openbox"), QStringLiteral("xprop")})) {
+        GTEST_SKIP() << *missing;
     }
     const QRect screen(0, 0, 1280, 800);
     for (const int dotsPerInch : {96, 144}) {
         SCOPED_TRACE(dotsPerInch);
         const test::TemporaryDirectory home;
-        QString display;
-        const auto server = startX(home, display, {"-screen", "0", "1280x800x24"});
-        ASSERT_FALSE(display.isEmpty()) << server->output();
+        const test::XvfbDisplay x(home.path());
+        const QString display = x.name();
         prepareDesktop(display, dotsPerInch);
-        test::AgentProcessOptions options;
-        options.program = openbox.toStdString();
-        options.environment = {{"DISPLAY", display.toStdString()}};
-        const auto manager =
-            std::make_unique<test::AgentProcess>(home.path(), std::vector<std::string>{}, options);
+        const auto manager = x.run(QStringLiteral("openbox"), {});
         ASSERT_TRUE(test::runQtUntil(
             [&] {
                 return outputOf(xprop, {"-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", display}})
@@ -264,8 +233,7 @@ TEST(DisplaySession, ThePanelsWindowHasItsFrameOnTheScreen) {
         QRect frame;
         EXPECT_TRUE(test::runQtUntil(
             [&] {
-                const auto panel =
-                    panelLine().match(outputOf(xwininfo, {"-root", "-tree"}, {{"DISPLAY", display}}));
+                const auto panel = panelLine().match(x.windowTree());
                 if (!panel.hasMatch()) {
                     return false;
                 }
@@ -290,8 +258,6 @@ TEST(DisplaySession, ThePanelsWindowHasItsFrameOnTheScreen) {
         application->waitForExit(patience);
         manager->signal(SIGTERM);
         manager->waitForExit(patience);
-        server->signal(SIGTERM);
-        server->waitForExit(patience);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QMenu>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -215,6 +216,19 @@ TEST_F(MenuExporterTest, UnknownEntriesAreErrors) {
     const int known = root.children[1].id;
     const int submenu = root.children.back().id;
     constexpr int unknown = 9999;
+    // Every entry below the root, in the order the host first saw them.
+    std::vector<int> seen;
+    for (const test::HostMenuEntry& entry : root.children) {
+        seen.push_back(entry.id);
+        for (const test::HostMenuEntry& child : entry.children) {
+            seen.push_back(child.id);
+        }
+    }
+    std::sort(seen.begin(), seen.end());
+    QStringList everyId;
+    for (const int id : seen) {
+        everyId.push_back(QString::number(id));
+    }
     const QVariant noData = QVariant::fromValue(QDBusVariant(0));
     struct Call {
         const char* name;
@@ -242,11 +256,21 @@ TEST_F(MenuExporterTest, UnknownEntriesAreErrors) {
          {QVariant::fromValue(QList<int>{submenu, unknown})},
          false,
          "[] [9999]"},
-        {"properties of an unknown entry",
+        {"properties of unknown entries only",
          "GetGroupProperties",
          {QVariant::fromValue(QList<int>{unknown}), QStringList{}},
+         true,
+         {}},
+        {"properties of known and unknown entries",
+         "GetGroupProperties",
+         {QVariant::fromValue(QList<int>{known, unknown}), QStringList{}},
          false,
-         "[]"},
+         QStringLiteral("[%1]").arg(known)},
+        {"properties of every entry, for no ids",
+         "GetGroupProperties",
+         {QVariant::fromValue(QList<int>{}), QStringList{QStringLiteral("label")}},
+         false,
+         "[" + everyId.join(',') + "]"},
     };
     const auto read = [](const QDBusMessage& answer) {
         QStringList shown;

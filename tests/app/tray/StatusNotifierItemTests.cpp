@@ -5,6 +5,7 @@
 #include "app/tray/BusStructure.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/HostMenuEntry.hpp"
+#include "tests/app-support/PlayedWatcher.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
 #include "tests/support/PrivateSessionBus.hpp"
@@ -19,7 +20,6 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
-#include <QDBusVirtualObject>
 #include <QScreen>
 #include <set>
 
@@ -43,27 +43,6 @@ const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
 
-// A panel's watcher as the test plays it: it notes each item registered and says a host shows them.
-class PanelWatcher final : public QDBusVirtualObject {
-public:
-    QString introspect(const QString&) const override { return {}; }
-
-    bool handleMessage(const QDBusMessage& call, const QDBusConnection& connection) override {
-        if (call.member() == QLatin1String("RegisterStatusNotifierItem")) {
-            registered.push_back(call.arguments().value(0).toString());
-            connection.send(call.createReply());
-        } else if (call.member() == QLatin1String("Get") &&
-                   call.arguments().value(1).toString() == QLatin1String("IsStatusNotifierHostRegistered")) {
-            connection.send(call.createReply(QVariant::fromValue(QDBusVariant(true))));
-        } else {
-            connection.send(call.createErrorReply(QDBusError::UnknownMethod, call.member()));
-        }
-        return true;
-    }
-
-    QStringList registered;
-};
-
 class NoUpdates final : public app::UpdateBackend {
 public:
     bool canCheckForUpdates() const override { return false; }
@@ -75,7 +54,8 @@ protected:
     StatusNotifierTest() { test::ensureQtApplication(); }
     ~StatusNotifierTest() override {
         tray.reset();
-        for (const QString& name : {appSide, QStringLiteral("panel"), QStringLiteral("panel-again")}) {
+        watcher.stop();
+        for (const QString& name : {appSide, hostSide}) {
             QDBusConnection::disconnectFromBus(name);
         }
     }
@@ -83,23 +63,16 @@ protected:
     QDBusConnection connect(const QString& name) {
         return QDBusConnection::connectToBus(QString::fromStdString(bus.address()), name);
     }
-    // The panel's watcher on a connection of its own: a panel that quits takes it along.
-    void servePanel(const QString& name) {
-        QDBusConnection panel = connect(name);
-        ASSERT_TRUE(panel.registerVirtualObject(QStringLiteral("/StatusNotifierWatcher"), &watcher));
-        ASSERT_TRUE(panel.registerService(watcherService));
-        panelSide = name;
-    }
     void startTray() {
-        tray = std::make_unique<app::TrayApp>(views.state, updater, scheduler, connect(appSide));
-        ASSERT_TRUE(test::runQtUntil([&] { return !watcher.registered.isEmpty(); }));
+        tray = std::make_unique<app::TrayApp>(views.state, updater, scheduler, connect(appSide), QString());
+        ASSERT_TRUE(test::runQtUntil([&] { return !watcher.listed().isEmpty(); }));
     }
     // A call as a host makes it, and its answer.
     QDBusMessage ask(const QString& path, const QString& interface, const QString& method,
                      const QVariantList& arguments = {}) {
         auto call = QDBusMessage::createMethodCall(itemService, path, interface, method);
         call.setArguments(arguments);
-        QDBusPendingCall pending = QDBusConnection(panelSide).asyncCall(call);
+        QDBusPendingCall pending = connect(hostSide).asyncCall(call);
         EXPECT_TRUE(test::runQtUntil([&] { return pending.isFinished(); }));
         return pending.reply();
     }
@@ -123,11 +96,11 @@ protected:
     }
 
     const QString appSide = QStringLiteral("tray-app");
+    const QString hostSide = QStringLiteral("host");
     const QString itemService =
         QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
-    QString panelSide;
     test::PrivateSessionBus bus;
-    PanelWatcher watcher;
+    test::PlayedWatcher watcher{bus.address(), {}};
     test::AppStateForViews views;
     test::VirtualScheduler scheduler;
     app::Updater updater{std::make_unique<NoUpdates>(), false};
@@ -136,11 +109,11 @@ protected:
 
 // With a panel's watcher on the bus the application registers its own item, which tells a host its names,
 // its shield as 32-bit ARGB in network byte order at the usual sides and its spoken state as tooltip, and
-// announces each change; a panel that restarts gets it registered again.
+// announces each change.
 TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
-    servePanel(QStringLiteral("panel"));
+    watcher.start();
     startTray();
-    EXPECT_EQ(watcher.registered, QStringList{itemService});
+    EXPECT_EQ(watcher.asked(), QStringList{itemService});
 
     EXPECT_EQ(itemProperty(QStringLiteral("Category")).toString(), QStringLiteral("ApplicationStatus"));
     EXPECT_EQ(itemProperty(QStringLiteral("Id")).toString(), QStringLiteral("com.veltmoran.kestrava"));
@@ -151,6 +124,21 @@ TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
     EXPECT_EQ(itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path(),
               QStringLiteral("/MenuBar"));
     EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::red));
+    // What the item has not is empty, in the type hosts read it as.
+    for (const char* name :
+         {"IconThemePath", "IconName", "AttentionIconName", "AttentionMovieName", "OverlayIconName"}) {
+        const QVariant value = itemProperty(QString::fromLatin1(name));
+        EXPECT_STREQ(value.typeName(), "QString") << name;
+        EXPECT_EQ(value.toString().toStdString(), "") << name;
+    }
+    for (const char* name : {"AttentionIconPixmap", "OverlayIconPixmap"}) {
+        const QVariant value = itemProperty(QString::fromLatin1(name));
+        ASSERT_STREQ(value.typeName(), "QDBusArgument") << name;
+        EXPECT_EQ(value.value<QDBusArgument>().currentSignature().toStdString(), "a(iiay)") << name;
+        QList<HostPixmap> none;
+        value.value<QDBusArgument>() >> none;
+        EXPECT_TRUE(none.isEmpty()) << name;
+    }
 
     QList<HostPixmap> pixmaps;
     itemProperty(QStringLiteral("IconPixmap")).value<QDBusArgument>() >> pixmaps;
@@ -186,21 +174,6 @@ TEST_F(StatusNotifierTest, RegistersAndTellsAHostWhatToShow) {
     }));
     EXPECT_EQ(heard, (std::set<std::string>{"NewIcon", "NewToolTip"}));
     EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::green));
-
-    QDBusConnection::disconnectFromBus(QStringLiteral("panel"));
-    watcher.registered.clear();
-    servePanel(QStringLiteral("panel-again"));
-    EXPECT_TRUE(test::runQtUntil([&] { return !watcher.registered.isEmpty(); }));
-    EXPECT_EQ(watcher.registered, QStringList{itemService});
-}
-
-// A panel that starts after the application, as one may at login, still gets the item.
-TEST_F(StatusNotifierTest, APanelThatComesLaterGetsTheItem) {
-    tray = std::make_unique<app::TrayApp>(views.state, updater, scheduler, connect(appSide));
-    servePanel(QStringLiteral("panel"));
-    ASSERT_TRUE(test::runQtUntil([&] { return !watcher.registered.isEmpty(); }));
-    EXPECT_EQ(watcher.registered, QStringList{itemService});
-    EXPECT_EQ(toolTipTitle(), app::spokenText(app::StatusIconState::red));
 }
 
 QWidget* shownPanel() {
@@ -220,7 +193,7 @@ TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
     if (const auto missing = test::whyTheThreeScreensAreMissing()) {
         GTEST_SKIP() << *missing;
     }
-    servePanel(QStringLiteral("panel"));
+    watcher.start();
     startTray();
     QCursor::setPos(10, 790);
     for (const char* name : {"primary", "netbook", "desktop"}) {

@@ -1,0 +1,76 @@
+#include "tests/app-support/XvfbDisplay.hpp"
+
+#include "tests/app-support/QtLoop.hpp"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <csignal>
+#include <stdexcept>
+
+namespace kestrava::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Servers and clients start slowly on a busy machine.
+constexpr auto patience = 60s;
+
+} // namespace
+
+std::optional<std::string> XvfbDisplay::whyMissing(const std::vector<QString>& programs) {
+    std::vector<QString> needed{QStringLiteral("Xvfb"), QStringLiteral("xwininfo")};
+    needed.insert(needed.end(), programs.begin(), programs.end());
+    for (const QString& program : needed) {
+        if (QStandardPaths::findExecutable(program).isEmpty()) {
+            return program.toStdString() + " is not installed";
+        }
+    }
+    return std::nullopt;
+}
+
+XvfbDisplay::XvfbDisplay(std::filesystem::path home) : home_(std::move(home)) {
+    // The server picks a free display and writes its number on a line of its own once it answers.
+    server_ =
+        run(QStringLiteral("Xvfb"),
+            {"-displayfd", "2", "-nolisten", "tcp", "-noreset", "-screen", "0", "1280x800x24"});
+    const QRegularExpression numberLine(QStringLiteral("^(\\d+)$"), QRegularExpression::MultilineOption);
+    const bool answered = runQtUntil(
+        [&] {
+            const auto found = numberLine.match(QString::fromStdString(server_->output()));
+            name_ = found.hasMatch() ? ":" + found.captured(1) : QString();
+            return found.hasMatch();
+        },
+        {}, patience);
+    if (!answered) {
+        throw std::runtime_error("Xvfb did not answer: " + server_->output());
+    }
+}
+
+XvfbDisplay::~XvfbDisplay() {
+    server_->signal(SIGTERM);
+    server_->waitForExit(patience);
+}
+
+std::unique_ptr<AgentProcess>
+XvfbDisplay::run(const QString& program, const std::vector<std::string>& arguments,
+                 std::vector<std::pair<std::string, std::string>> environment) const {
+    AgentProcessOptions options;
+    options.program = QStandardPaths::findExecutable(program).toStdString();
+    options.environment = std::move(environment);
+    options.environment.emplace_back("DISPLAY", name_.toStdString());
+    return std::make_unique<AgentProcess>(home_, arguments, options);
+}
+
+QString XvfbDisplay::windowTree() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), name_);
+    QProcess xwininfo;
+    xwininfo.setProcessEnvironment(environment);
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    xwininfo.waitForFinished(std::chrono::milliseconds(patience).count());
+    return QString::fromUtf8(xwininfo.readAllStandardOutput());
+}
+
+} // namespace kestrava::test

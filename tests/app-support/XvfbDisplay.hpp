@@ -1,0 +1,44 @@
+#pragma once
+
+#include "tests/support/AgentProcess.hpp"
+
+#include <QString>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrava::test {
+
+// An X server of the test's own (Xvfb, one 1280 by 800 screen, keeping its resources when its last client
+// leaves) on a display number it finds free, and
+// the programs a test runs on it, all in a home folder of the test's. Made once the server answers
+// (std::runtime_error when it does not in time).
+class XvfbDisplay {
+public:
+    // Which of Xvfb and `programs` cannot be found, for a test to skip; nothing when all can.
+    static std::optional<std::string> whyMissing(const std::vector<QString>& programs = {});
+
+    explicit XvfbDisplay(std::filesystem::path home);
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+    // ":N".
+    const QString& name() const noexcept { return name_; }
+
+    // `program`, found on the path, with `arguments`, on this display, and these variables over the test's.
+    std::unique_ptr<AgentProcess>
+    run(const QString& program, const std::vector<std::string>& arguments,
+        std::vector<std::pair<std::string, std::string>> environment = {}) const;
+    // What xwininfo says of the window tree, from the root; empty when it could not run.
+    QString windowTree() const;
+
+private:
+    const std::filesystem::path home_;
+    std::unique_ptr<AgentProcess> server_;
+    QString name_;
+};
+
+} // namespace kestrava::test

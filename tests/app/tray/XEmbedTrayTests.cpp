@@ -1,0 +1,215 @@
+// The XEmbed tray as it is: trayer on an X server of the test's own, found by the application's watch and
+// given the real application's icon where no panel's host draws our item.
+#include "app/tray/XEmbedTrayWatch.hpp"
+#include "tests/app-support/PlayedWatcher.hpp"
+#include "tests/app-support/QtLoop.hpp"
+#include "tests/app-support/Trayer.hpp"
+#include "tests/app-support/XvfbDisplay.hpp"
+#include "tests/support/PrivateSessionBus.hpp"
+#include "tests/support/SignalListener.hpp"
+#include "tests/support/TemporaryDirectory.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QRegularExpression>
+#include <algorithm>
+#include <csignal>
+#include <optional>
+
+namespace kestrava {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Servers and clients start slowly on a busy machine.
+constexpr auto patience = 60s;
+
+void end(test::AgentProcess& program) {
+    program.signal(SIGTERM);
+    program.waitForExit(patience);
+}
+
+// A tray that starts is found, whether before or after the watch; one that ends is gone, and one that
+// starts again is found again.
+TEST(XEmbedTrayWatch, FollowsATrayThatComesAndGoes) {
+    if (const auto missing = test::XvfbDisplay::whyMissing({QStringLiteral("trayer")})) {
+        GTEST_SKIP() << *missing;
+    }
+    test::ensureQtApplication();
+    const test::TemporaryDirectory home;
+    const test::XvfbDisplay x(home.path());
+    const app::XEmbedTrayWatch watch(x.name());
+    EXPECT_FALSE(watch.present());
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        std::optional<test::Trayer> trayer(std::in_place, x);
+        EXPECT_TRUE(test::runQtUntil([&] { return watch.present(); }, {}, patience));
+        trayer.reset();
+        EXPECT_TRUE(test::runQtUntil([&] { return !watch.present(); }, {}, patience));
+    }
+    EXPECT_FALSE(app::XEmbedTrayWatch(QString()).present());
+    EXPECT_FALSE(app::XEmbedTrayWatch(QStringLiteral(":65000")).present());
+}
+
+// The spaces before a line of xwininfo's tree: its depth.
+qsizetype depthOf(const QString& line) {
+    qsizetype spaces = 0;
+    while (spaces < line.size() && line[spaces] == QLatin1Char(' ')) {
+        ++spaces;
+    }
+    return spaces;
+}
+
+// Whether a window of the application is docked in trayer's panel, from xwininfo's tree.
+bool dockedInTrayer(const QString& tree) {
+    const QStringList lines = tree.split(QLatin1Char('\n'));
+    const QRegularExpression window(QStringLiteral("^\\s*0x[0-9a-f]+ "));
+    const QRegularExpression ours(QStringLiteral("\\(\"[^\"]*kestrava"),
+                                  QRegularExpression::CaseInsensitiveOption);
+    const auto panel = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+        return line.contains(QLatin1String("(\"panel\" \"trayer\")"));
+    });
+    if (panel == lines.end()) {
+        return false;
+    }
+    for (auto below = panel + 1; below != lines.end(); ++below) {
+        if (window.match(*below).hasMatch()) {
+            if (depthOf(*below) <= depthOf(*panel)) {
+                return false;
+            }
+            if (ours.match(*below).hasMatch()) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A top-level panel window of the application in xwininfo's tree (Qt's hidden leader window of the same
+// title has no class, and its icon docked in a tray is no top-level window).
+bool panelWindowIn(const QString& tree) {
+    const QRegularExpression window(QStringLiteral("^\\s*0x[0-9a-f]+ "));
+    qsizetype topLevel = -1;
+    for (const QString& line : tree.split(QLatin1Char('\n'))) {
+        if (!window.match(line).hasMatch()) {
+            continue;
+        }
+        if (topLevel < 0) {
+            topLevel = depthOf(line);
+        }
+        if (depthOf(line) == topLevel && line.contains(QLatin1String("\"Kestrava\": (\""))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class RealApplicationTest : public testing::Test {
+protected:
+    RealApplicationTest() { test::ensureQtApplication(); }
+    ~RealApplicationTest() override {
+        if (application) {
+            end(*application);
+        }
+        QDBusConnection::disconnectFromBus(asker);
+    }
+
+    void SetUp() override {
+        if (const auto missing = test::XvfbDisplay::whyMissing({QStringLiteral("trayer")})) {
+            GTEST_SKIP() << *missing;
+        }
+        x.emplace(home.path());
+        trayer.emplace(*x);
+    }
+
+    // The application as a user starts it on the test's display and session bus, with no agent.
+    void startApplication() {
+        application = x->run(QStringLiteral(KESTRAVA_APP_PATH), {},
+                             {{"KESTRAVA_TEST_HARNESS", "1"},
+                              {"QT_QPA_PLATFORM", ""},
+                              {"WAYLAND_DISPLAY", ""},
+                              {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
+                              {"XDG_CONFIG_HOME", (home / "config").string()}});
+        ASSERT_TRUE(test::runQtUntil(
+            [&] {
+                return application->output().find("kestrava: shows its windows on xcb\n") !=
+                       std::string::npos;
+            },
+            {}, patience))
+            << application->output();
+    }
+    QString itemService() const {
+        return QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(application->pid());
+    }
+    bool docked() const { return dockedInTrayer(x->windowTree()); }
+
+    const QString asker = QStringLiteral("asker");
+    test::PrivateSessionBus bus;
+    const test::TemporaryDirectory home;
+    std::optional<test::XvfbDisplay> x;
+    std::optional<test::Trayer> trayer;
+    std::unique_ptr<test::AgentProcess> application;
+};
+
+// Where no host draws items, alone or beside a watcher that has none (a desktop daemon's), the icon is
+// Qt's in trayer, and the panel does not open as a window; a tray that restarts gets the icon again.
+TEST_F(RealApplicationTest, TheIconShowsInTrayerWhereNoHostDrawsItems) {
+    for (const bool watcherThere : {false, true}) {
+        SCOPED_TRACE(watcherThere ? "beside a watcher with no host" : "trayer alone");
+        test::PlayedWatcher watcher(bus.address(), {.host = false});
+        if (watcherThere) {
+            watcher.start();
+        }
+        startApplication();
+        EXPECT_TRUE(test::runQtUntil([&] { return docked(); }, {}, patience))
+            << x->windowTree().toStdString() << application->output();
+        EXPECT_FALSE(panelWindowIn(x->windowTree())) << x->windowTree().toStdString();
+        EXPECT_EQ(watcher.asked(), watcherThere ? QStringList{itemService()} : QStringList{});
+
+        trayer.reset();
+        trayer.emplace(*x);
+        EXPECT_TRUE(test::runQtUntil([&] { return docked(); }, {}, patience))
+            << x->windowTree().toStdString() << application->output();
+        end(*application);
+        application.reset();
+    }
+}
+
+// Where a host draws items, the icon is our item, listed by a watcher whose object answers only after a
+// moment, and not in trayer; when the host goes the icon goes to trayer, and back to the host when it
+// comes again. Only the connection that serves the menu tells of its changes.
+TEST_F(RealApplicationTest, TheIconFollowsAHostThatComesAndGoes) {
+    test::PlayedWatcher watcher(bus.address(), {.refusals = 2});
+    watcher.start();
+    test::SignalListener menuChanges(bus.address(), "com.canonical.dbusmenu");
+    startApplication();
+    ASSERT_TRUE(
+        test::runQtUntil([&] { return watcher.listed() == QStringList{itemService()}; }, {}, patience))
+        << application->output();
+    const QString owner = QDBusConnection::connectToBus(QString::fromStdString(bus.address()), asker)
+                              .interface()
+                              ->serviceOwner(itemService());
+    EXPECT_FALSE(docked());
+
+    watcher.setHost(false);
+    EXPECT_TRUE(test::runQtUntil([&] { return docked(); }, {}, patience))
+        << x->windowTree().toStdString() << application->output();
+    watcher.setHost(true);
+    EXPECT_TRUE(test::runQtUntil([&] { return !docked(); }, {}, patience))
+        << x->windowTree().toStdString() << application->output();
+    EXPECT_FALSE(panelWindowIn(x->windowTree()));
+
+    std::vector<std::string> senders;
+    EXPECT_TRUE(test::runQtUntil([&] {
+        while (const auto change = menuChanges.next(0ms)) {
+            senders.push_back(change->sender);
+        }
+        return !senders.empty();
+    }));
+    EXPECT_EQ(senders, std::vector<std::string>(senders.size(), owner.toStdString()));
+}
+
+} // namespace
+} // namespace kestrava
