@@ -10,6 +10,7 @@
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/system/PkexecAdminRunner.hpp"
+#include "app/tray/CloseOnActiveWindowChange.hpp"
 #include "app/tray/CloseOnFocusLoss.hpp"
 #include "app/tray/PanelKeeper.hpp"
 #include "app/tray/SingleInstance.hpp"
@@ -133,6 +134,8 @@ QWidget* TrayApp::makePanel() {
     auto* panel = new QWidget(nullptr, panelKind_ == PanelKind::popup ? Qt::Popup : Qt::Window);
     if (panelKind_ == PanelKind::windowClosingOnFocusLoss) {
         closeOnFocusLoss(*panel);
+    } else if (panelKind_ == PanelKind::popup && runsOnXwayland()) {
+        closeOnActiveWindowChange(*panel);
     }
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowTitle(QStringLiteral("Kestrava"));

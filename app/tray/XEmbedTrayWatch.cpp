@@ -1,6 +1,7 @@
 #include "app/tray/XEmbedTrayWatch.hpp"
 
 #include "app/runtime/AppLog.hpp"
+#include "app/tray/XAtom.hpp"
 
 #include <QSocketNotifier>
 #include <cstdlib>
@@ -8,18 +9,6 @@
 #include <utility>
 
 namespace kestrava::app {
-namespace {
-
-xcb_atom_t atom(xcb_connection_t* x, const std::string& name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        x, xcb_intern_atom(x, 0, static_cast<uint16_t>(name.size()), name.data()), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return atom;
-}
-
-} // namespace
-
 XEmbedTrayWatch::XEmbedTrayWatch(const QString& display) {
     if (display.isEmpty()) {
         return;
@@ -34,8 +23,8 @@ XEmbedTrayWatch::XEmbedTrayWatch(const QString& display) {
     for (int n = 0; n < screenNumber && screen.rem > 0; ++n) {
         xcb_screen_next(&screen);
     }
-    selection_ = atom(x_, "_NET_SYSTEM_TRAY_S" + std::to_string(screenNumber));
-    manager_ = atom(x_, "MANAGER");
+    selection_ = internAtom(x_, "_NET_SYSTEM_TRAY_S" + std::to_string(screenNumber));
+    manager_ = internAtom(x_, "MANAGER");
     // A tray that starts tells the root window's listeners for its structure.
     const uint32_t events = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(x_, screen.data->root, XCB_CW_EVENT_MASK, &events);

@@ -32,9 +32,8 @@ std::optional<std::string> XvfbDisplay::whyMissing(const std::vector<QString>& p
 
 XvfbDisplay::XvfbDisplay(std::filesystem::path home) : home_(std::move(home)) {
     // The server picks a free display and writes its number on a line of its own once it answers.
-    server_ =
-        run(QStringLiteral("Xvfb"),
-            {"-displayfd", "2", "-nolisten", "tcp", "-noreset", "-screen", "0", "1280x800x24"});
+    server_ = run(QStringLiteral("Xvfb"),
+                  {"-displayfd", "2", "-nolisten", "tcp", "-noreset", "-screen", "0", "1280x800x24"});
     const QRegularExpression numberLine(QStringLiteral("^(\\d+)$"), QRegularExpression::MultilineOption);
     const bool answered = runQtUntil(
         [&] {

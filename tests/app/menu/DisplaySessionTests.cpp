@@ -204,7 +204,8 @@ TEST(DisplaySession, ThePanelsWindowHasItsFrameOnTheScreen) {
     test::ensureQtApplication();
     const QString xprop = QStandardPaths::findExecutable("xprop");
     const QString xwininfo = QStandardPaths::findExecutable("xwininfo");
-    if (const auto missing = test::XvfbDisplay::whyMissing({QStringLiteral("openbox"), QStringLiteral("xprop")})) {
+    if (const auto missing =
+            test::XvfbDisplay::whyMissing({QStringLiteral("openbox"), QStringLiteral("xprop")})) {
         GTEST_SKIP() << *missing;
     }
     const QRect screen(0, 0, 1280, 800);

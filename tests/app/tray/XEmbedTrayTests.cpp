@@ -1,5 +1,6 @@
 // The XEmbed tray as it is: trayer on an X server of the test's own, found by the application's watch and
 // given the real application's icon where no panel's host draws our item.
+#include "app/tray/XAtom.hpp"
 #include "app/tray/XEmbedTrayWatch.hpp"
 #include "tests/app-support/PlayedWatcher.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -124,14 +125,18 @@ protected:
         trayer.emplace(*x);
     }
 
-    // The application as a user starts it on the test's display and session bus, with no agent.
-    void startApplication() {
-        application = x->run(QStringLiteral(KESTRAVA_APP_PATH), {},
-                             {{"KESTRAVA_TEST_HARNESS", "1"},
-                              {"QT_QPA_PLATFORM", ""},
-                              {"WAYLAND_DISPLAY", ""},
-                              {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
-                              {"XDG_CONFIG_HOME", (home / "config").string()}});
+    // The application as a user starts it on the test's display and session bus, with no agent; in a
+    // session that also names a Wayland compositor, the X display is its Xwayland.
+    std::unique_ptr<test::AgentProcess> run(const std::string& wayland = {}) const {
+        return x->run(QStringLiteral(KESTRAVA_APP_PATH), {},
+                      {{"KESTRAVA_TEST_HARNESS", "1"},
+                       {"QT_QPA_PLATFORM", ""},
+                       {"WAYLAND_DISPLAY", wayland},
+                       {"DBUS_SESSION_BUS_ADDRESS", bus.address()},
+                       {"XDG_CONFIG_HOME", (home / "config").string()}});
+    }
+    void startApplication(const std::string& wayland = {}) {
+        application = run(wayland);
         ASSERT_TRUE(test::runQtUntil(
             [&] {
                 return application->output().find("kestrava: shows its windows on xcb\n") !=
@@ -209,6 +214,34 @@ TEST_F(RealApplicationTest, TheIconFollowsAHostThatComesAndGoes) {
         return !senders.empty();
     }));
     EXPECT_EQ(senders, std::vector<std::string>(senders.size(), owner.toStdString()));
+}
+
+// Under Xwayland the panel that drops from the icon closes when the window manager names another window
+// active, as it does when the user clicks a Wayland window: the popup's grab sees no such click.
+TEST_F(RealApplicationTest, UnderXwaylandThePanelClosesWhenAnotherWindowBecomesActive) {
+    startApplication("wayland-of-the-test");
+    ASSERT_TRUE(test::runQtUntil([&] { return docked(); }, {}, patience)) << application->output();
+    // The first-run guide opens by itself: a window that takes the focus, which would close the panel.
+    ASSERT_TRUE(test::runQtUntil(
+        [&] { return x->windowTree().contains(QStringLiteral("\"Hướng dẫn Kestrava\"")); }, {}, patience))
+        << x->windowTree().toStdString();
+    // A second start opens the first one's panel.
+    EXPECT_EQ(run("wayland-of-the-test")->waitForExit(patience), 0);
+    ASSERT_TRUE(test::runQtUntil([&] { return panelWindowIn(x->windowTree()); }, {}, patience))
+        << x->windowTree().toStdString() << application->output();
+
+    // It stays open until then.
+    test::runQtUntil([] { return false; }, {}, 1s);
+    ASSERT_TRUE(panelWindowIn(x->windowTree())) << x->windowTree().toStdString();
+    xcb_connection_t* manager = xcb_connect(x->name().toLocal8Bit().constData(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(manager)).data->root;
+    const xcb_atom_t active = app::internAtom(manager, "_NET_ACTIVE_WINDOW");
+    const xcb_window_t none = XCB_WINDOW_NONE;
+    xcb_change_property(manager, XCB_PROP_MODE_REPLACE, root, active, XCB_ATOM_WINDOW, 32, 1, &none);
+    xcb_flush(manager);
+    EXPECT_TRUE(test::runQtUntil([&] { return !panelWindowIn(x->windowTree()); }, {}, patience))
+        << x->windowTree().toStdString();
+    xcb_disconnect(manager);
 }
 
 } // namespace

@@ -1,0 +1,61 @@
+#include "app/tray/CloseOnActiveWindowChange.hpp"
+
+#include "app/tray/XAtom.hpp"
+
+#include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
+#include <QWidget>
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+namespace kestrava::app {
+namespace {
+
+class ActiveWindowCloser final : public QObject, public QAbstractNativeEventFilter {
+public:
+    ActiveWindowCloser(QWidget& popup, xcb_connection_t* x) : QObject(&popup), popup_(popup) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+        active_ = internAtom(x, "_NET_ACTIVE_WINDOW");
+        // Added to what Qt listens for on the root already: a second mask would replace Qt's.
+        xcb_get_window_attributes_reply_t* attributes =
+            xcb_get_window_attributes_reply(x, xcb_get_window_attributes(x, root_), nullptr);
+        const uint32_t events =
+            (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        std::free(attributes);
+        xcb_change_window_attributes(x, root_, XCB_CW_EVENT_MASK, &events);
+        xcb_flush(x);
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~ActiveWindowCloser() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            const auto* changed = static_cast<const xcb_property_notify_event_t*>(message);
+            if (changed->window == root_ && changed->atom == active_ && active_ != XCB_ATOM_NONE) {
+                // Not from inside Qt's dispatch of this event.
+                QMetaObject::invokeMethod(&popup_, &QWidget::close, Qt::QueuedConnection);
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget& popup_;
+    xcb_window_t root_ = XCB_WINDOW_NONE;
+    xcb_atom_t active_ = XCB_ATOM_NONE;
+};
+
+} // namespace
+
+void closeOnActiveWindowChange(QWidget& popup) {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->connection()) {
+        new ActiveWindowCloser(popup, x11->connection());
+    }
+}
+
+} // namespace kestrava::app
