@@ -1,5 +1,6 @@
 #include "tests/app-support/PlayedWatcher.hpp"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
@@ -36,6 +37,10 @@ void PlayedWatcher::start() {
 
 void PlayedWatcher::stop() {
     if (!connectionName_.isEmpty()) {
+        // Calls Qt has handed to this thread hold on to their connection's insides: they go while it lives,
+        // and once the object is off the bus no more come.
+        QDBusConnection(connectionName_).unregisterObject(watcherPath);
+        QCoreApplication::removePostedEvents(this);
         QDBusConnection::disconnectFromBus(std::exchange(connectionName_, {}));
     }
     listed_.clear();
