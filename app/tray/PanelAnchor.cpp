@@ -105,24 +105,25 @@ QPoint farEnd(const PanelScreen& screen, PanelSide side) {
 } // namespace
 
 PanelAnchor panelAnchor(const PanelRequest& request, const QList<PanelScreen>& screens) {
-    const QSize point(1, 1);
+    // One pixel, given by its corners: a size added to a point at the int limits would overflow.
+    const auto point = [](QPoint at) { return QRect(at, at); };
     if (request.trayIcon) {
         return onTheTray(*request.trayIcon, screens);
     }
     if (request.hostPoint) {
-        return onTheTray(QRect(fromDevicePixels(*request.hostPoint, screens), point), screens);
+        return onTheTray(point(fromDevicePixels(*request.hostPoint, screens)), screens);
     }
     if (!request.xwayland) {
         const PanelScreen& screen = nearestScreen(request.pointer, screens, wholeArea);
-        return {QRect(request.pointer, point), nearestSide(request.pointer, screen, true), false};
+        return {point(request.pointer), nearestSide(request.pointer, screen, true), false};
     }
     const PanelScreen& primary = screens.front();
     for (const PanelSide side : sides) {
         if (reserved(primary, side)) {
-            return {QRect(farEnd(primary, side), point), side, false};
+            return {point(farEnd(primary, side)), side, false};
         }
     }
-    return {QRect(QPoint(primary.free.right(), primary.free.top()), point), PanelSide::top, false};
+    return {point(QPoint(primary.free.right(), primary.free.top())), PanelSide::top, false};
 }
 
 } // namespace kestrava::app

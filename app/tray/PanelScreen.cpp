@@ -6,14 +6,14 @@
 namespace kestrava::app {
 namespace {
 
-// How far `point` lies from `area`, squared: 0 inside it. Far points cannot overflow: each distance is
-// below 2^33.
-qint64 distanceSquared(QPoint point, const QRect& area) {
+// How far `point` lies from `area`, squared: 0 inside it. In floating point, since each distance may reach
+// 2^32 and its square would overflow any integer.
+double distanceSquared(QPoint point, const QRect& area) {
     const qint64 dx =
         std::max({qint64(area.left()) - point.x(), qint64(0), qint64(point.x()) - area.right()});
     const qint64 dy =
         std::max({qint64(area.top()) - point.y(), qint64(0), qint64(point.y()) - area.bottom()});
-    return dx * dx + dy * dy;
+    return double(dx) * double(dx) + double(dy) * double(dy);
 }
 
 } // namespace
@@ -26,9 +26,9 @@ QRect PanelScreen::inDevicePixels() const {
 const PanelScreen& nearestScreen(QPoint point, const QList<PanelScreen>& screens,
                                  QRect (*rectangle)(const PanelScreen&)) {
     const PanelScreen* nearest = &screens.front();
-    qint64 nearestDistance = std::numeric_limits<qint64>::max();
+    double nearestDistance = std::numeric_limits<double>::infinity();
     for (const PanelScreen& screen : screens) {
-        const qint64 distance = distanceSquared(point, rectangle(screen));
+        const double distance = distanceSquared(point, rectangle(screen));
         if (distance < nearestDistance) {
             nearest = &screen;
             nearestDistance = distance;

@@ -33,7 +33,7 @@ constexpr int intMax = std::numeric_limits<int>::max();
 constexpr int intMin = std::numeric_limits<int>::min();
 
 QRect at(int x, int y) {
-    return {x, y, 1, 1};
+    return {QPoint(x, y), QPoint(x, y)};
 }
 
 // The panel hangs from Qt's icon, else from the host's last click, mapped from the screen's own pixels,
