@@ -12,9 +12,8 @@
 namespace kestrava::test {
 
 // An X server of the test's own (Xvfb, one 1280 by 800 screen, keeping its resources when its last client
-// leaves) on a display number it finds free, and
-// the programs a test runs on it, all in a home folder of the test's. Made once the server answers
-// (std::runtime_error when it does not in time).
+// leaves) on a display number it finds free, and the programs a test runs on it, all in a home folder of
+// the test's. Made once the server answers (std::runtime_error when it does not in time).
 class XvfbDisplay {
 public:
     // Which of Xvfb and `programs` cannot be found, for a test to skip; nothing when all can.

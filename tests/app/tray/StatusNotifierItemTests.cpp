@@ -39,7 +39,6 @@ const QDBusArgument& operator>>(const QDBusArgument& in, HostPixmap& pixmap) {
     return app::readBusStructure(in, pixmap.width, pixmap.height, pixmap.argb);
 }
 
-const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
 
