@@ -12,12 +12,12 @@
 #include "app/system/PkexecAdminRunner.hpp"
 #include "app/tray/CloseOnActiveWindowChange.hpp"
 #include "app/tray/CloseOnFocusLoss.hpp"
+#include "app/tray/HostClick.hpp"
 #include "app/tray/PanelKeeper.hpp"
 #include "app/tray/SingleInstance.hpp"
 #include "app/tray/Xwayland.hpp"
 
 #include <QApplication>
-#include <QCursor>
 #include <QVBoxLayout>
 
 namespace kestrava::app {
@@ -108,9 +108,8 @@ void TrayApp::togglePanel() {
     }
     const QRect icon = icon_.qtIconGeometry();
     const PanelRequest request{.trayIcon = icon.isValid() ? std::optional(icon) : std::nullopt,
-                               .hostPoint = hostPoint_,
-                               .pointer = QCursor::pos(),
-                               .xwayland = runsOnXwayland()};
+                               .hostClick = hostClick_,
+                               .pointer = knownPointer()};
     panel_ = makePanel();
     keepPanelPlaced(*panel_, request);
     panel_->show();
@@ -125,7 +124,7 @@ void TrayApp::openWindow(const QString& id) {
 }
 
 void TrayApp::togglePanelAt(QPoint hostPoint) {
-    hostPoint_ = hostPoint;
+    hostClick_ = hostClickNow(hostPoint);
     togglePanel();
 }
 

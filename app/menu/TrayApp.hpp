@@ -59,9 +59,9 @@ private:
     QMenu commands_;
     QAction* addPhone_;
     TrayIconSwitch icon_;
-    // Where the host's last click on our item was, in the screen's own pixels, none before: a panel opened
-    // otherwise (the menu, another start) hangs there too.
-    std::optional<QPoint> hostPoint_;
+    // Where the host's last click on our item was, none before: a panel opened otherwise (the menu, another
+    // start) hangs there too.
+    std::optional<QPoint> hostClick_;
     QPointer<QWidget> panel_;
     PanelKind panelKind_ = PanelKind::window;
 };

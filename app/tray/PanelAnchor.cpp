@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <limits>
 
 namespace kestrava::app {
@@ -62,26 +61,6 @@ PanelSide nearestSide(QPoint point, const PanelScreen& screen, bool reservedFirs
     return nearest;
 }
 
-QRect wholeArea(const PanelScreen& screen) {
-    return screen.whole;
-}
-
-QRect deviceArea(const PanelScreen& screen) {
-    return screen.inDevicePixels();
-}
-
-// `point` in a screen's own pixels, in Qt's coordinates: through the screen that holds it, or the nearest,
-// and kept on that screen.
-QPoint fromDevicePixels(QPoint point, const QList<PanelScreen>& screens) {
-    const PanelScreen& screen = nearestScreen(point, screens, deviceArea);
-    const auto mapped = [&](int value, int origin, int low, int high) {
-        const auto logical = origin + qint64(std::floor(double(qint64(value) - origin) / screen.scale));
-        return int(std::clamp<qint64>(logical, low, high));
-    };
-    return {mapped(point.x(), screen.whole.x(), screen.whole.left(), screen.whole.right()),
-            mapped(point.y(), screen.whole.y(), screen.whole.top(), screen.whole.bottom())};
-}
-
 // The tray's own place hangs the panel from the side nearest to it.
 PanelAnchor onTheTray(const QRect& at, const QList<PanelScreen>& screens) {
     return {at, nearestSide(at.center(), nearestScreen(at.center(), screens, wholeArea), false), true};
@@ -110,12 +89,12 @@ PanelAnchor panelAnchor(const PanelRequest& request, const QList<PanelScreen>& s
     if (request.trayIcon) {
         return onTheTray(*request.trayIcon, screens);
     }
-    if (request.hostPoint) {
-        return onTheTray(point(fromDevicePixels(*request.hostPoint, screens)), screens);
+    if (request.hostClick) {
+        return onTheTray(point(*request.hostClick), screens);
     }
-    if (!request.xwayland) {
-        const PanelScreen& screen = nearestScreen(request.pointer, screens, wholeArea);
-        return {point(request.pointer), nearestSide(request.pointer, screen, true), false};
+    if (request.pointer) {
+        const PanelScreen& screen = nearestScreen(*request.pointer, screens, wholeArea);
+        return {point(*request.pointer), nearestSide(*request.pointer, screen, true), false};
     }
     const PanelScreen& primary = screens.front();
     for (const PanelSide side : sides) {

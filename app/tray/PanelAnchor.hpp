@@ -26,20 +26,18 @@ struct PanelAnchor {
 struct PanelRequest {
     // Qt's own tray icon, where it shows and tells its place.
     std::optional<QRect> trayIcon;
-    // The last click a host reported on the application's item, in the screen's own pixels.
-    std::optional<QPoint> hostPoint;
-    // Where Qt saw the pointer last: in the tray's menu when the menu was opened with the mouse.
-    QPoint pointer;
-    // The display is Xwayland, where the pointer is where an X window last saw it, not where the user is.
-    bool xwayland = false;
+    // Where the host's last click on the application's item was (see `hostClickPoint`).
+    std::optional<QPoint> hostClick;
+    // Where the pointer is, where the application can know it: in the tray's menu when the menu was opened
+    // with the mouse.
+    std::optional<QPoint> pointer;
 };
 
 // The anchor for `request` on `screens` (not empty, in Qt's order: the primary first): Qt's icon; else the
-// host's point, mapped through the screen that holds it in its own pixels; else the pointer, against the
-// nearest side that a panel reserves (the tray's bar), any side where none is; else the far end of the
-// primary screen's reserved side (top, bottom, right, left, the first there is); else its top right, where
-// GNOME's tray is. An icon or a host's point hangs the panel from the side nearest to it, the side it lies
-// beyond in a reserved strip first.
+// host's click; else the pointer, against the nearest side that a panel reserves (the tray's bar), any side
+// where none is; else the far end of the primary screen's reserved side (top, bottom, right, left, the first
+// there is); else its top right, where GNOME's tray is. An icon or a host's click hangs the panel from the
+// side nearest to it, the side it lies beyond in a reserved strip first.
 PanelAnchor panelAnchor(const PanelRequest& request, const QList<PanelScreen>& screens);
 
 } // namespace kestrava::app

@@ -12,15 +12,6 @@
 namespace kestrava::app {
 namespace {
 
-// The screens as Qt has them now, the primary first.
-QList<PanelScreen> currentPanelScreens() {
-    QList<PanelScreen> screens;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        screens.append({screen->geometry(), screen->availableGeometry(), screen->devicePixelRatio()});
-    }
-    return screens;
-}
-
 class PanelKeeper final : public QObject {
 public:
     PanelKeeper(QWidget& panel, const PanelAnchor& anchor) : QObject(&panel), panel_(panel), anchor_(anchor) {

@@ -44,9 +44,13 @@ qint64 along(const Axis& axis) {
 qint64 across(const Axis& axis, bool far, bool onTray) {
     const auto depth = [&](qint64 at) { return far ? axis.whole.high - at : at - axis.whole.low; };
     const qint64 areaDepth = depth(far ? axis.area.high : axis.area.low);
-    const qint64 bar = std::max<qint64>(depth(far ? axis.anchor.high : axis.anchor.low), 0) +
-                       std::max<qint64>(depth(far ? axis.anchor.low : axis.anchor.high), 0);
-    const bool inAnUnreservedBar = onTray && areaDepth == 0 && bar * 8 <= axis.whole.high - axis.whole.low;
+    const qint64 nearDepth = depth(far ? axis.anchor.high : axis.anchor.low);
+    const qint64 bar =
+        std::max<qint64>(nearDepth, 0) + std::max<qint64>(depth(far ? axis.anchor.low : axis.anchor.high), 0);
+    // A point on the screen's outermost row tells nothing of a bar: the pointer was pushed against the edge.
+    const bool pointOnTheEdge = axis.anchor.high - axis.anchor.low == 1 && nearDepth <= 0;
+    const bool inAnUnreservedBar =
+        onTray && !pointOnTheEdge && areaDepth == 0 && bar * 8 <= axis.whole.high - axis.whole.low;
     const qint64 edgeDepth = inAnUnreservedBar ? bar : areaDepth;
     return keptWithin(far ? axis.whole.high - edgeDepth - axis.length : axis.whole.low + edgeDepth, axis);
 }
@@ -55,8 +59,7 @@ qint64 across(const Axis& axis, bool far, bool onTray) {
 
 QRect panelPlacement(const PanelAnchor& anchor, QSize size, const QMargins& frame,
                      const QList<PanelScreen>& screens) {
-    const PanelScreen& screen = nearestScreen(anchor.at.center(), screens,
-                                              [](const PanelScreen& candidate) { return candidate.whole; });
+    const PanelScreen& screen = nearestScreen(anchor.at.center(), screens, wholeArea);
     const Axis x =
         axis(screen.free.left(), screen.free.right(), screen.whole.left(), screen.whole.right(),
              anchor.at.left(), anchor.at.right(), qint64(size.width()) + frame.left() + frame.right());

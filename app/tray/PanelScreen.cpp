@@ -1,5 +1,7 @@
 #include "app/tray/PanelScreen.hpp"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 #include <limits>
 
@@ -23,6 +25,14 @@ QRect PanelScreen::inDevicePixels() const {
             QSize(int(qRound64(whole.width() * scale)), int(qRound64(whole.height() * scale)))};
 }
 
+QRect wholeArea(const PanelScreen& screen) {
+    return screen.whole;
+}
+
+QRect deviceArea(const PanelScreen& screen) {
+    return screen.inDevicePixels();
+}
+
 const PanelScreen& nearestScreen(QPoint point, const QList<PanelScreen>& screens,
                                  QRect (*rectangle)(const PanelScreen&)) {
     const PanelScreen* nearest = &screens.front();
@@ -35,6 +45,14 @@ const PanelScreen& nearestScreen(QPoint point, const QList<PanelScreen>& screens
         }
     }
     return *nearest;
+}
+
+QList<PanelScreen> currentPanelScreens() {
+    QList<PanelScreen> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.append({screen->geometry(), screen->availableGeometry(), screen->devicePixelRatio()});
+    }
+    return screens;
 }
 
 } // namespace kestrava::app

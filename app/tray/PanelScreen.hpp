@@ -18,9 +18,16 @@ struct PanelScreen {
     QRect inDevicePixels() const;
 };
 
+// A screen's rectangles, to find the nearest by: all of it in Qt's coordinates, and in its own pixels.
+QRect wholeArea(const PanelScreen& screen);
+QRect deviceArea(const PanelScreen& screen);
+
 // The screen of `screens` (not empty) whose `rectangle` holds `point`, else the nearest; the first (the
 // primary) of two as near.
 const PanelScreen& nearestScreen(QPoint point, const QList<PanelScreen>& screens,
                                  QRect (*rectangle)(const PanelScreen&));
+
+// The screens as Qt has them now, the primary first; none where all went away.
+QList<PanelScreen> currentPanelScreens();
 
 } // namespace kestrava::app

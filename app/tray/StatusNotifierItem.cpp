@@ -2,6 +2,7 @@
 
 #include "app/runtime/AppLog.hpp"
 #include "app/tray/BusStructure.hpp"
+#include "app/tray/HostClick.hpp"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -129,7 +130,7 @@ public slots:
     void Activate(int x, int y) { emit item_.activated({x, y}); }
     void SecondaryActivate(int x, int y) { emit item_.activated({x, y}); }
     // Only hosts that do not draw the menu themselves ask for it.
-    void ContextMenu(int x, int y) { item_.commands_.popup({x, y}); }
+    void ContextMenu(int x, int y) { item_.commands_.popup(hostClickNow({x, y})); }
     // Nothing of the application changes by steps.
     void Scroll(int, const QString&) {}
 

@@ -7,7 +7,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <csignal>
+#include <cstdlib>
 #include <stdexcept>
+#include <xcb/xcb.h>
 
 namespace kestrava::test {
 namespace {
@@ -60,6 +62,18 @@ XvfbDisplay::run(const QString& program, const std::vector<std::string>& argumen
     options.environment = std::move(environment);
     options.environment.emplace_back("DISPLAY", name_.toStdString());
     return std::make_unique<AgentProcess>(home_, arguments, options);
+}
+
+void XvfbDisplay::prepareDesktop(int dotsPerInch, QPoint pointer) const {
+    xcb_connection_t* connection = xcb_connect(name_.toLocal8Bit().constData(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::string resources = "Xft.dpi:\t" + std::to_string(dotsPerInch) + "\n";
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING,
+                        8, resources.size(), resources.data());
+    xcb_warp_pointer(connection, XCB_NONE, root, 0, 0, 0, 0, qint16(pointer.x()), qint16(pointer.y()));
+    // Done once the server answers a later request.
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    xcb_disconnect(connection);
 }
 
 QString XvfbDisplay::windowTree() const {

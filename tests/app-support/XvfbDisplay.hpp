@@ -2,6 +2,7 @@
 
 #include "tests/support/AgentProcess.hpp"
 
+#include <QPoint>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -31,6 +32,9 @@ public:
     std::unique_ptr<AgentProcess>
     run(const QString& program, const std::vector<std::string>& arguments,
         std::vector<std::pair<std::string, std::string>> environment = {}) const;
+    // Sets the server's resources as a desktop does that scales by `dotsPerInch` / 96, and puts the pointer
+    // at `pointer`, in the screen's pixels.
+    void prepareDesktop(int dotsPerInch, QPoint pointer) const;
     // What xwininfo says of the window tree, from the root; empty when it could not run.
     QString windowTree() const;
 

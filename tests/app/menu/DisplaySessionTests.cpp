@@ -21,7 +21,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <xcb/xcb.h>
 
 namespace kestrava {
 namespace {
@@ -184,20 +183,6 @@ TEST(DisplaySession, TheEntryNamesTheClassOfTheWindowsOnX) {
     application->waitForExit(patience);
 }
 
-// Sets the X server's resources as a desktop does that scales by `dotsPerInch` / 96, and puts the pointer
-// near the screen's top left, where the panel's title bar could run off the screen.
-void prepareDesktop(const QString& display, int dotsPerInch) {
-    xcb_connection_t* connection = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const std::string resources = "Xft.dpi:\t" + std::to_string(dotsPerInch) + "\n";
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING,
-                        8, resources.size(), resources.data());
-    xcb_warp_pointer(connection, XCB_NONE, root, 0, 0, 0, 0, 10, 10);
-    // Done once the server answers a later request.
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-    xcb_disconnect(connection);
-}
-
 // Under a window manager, without a tray, the panel is a window whose frame, title bar included, is on the
 // screen, at 100 % and at 150 %, also where the pointer it opens at is near the screen's top.
 TEST(DisplaySession, ThePanelsWindowHasItsFrameOnTheScreen) {
@@ -214,7 +199,8 @@ TEST(DisplaySession, ThePanelsWindowHasItsFrameOnTheScreen) {
         const test::TemporaryDirectory home;
         const test::XvfbDisplay x(home.path());
         const QString display = x.name();
-        prepareDesktop(display, dotsPerInch);
+        // The pointer near the screen's top left, where the panel's title bar could run off the screen.
+        x.prepareDesktop(dotsPerInch, QPoint(10, 10));
         const auto manager = x.run(QStringLiteral("openbox"), {});
         ASSERT_TRUE(test::runQtUntil(
             [&] {

@@ -125,8 +125,8 @@ TEST(TrayApp, FollowsTheAgentWithOrWithoutATray) {
 
 // A host's click, in the screen's own pixels, opens the panel on that screen, scaled or not, and wholly
 // inside it: near a screen's top left it hangs from the top, clear of the bar the click is 5 px into,
-// starting at the click; in its bottom right corner it stands on the bottom, ending at the click. Asked
-// again, it closes.
+// starting at the click; in its bottom right corner, on the screen's last row, it stands on the edge,
+// ending at the click. Asked again, it closes.
 TEST(TrayApp, OpensThePanelWhereTheHostsClickWasOnEachScreen) {
     if (const auto missing = test::whyTheThreeScreensAreMissing()) {
         GTEST_SKIP() << *missing;
@@ -156,7 +156,7 @@ TEST(TrayApp, OpensThePanelWhereTheHostsClickWasOnEachScreen) {
         EXPECT_EQ(panel->screen(), screen);
         const QSize size = frameOf(*panel).size();
         EXPECT_EQ(frameOf(*panel),
-                  QRect(QPoint(corner.x() + 1 - size.width(), corner.y() - size.height()), size));
+                  QRect(QPoint(corner.x() + 1 - size.width(), corner.y() + 1 - size.height()), size));
         EXPECT_EQ(clickAt(corner), nullptr);
     }
 }

@@ -1,4 +1,5 @@
 #include "app/tray/CloseOnFocusLoss.hpp"
+#include "app/tray/HostClick.hpp"
 #include "app/tray/PanelKind.hpp"
 #include "app/tray/PanelPlacement.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -36,9 +37,9 @@ QRect at(int x, int y) {
     return {QPoint(x, y), QPoint(x, y)};
 }
 
-// The panel hangs from Qt's icon, else from the host's last click, mapped from the screen's own pixels,
-// on the side nearest to it; else from the pointer in the menu, against the side a panel reserves; else,
-// where the pointer means nothing, from the far end of the reserved side, or the top right.
+// The panel hangs from Qt's icon, else from the host's last click, on the side nearest to it; else from
+// the pointer in the menu, against the side a panel reserves; else, where the pointer is not known, from
+// the far end of the reserved side, or the top right.
 TEST(PanelAnchor, FromWhatTheApplicationKnows) {
     const QRect icon(1000, 2, 24, 24);
     const QPoint pointer(1500, 500);
@@ -52,85 +53,61 @@ TEST(PanelAnchor, FromWhatTheApplicationKnows) {
     const QList<app::PanelScreen> bottomPanel = screens.mid(1, 1);
     const QList<app::PanelScreen> dock = screens.mid(2, 1);
     for (const Case& c : std::vector<Case>{
-             {"Qt's icon", {icon, std::nullopt, pointer, false}, screens, {icon, PanelSide::top, true}},
+             {"Qt's icon", {icon, std::nullopt, pointer}, screens, {icon, PanelSide::top, true}},
              {"Qt's icon before a host's old click",
-              {icon, QPoint(3000, 1000), pointer, false},
+              {icon, QPoint(3000, 1000), pointer},
               screens,
               {icon, PanelSide::top, true}},
              {"a host's click in the top panel",
-              {std::nullopt, QPoint(1200, 10), pointer, false},
+              {std::nullopt, QPoint(1200, 10), pointer},
               screens,
               {at(1200, 10), PanelSide::top, true}},
              {"a host's click in the bottom panel",
-              {std::nullopt, QPoint(3190, 1010), pointer, false},
+              {std::nullopt, QPoint(3190, 1010), pointer},
               screens,
               {at(3190, 1010), PanelSide::bottom, true}},
              {"a host's click in the dock, nearer to the bottom",
-              {std::nullopt, QPoint(3230, 590), pointer, false},
+              {std::nullopt, QPoint(3230, 590), std::nullopt},
               screens,
               {at(3230, 590), PanelSide::left, true}},
-             {"a host's click at 200 %",
-              {std::nullopt, QPoint(4224 + 2520, 30), pointer, false},
-              screens,
-              {at(4224 + 1260, 15), PanelSide::top, true}},
              {"a host's click at 200 % near the bottom right",
-              {std::nullopt, QPoint(4224 + 2540, 1590), pointer, false},
+              {std::nullopt, QPoint(4224 + 1270, 795), pointer},
               screens,
               {at(4224 + 1270, 795), PanelSide::bottom, true}},
-             {"a host's click at 150 %, rounded down",
-              {std::nullopt, QPoint(6784 + 1501, 16), pointer, false},
-              screens,
-              {at(6784 + 1000, 10), PanelSide::top, true}},
              {"a host's click at 150 % in its right panel",
-              {std::nullopt, QPoint(6784 + 1910, 600), pointer, false},
+              {std::nullopt, QPoint(6784 + 1273, 400), pointer},
               screens,
               {at(6784 + 1273, 400), PanelSide::right, true}},
-             {"a host's click beside the screens, kept on the nearest",
-              {std::nullopt, QPoint(9000, 300), pointer, false},
-              screens,
-              {at(8063, 200), PanelSide::right, true}},
-             {"a host's click at the int limits' far corner",
-              {std::nullopt, QPoint(intMax, intMax), pointer, false},
-              screens,
-              {at(8063, 799), PanelSide::right, true}},
-             {"a host's click at the int limits' near corner",
-              {std::nullopt, QPoint(intMin, intMin), pointer, false},
-              screens,
-              {at(0, 0), PanelSide::top, true}},
              {"the pointer mid-screen, under a top panel",
-              {std::nullopt, std::nullopt, pointer, false},
+              {std::nullopt, std::nullopt, pointer},
               screens,
               {at(1500, 500), PanelSide::top, false}},
              {"the pointer in the menu above a bottom panel, nearer to the screen's right",
-              {std::nullopt, std::nullopt, QPoint(3150, 800), false},
+              {std::nullopt, std::nullopt, QPoint(3150, 800)},
               screens,
               {at(3150, 800), PanelSide::bottom, false}},
              {"the pointer right of a dock, nearer to the bottom",
-              {std::nullopt, std::nullopt, QPoint(3700, 590), false},
+              {std::nullopt, std::nullopt, QPoint(3700, 590)},
               screens,
               {at(3700, 590), PanelSide::left, false}},
              {"the pointer where nothing is reserved",
-              {std::nullopt, std::nullopt, QPoint(4224 + 1000, 600), false},
+              {std::nullopt, std::nullopt, QPoint(4224 + 1000, 600)},
               screens,
               {at(4224 + 1000, 600), PanelSide::bottom, false}},
-             {"under Xwayland, the host's click",
-              {std::nullopt, QPoint(1200, 10), pointer, true},
-              screens,
-              {at(1200, 10), PanelSide::top, true}},
-             {"under Xwayland, nothing else: the top panel's far end",
-              {std::nullopt, std::nullopt, pointer, true},
+             {"nothing known: the top panel's far end",
+              {std::nullopt, std::nullopt, std::nullopt},
               screens,
               {at(1919, 0), PanelSide::top, false}},
-             {"under Xwayland, nothing else: the bottom panel's far end",
-              {std::nullopt, std::nullopt, pointer, true},
+             {"nothing known: the bottom panel's far end",
+              {std::nullopt, std::nullopt, std::nullopt},
               bottomPanel,
               {at(3199, 1023), PanelSide::bottom, false}},
-             {"under Xwayland, nothing else: the dock's far end",
-              {std::nullopt, std::nullopt, pointer, true},
+             {"nothing known: the dock's far end",
+              {std::nullopt, std::nullopt, std::nullopt},
               dock,
               {at(3200, 599), PanelSide::left, false}},
-             {"under Xwayland, nothing reserved: the top right",
-              {std::nullopt, std::nullopt, pointer, true},
+             {"nothing known, nothing reserved: the top right",
+              {std::nullopt, std::nullopt, std::nullopt},
               unreserved,
               {at(5503, 0), PanelSide::top, false}},
          }) {
@@ -139,6 +116,54 @@ TEST(PanelAnchor, FromWhatTheApplicationKnows) {
         EXPECT_EQ(anchor.at, c.anchor.at);
         EXPECT_EQ(anchor.side, c.anchor.side);
         EXPECT_EQ(anchor.onTray, c.anchor.onTray);
+    }
+}
+
+// A host's point is read in the screen's own pixels, mapped through the screen that holds it, where the
+// pointer is not known (Xwayland) or far from any tray (an activation from the keyboard). Where the pointer
+// is on a tray, as after a click on X11, the reading of the host's point near it is the click (in the
+// screen's pixels, or the host's logical ones at 2×), and where none is (a panel's origin), the pointer is.
+TEST(HostClick, IsWhereTheHostSaysOrWhereThePointerIs) {
+    const auto pointerAt = [](int x, int y) { return std::optional(QPoint(x, y)); };
+    const std::optional<QPoint> unknown;
+    struct Case {
+        const char* what;
+        QPoint reported;
+        std::optional<QPoint> pointer;
+        QPoint click;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"the click, the pointer unknown", {1200, 10}, unknown, {1200, 10}},
+             {"the click at 200 %", {4224 + 2520, 30}, unknown, {4224 + 1260, 15}},
+             {"the click at 150 %, rounded down", {6784 + 1501, 16}, unknown, {6784 + 1000, 10}},
+             {"the click beside the screens, kept on the nearest", {9000, 300}, unknown, {8063, 200}},
+             {"the click at the int limits' far corner", {intMax, intMax}, unknown, {8063, 799}},
+             {"the click at the int limits' near corner", {intMin, intMin}, unknown, {0, 0}},
+             {"a panel's origin, the pointer unknown", {0, 25}, unknown, {0, 25}},
+             {"the click, the pointer on the icon", {1200, 10}, pointerAt(1203, 12), {1200, 10}},
+             {"the icon's edge, the pointer on the icon", {1880, 2}, pointerAt(1895, 14), {1880, 2}},
+             {"a top panel's origin, the pointer on its icon", {0, 25}, pointerAt(1890, 12), {1890, 12}},
+             {"a bottom panel's origin, the pointer on its icon",
+              {1920, 984},
+              pointerAt(3150, 1005),
+              {3150, 1005}},
+             {"logical pixels of a tray at 2× on a screen at 1×", {900, 7}, pointerAt(1805, 15), {1800, 14}},
+             {"logical pixels of a tray at 2× on a screen at 200 %",
+              {(4224 + 2500) / 2, 10},
+              pointerAt(4224 + 1252, 11),
+              {4224 + 1250, 10}},
+             {"a panel's origin, the pointer on an icon of a bar that reserves nothing",
+              {4224, 0},
+              pointerAt(4224 + 1180, 12),
+              {4224 + 1180, 12}},
+             {"a panel's origin, the pointer mid-screen", {0, 25}, pointerAt(900, 500), {0, 25}},
+             {"the click at 200 %, the pointer mid-screen",
+              {4224 + 2520, 30},
+              pointerAt(5000, 400),
+              {5484, 15}},
+         }) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(app::hostClickPoint(c.reported, c.pointer, screens), c.click);
     }
 }
 
@@ -189,6 +214,16 @@ TEST(PanelPlacement, HangsFromTheTraysSideWithinTheScreen) {
               panel,
               noFrame,
               {4224 + 941, 31}},
+             {"a click on the outermost row of an unreserved bar at the top",
+              {at(4224 + 1260, 0), PanelSide::top, true},
+              panel,
+              noFrame,
+              {4224 + 941, 0}},
+             {"a click on the outermost row of an unreserved bar at the bottom",
+              {at(4500, 799), PanelSide::bottom, true},
+              panel,
+              noFrame,
+              {4500, 300}},
              {"a click 9 px into an unreserved bar at the bottom",
               {at(4500, 790), PanelSide::bottom, true},
               panel,

@@ -21,6 +21,7 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <QScreen>
+#include <algorithm>
 #include <set>
 
 namespace kestrava {
@@ -186,8 +187,8 @@ QWidget* shownPanel() {
 
 // A host's click opens the panel hanging from the place it gives, on the screen that holds that place,
 // wherever the pointer is; a second click closes it. The menu a host draws lists the
-// commands, follows whether a phone may be added, and a click on an entry runs its command: its first
-// entry opens the panel where the host's last click was, not at the pointer.
+// commands, drops where the host asks for it, follows whether a phone may be added, and a click on an entry
+// runs its command: its first entry opens the panel where the host's last click was, not at the pointer.
 TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
     if (const auto missing = test::whyTheThreeScreensAreMissing()) {
         GTEST_SKIP() << *missing;
@@ -217,6 +218,21 @@ TEST_F(StatusNotifierTest, TheHostsClicksReachThePanelAndTheMenu) {
             {click.x(), click.y()});
         EXPECT_TRUE(test::runQtUntil([] { return shownPanel() == nullptr; }));
     }
+
+    // The host's own menu request, in the screen's pixels at 200 %, drops the menu at the click.
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* hidpi = *std::find_if(screens.begin(), screens.end(),
+                                   [](QScreen* screen) { return screen->devicePixelRatio() == 2; });
+    const QPoint menuClick = hidpi->geometry().topLeft() + QPoint(500, 10);
+    ask(QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("ContextMenu"),
+        {hidpi->geometry().x() + 1000, 20});
+    QWidget* popped = nullptr;
+    ASSERT_TRUE(test::runQtUntil([&] {
+        popped = QApplication::activePopupWidget();
+        return popped != nullptr;
+    }));
+    EXPECT_EQ(popped->geometry().topLeft(), menuClick);
+    popped->close();
 
     const auto labels = [](const test::HostMenuEntry& menu) {
         QStringList shown;

@@ -14,6 +14,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QRect>
 #include <QRegularExpression>
 #include <algorithm>
 #include <csignal>
@@ -105,6 +107,20 @@ bool panelWindowIn(const QString& tree) {
         }
     }
     return false;
+}
+
+// The place of the application's top-level panel window in xwininfo's tree, in the screen's pixels.
+std::optional<QRect> panelWindowPlace(const QString& tree) {
+    const QRegularExpression panel(
+        QStringLiteral("^\\s*0x[0-9a-f]+ \"Kestrava\": \\(\"[^\n]*\\s(\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+"
+                       "\\s+\\+(-?\\d+)\\+(-?\\d+)$"),
+        QRegularExpression::MultilineOption);
+    const auto found = panel.match(tree);
+    if (!found.hasMatch()) {
+        return std::nullopt;
+    }
+    return QRect(found.captured(3).toInt(), found.captured(4).toInt(), found.captured(1).toInt(),
+                 found.captured(2).toInt());
 }
 
 class RealApplicationTest : public testing::Test {
@@ -214,6 +230,49 @@ TEST_F(RealApplicationTest, TheIconFollowsAHostThatComesAndGoes) {
         return !senders.empty();
     }));
     EXPECT_EQ(senders, std::vector<std::string>(senders.size(), owner.toStdString()));
+}
+
+// On X11 the pointer is on the icon the user just clicked: the panel hangs there, below the top bar and
+// ending at the click, where the host reports its panel's origin, or the click in its own logical pixels
+// at 200 %.
+TEST_F(RealApplicationTest, OnX11ThePanelOpensAtTheIconWhateverPointItsHostReports) {
+    test::PlayedWatcher watcher(bus.address(), {});
+    watcher.start();
+    const QPoint click(1100, 10);
+    struct Case {
+        const char* what;
+        int dotsPerInch;
+        QPoint reported;
+    };
+    for (const Case& c : {Case{"a panel's origin", 96, {0, 25}},
+                          Case{"a tray's own logical pixels at 200 %", 192, click / 2}}) {
+        SCOPED_TRACE(c.what);
+        x->prepareDesktop(c.dotsPerInch, click);
+        startApplication();
+        ASSERT_TRUE(test::runQtUntil([&] { return watcher.listed().contains(itemService()); }, {}, patience))
+            << application->output();
+        // The first-run guide opens by itself, and takes the focus.
+        ASSERT_TRUE(test::runQtUntil(
+            [&] { return x->windowTree().contains(QStringLiteral("\"Hướng dẫn Kestrava\"")); }, {}, patience))
+            << x->windowTree().toStdString();
+
+        const QDBusMessage activated =
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), asker)
+                .call(QDBusMessage::createMethodCall(itemService(), QStringLiteral("/StatusNotifierItem"),
+                                                     QStringLiteral("org.kde.StatusNotifierItem"),
+                                                     QStringLiteral("Activate"))
+                      << c.reported.x() << c.reported.y());
+        EXPECT_NE(activated.type(), QDBusMessage::ErrorMessage) << activated.errorMessage().toStdString();
+        std::optional<QRect> panel;
+        ASSERT_TRUE(test::runQtUntil([&] { return (panel = panelWindowPlace(x->windowTree())).has_value(); },
+                                     {}, patience))
+            << x->windowTree().toStdString();
+        EXPECT_NEAR(panel->right(), click.x(), 2) << panel->x() << " " << panel->width();
+        EXPECT_LT(panel->top(), 64);
+        EXPECT_GT(panel->top(), click.y());
+        end(*application);
+        application.reset();
+    }
 }
 
 // Under Xwayland the panel that drops from the icon closes when the window manager names another window
