@@ -13,7 +13,7 @@ namespace {
 
 class ActiveWindowCloser final : public QObject, public QAbstractNativeEventFilter {
 public:
-    ActiveWindowCloser(QWidget& popup, xcb_connection_t* x) : QObject(&popup), popup_(popup) {
+    ActiveWindowCloser(QWidget& popup, xcb_connection_t* x) : QObject(&popup), popup_(popup), x_(x) {
         root_ = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
         active_ = internAtom(x, "_NET_ACTIVE_WINDOW");
         // Added to what Qt listens for on the root already: a second mask would replace Qt's.
@@ -24,6 +24,7 @@ public:
         std::free(attributes);
         xcb_change_window_attributes(x, root_, XCB_CW_EVENT_MASK, &events);
         xcb_flush(x);
+        named_ = activeWindow();
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
     ~ActiveWindowCloser() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
@@ -37,14 +38,42 @@ public:
             const auto* changed = static_cast<const xcb_property_notify_event_t*>(message);
             if (changed->window == root_ && changed->atom == active_ && active_ != XCB_ATOM_NONE) {
                 // Not from inside Qt's dispatch of this event.
-                QMetaObject::invokeMethod(&popup_, &QWidget::close, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this, &ActiveWindowCloser::closeIfAnotherIsActive,
+                                          Qt::QueuedConnection);
             }
         }
         return false;
     }
 
 private:
+    // The window the window manager names active; none where it names none or cannot be asked.
+    xcb_window_t activeWindow() const {
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            x_, xcb_get_property(x_, false, root_, active_, XCB_ATOM_WINDOW, 0, 1), nullptr);
+        xcb_window_t window = XCB_WINDOW_NONE;
+        if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4) {
+            window = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+        }
+        std::free(reply);
+        return window;
+    }
+
+    // A notice may name the same window again, or the popup itself as it takes the focus.
+    void closeIfAnotherIsActive() {
+        const xcb_window_t named = activeWindow();
+        if (named == named_) {
+            return;
+        }
+        named_ = named;
+        if (named != popup_.winId()) {
+            popup_.close();
+        }
+    }
+
     QWidget& popup_;
+    xcb_connection_t* const x_;
+    // The window named active last.
+    xcb_window_t named_ = XCB_WINDOW_NONE;
     xcb_window_t root_ = XCB_WINDOW_NONE;
     xcb_atom_t active_ = XCB_ATOM_NONE;
 };
