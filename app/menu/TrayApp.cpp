@@ -10,6 +10,7 @@
 #include "app/pairing/PairingWindow.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/system/PkexecAdminRunner.hpp"
+#include "app/tray/ActivatedFromTheTray.hpp"
 #include "app/tray/CloseOnActiveWindowChange.hpp"
 #include "app/tray/CloseOnFocusLoss.hpp"
 #include "app/tray/HostClick.hpp"
@@ -18,14 +19,32 @@
 #include "app/tray/Xwayland.hpp"
 
 #include <QApplication>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace kestrava::app {
+namespace {
+
+Qt::WindowFlags windowFlagsOf(PanelKind kind) {
+    switch (kind) {
+    case PanelKind::popup:
+        return Qt::Popup;
+    case PanelKind::activatedWindow:
+        // Placed by the application, above the others, and out of the task bar and the window switcher.
+        return Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    case PanelKind::windowClosingOnFocusLoss:
+    case PanelKind::window:
+        break;
+    }
+    return Qt::Window;
+}
+
+} // namespace
 
 TrayApp::TrayApp(std::shared_ptr<AppState> state, Updater& updater, Scheduler& scheduler, QDBusConnection bus,
                  const QString& xDisplay)
     : state_(std::move(state)), updater_(updater), scheduler_(scheduler), autoOpener_(scheduler),
-      icon_(commands_, std::move(bus), scheduler, xDisplay, this) {
+      icon_(commands_, bus, scheduler, xDisplay, this), overview_(bus, scheduler, this) {
     windows_.define(QStringLiteral("pairing"), [this] { return new PairingWindow(state_); });
     windows_.define(QStringLiteral("settings"), [this] {
         auto* window = new SettingsView(state_, std::make_shared<PkexecAdminRunner>(),
@@ -84,12 +103,11 @@ void TrayApp::show() {
 
 void TrayApp::bringForward(const QString& activationToken) {
     offerActivationToken(activationToken.toUtf8());
-    // A closed panel may not be deleted yet.
-    if (!panel_ || !panel_->isVisible()) {
-        togglePanel();
-    }
-    panel_->raise();
-    panel_->activateWindow();
+    overview_.leaveThen([this] {
+        openPanel();
+        panel_->raise();
+        panel_->activateWindow();
+    });
 }
 
 void TrayApp::render() {
@@ -106,6 +124,14 @@ void TrayApp::togglePanel() {
         panel_->close();
         return;
     }
+    overview_.leaveThen([this] { openPanel(); });
+}
+
+void TrayApp::openPanel() {
+    // A closed panel may not be deleted yet.
+    if (panel_ && panel_->isVisible()) {
+        return;
+    }
     const QRect icon = icon_.qtIconGeometry();
     const PanelRequest request{.trayIcon = icon.isValid() ? std::optional(icon) : std::nullopt,
                                .hostClick = hostClick_,
@@ -113,7 +139,11 @@ void TrayApp::togglePanel() {
     panel_ = makePanel();
     keepPanelPlaced(*panel_, request);
     panel_->show();
-    panel_->activateWindow();
+    if (panelKind_ == PanelKind::activatedWindow) {
+        activateFromTheTray(*panel_);
+    } else {
+        panel_->activateWindow();
+    }
 }
 
 void TrayApp::openWindow(const QString& id) {
@@ -129,11 +159,14 @@ void TrayApp::togglePanelAt(QPoint hostPoint) {
 }
 
 QWidget* TrayApp::makePanel() {
-    panelKind_ = panelKind(QGuiApplication::platformName(), trayAvailable());
-    auto* panel = new QWidget(nullptr, panelKind_ == PanelKind::popup ? Qt::Popup : Qt::Window);
-    if (panelKind_ == PanelKind::windowClosingOnFocusLoss) {
+    const bool xwayland = runsOnXwayland();
+    panelKind_ = panelKind(QGuiApplication::platformName(), xwayland, trayAvailable());
+    auto* panel = new QWidget(nullptr, windowFlagsOf(panelKind_));
+    if (panelKind_ == PanelKind::activatedWindow || panelKind_ == PanelKind::windowClosingOnFocusLoss) {
         closeOnFocusLoss(*panel);
-    } else if (panelKind_ == PanelKind::popup && runsOnXwayland()) {
+        connect(new QShortcut(QKeySequence::Cancel, panel), &QShortcut::activated, panel, &QWidget::close);
+    }
+    if (panelKind_ == PanelKind::activatedWindow) {
         closeOnActiveWindowChange(*panel);
     }
     panel->setAttribute(Qt::WA_DeleteOnClose);

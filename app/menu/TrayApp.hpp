@@ -5,6 +5,7 @@
 #include "app/menu/WindowManager.hpp"
 #include "app/state/AppState.hpp"
 #include "app/system/Updater.hpp"
+#include "app/tray/GnomeOverview.hpp"
 #include "app/tray/PanelKind.hpp"
 #include "app/tray/TrayIconSwitch.hpp"
 
@@ -22,8 +23,9 @@ class MenuView;
 
 // What the user sees of the application: the shield in the tray, the menu panel it opens, the context
 // menu of the same commands for trays that send no click, and the four windows by name. Without a tray
-// the panel is an ordinary window; on native Wayland, one that closes when the user turns from it. The
-// shield is our own item where a panel's host on `bus` draws it, else Qt's icon in the XEmbed tray of
+// the panel is an ordinary window; on native Wayland, one that closes when the user turns from it; under
+// Xwayland, one placed at the icon that takes the keys. GNOME's overview is left before the panel opens.
+// The shield is our own item where a panel's host on `bus` draws it, else Qt's icon in the XEmbed tray of
 // `xDisplay`.
 class TrayApp final : public QObject {
     Q_OBJECT
@@ -47,6 +49,8 @@ private:
     // The shield, and the context menu's "Thêm iPhone…" enabled when the panel's row is.
     void render();
     void togglePanel();
+    // Opens the panel unless it is open.
+    void openPanel();
     void openWindow(const QString& id);
     QWidget* makePanel();
     bool trayAvailable() const;
@@ -59,6 +63,7 @@ private:
     QMenu commands_;
     QAction* addPhone_;
     TrayIconSwitch icon_;
+    GnomeOverview overview_;
     // Where the host's last click on our item was, none before: a panel opened otherwise (the menu, another
     // start) hangs there too.
     std::optional<QPoint> hostClick_;

@@ -3,8 +3,9 @@
 #include "app/tray/XAtom.hpp"
 
 #include <QAbstractNativeEventFilter>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <xcb/xcb.h>
 
@@ -13,7 +14,7 @@ namespace {
 
 class ActiveWindowCloser final : public QObject, public QAbstractNativeEventFilter {
 public:
-    ActiveWindowCloser(QWidget& popup, xcb_connection_t* x) : QObject(&popup), popup_(popup), x_(x) {
+    ActiveWindowCloser(QWidget& window, xcb_connection_t* x) : QObject(&window), window_(window), x_(x) {
         root_ = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
         active_ = internAtom(x, "_NET_ACTIVE_WINDOW");
         // Added to what Qt listens for on the root already: a second mask would replace Qt's.
@@ -58,19 +59,23 @@ private:
         return window;
     }
 
-    // A notice may name the same window again, or the popup itself as it takes the focus.
+    // A notice may name the same window again, or a window of the application's own (this one as
+    // it takes the focus, a dialog it opened), whose focus the application follows itself.
     void closeIfAnotherIsActive() {
         const xcb_window_t named = activeWindow();
         if (named == named_) {
             return;
         }
         named_ = named;
-        if (named != popup_.winId()) {
-            popup_.close();
+        const QWidgetList ours = QApplication::topLevelWidgets();
+        if (named == XCB_WINDOW_NONE || std::none_of(ours.begin(), ours.end(), [&](const QWidget* own) {
+                return own->internalWinId() == named;
+            })) {
+            window_.close();
         }
     }
 
-    QWidget& popup_;
+    QWidget& window_;
     xcb_connection_t* const x_;
     // The window named active last.
     xcb_window_t named_ = XCB_WINDOW_NONE;
@@ -80,10 +85,10 @@ private:
 
 } // namespace
 
-void closeOnActiveWindowChange(QWidget& popup) {
+void closeOnActiveWindowChange(QWidget& window) {
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 && x11->connection()) {
-        new ActiveWindowCloser(popup, x11->connection());
+        new ActiveWindowCloser(window, x11->connection());
     }
 }
 

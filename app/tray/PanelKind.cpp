@@ -2,12 +2,14 @@
 
 namespace kestrava::app {
 
-PanelKind panelKind(const QString& platformName, bool trayAvailable) {
+PanelKind panelKind(const QString& platformName, bool xwayland, bool trayAvailable) {
     if (!trayAvailable) {
         return PanelKind::window;
     }
-    return platformName.startsWith(QLatin1String("wayland")) ? PanelKind::windowClosingOnFocusLoss
-                                                             : PanelKind::popup;
+    if (platformName.startsWith(QLatin1String("wayland"))) {
+        return PanelKind::windowClosingOnFocusLoss;
+    }
+    return xwayland ? PanelKind::activatedWindow : PanelKind::popup;
 }
 
 } // namespace kestrava::app

@@ -302,23 +302,28 @@ TEST(PanelPlacement, HangsFromTheTraysSideWithinTheScreen) {
     }
 }
 
-// A popup from the tray where a popup can be placed; on native Wayland a window that closes when left,
-// as the popup would; without a tray a window that stays, since it is all the user has.
+// A popup from the tray where a popup can be placed and gets the keys; under Xwayland a window placed there
+// that the window manager gives the keys to; on native Wayland a window that closes when left, as the popup
+// would; without a tray a window that stays, since it is all the user has.
 TEST(PanelKind, FromThePlatformAndTheTray) {
     using app::PanelKind;
     struct Case {
         const char* platform;
+        bool xwayland;
         bool tray;
         PanelKind kind;
     };
-    for (const Case& c : std::vector<Case>{{"xcb", true, PanelKind::popup},
-                                           {"xcb", false, PanelKind::window},
-                                           {"wayland", true, PanelKind::windowClosingOnFocusLoss},
-                                           {"wayland-egl", true, PanelKind::windowClosingOnFocusLoss},
-                                           {"wayland", false, PanelKind::window},
-                                           {"offscreen", false, PanelKind::window}}) {
-        SCOPED_TRACE(std::string(c.platform) + (c.tray ? " with a tray" : " without a tray"));
-        EXPECT_EQ(app::panelKind(QString::fromLatin1(c.platform), c.tray), c.kind);
+    for (const Case& c : std::vector<Case>{{"xcb", false, true, PanelKind::popup},
+                                           {"xcb", true, true, PanelKind::activatedWindow},
+                                           {"xcb", false, false, PanelKind::window},
+                                           {"xcb", true, false, PanelKind::window},
+                                           {"wayland", false, true, PanelKind::windowClosingOnFocusLoss},
+                                           {"wayland-egl", false, true, PanelKind::windowClosingOnFocusLoss},
+                                           {"wayland", false, false, PanelKind::window},
+                                           {"offscreen", false, false, PanelKind::window}}) {
+        SCOPED_TRACE(std::string(c.platform) + (c.xwayland ? " on Xwayland" : "") +
+                     (c.tray ? " with a tray" : " without a tray"));
+        EXPECT_EQ(app::panelKind(QString::fromLatin1(c.platform), c.xwayland, c.tray), c.kind);
     }
 }
 

@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <optional>
 
 namespace kestrava {
@@ -90,9 +91,9 @@ bool dockedInTrayer(const QString& tree) {
     return false;
 }
 
-// A top-level panel window of the application in xwininfo's tree, and its place in the screen's pixels (Qt's
-// hidden leader window of the same title has no class, and its icon docked in a tray is no top-level
-// window).
+// A top-level panel window of the application in xwininfo's tree, alone or in a window manager's frame,
+// and its place in the screen's pixels (Qt's hidden leader window of the same title has no class, and its
+// icon docked in a tray lies in the tray's window).
 struct PanelWindow {
     xcb_window_t id;
     QRect place;
@@ -102,6 +103,7 @@ std::optional<PanelWindow> panelWindowIn(const QString& tree) {
     const QRegularExpression panel(QStringLiteral("^\"Kestrava\": \\(\".*\\s(\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+"
                                                   "\\s+\\+(-?\\d+)\\+(-?\\d+)$"));
     qsizetype topLevel = -1;
+    bool inAFrame = false;
     for (const QString& line : tree.split(QLatin1Char('\n'))) {
         const auto found = window.match(line);
         if (!found.hasMatch()) {
@@ -110,14 +112,34 @@ std::optional<PanelWindow> panelWindowIn(const QString& tree) {
         if (topLevel < 0) {
             topLevel = found.capturedLength(1);
         }
+        const qsizetype depth = found.capturedLength(1);
+        if (depth == topLevel) {
+            inAFrame = found.captured(3).startsWith(QLatin1String("(has no name): ()"));
+        }
         const auto place = panel.match(found.captured(3));
-        if (found.capturedLength(1) == topLevel && place.hasMatch()) {
+        if (place.hasMatch() && (depth == topLevel || (inAFrame && depth == topLevel + 3))) {
             return PanelWindow{found.captured(2).toUInt(nullptr, 16),
                                QRect(place.captured(3).toInt(), place.captured(4).toInt(),
                                      place.captured(1).toInt(), place.captured(2).toInt())};
         }
     }
     return std::nullopt;
+}
+
+// The window the window manager names active on `display`; none where it names none.
+xcb_window_t activeWindowOn(const QString& display) {
+    xcb_connection_t* x = xcb_connect(display.toLocal8Bit().constData(), nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        x, xcb_get_property(x, false, root, app::internAtom(x, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1),
+        nullptr);
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (reply && xcb_get_property_value_length(reply) >= 4) {
+        active = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+    }
+    std::free(reply);
+    xcb_disconnect(x);
+    return active;
 }
 
 class RealApplicationTest : public testing::Test {
@@ -309,6 +331,44 @@ TEST_F(RealApplicationTest, UnderXwaylandThePanelClosesWhenAnotherWindowBecomesA
     EXPECT_TRUE(test::runQtUntil([&] { return !panelWindowIn(x->windowTree()).has_value(); }, {}, patience))
         << x->windowTree().toStdString();
     xcb_disconnect(manager);
+}
+
+// Under Xwayland a popup gets no keys while a window of another program has them: the panel a host's click
+// opens is a window the window manager makes active, placed at the click, and Escape closes it.
+TEST_F(RealApplicationTest, UnderXwaylandThePanelTakesTheKeys) {
+    if (const auto missing =
+            test::XvfbDisplay::whyMissing({QStringLiteral("openbox"), QStringLiteral("xdotool")})) {
+        GTEST_SKIP() << *missing;
+    }
+    const auto manager = x->run(QStringLiteral("openbox"), {});
+    test::PlayedWatcher watcher(bus.address(), {});
+    watcher.start();
+    startApplication("wayland-of-the-test");
+    ASSERT_TRUE(test::runQtUntil([&] { return watcher.listed().contains(itemService()); }, {}, patience))
+        << application->output();
+    // The first-run guide opens by itself and takes the keys.
+    ASSERT_TRUE(test::runQtUntil([&] { return activeWindowOn(x->name()) != XCB_WINDOW_NONE; }, {}, patience))
+        << x->windowTree().toStdString() << manager->output();
+
+    const QDBusMessage activated =
+        QDBusConnection::connectToBus(QString::fromStdString(bus.address()), asker)
+            .call(QDBusMessage::createMethodCall(itemService(), QStringLiteral("/StatusNotifierItem"),
+                                                 QStringLiteral("org.kde.StatusNotifierItem"),
+                                                 QStringLiteral("Activate"))
+                  << 1100 << 10);
+    EXPECT_NE(activated.type(), QDBusMessage::ErrorMessage) << activated.errorMessage().toStdString();
+    std::optional<PanelWindow> panel;
+    ASSERT_TRUE(
+        test::runQtUntil([&] { return (panel = panelWindowIn(x->windowTree())).has_value(); }, {}, patience))
+        << x->windowTree().toStdString() << application->output();
+    EXPECT_TRUE(test::runQtUntil([&] { return activeWindowOn(x->name()) == panel->id; }, {}, patience))
+        << activeWindowOn(x->name()) << " " << panel->id;
+    EXPECT_NEAR(panel->place.right(), 1100, 2);
+    EXPECT_EQ(x->run(QStringLiteral("xdotool"), {"key", "Escape"})->waitForExit(patience), 0);
+    EXPECT_TRUE(test::runQtUntil([&] { return !panelWindowIn(x->windowTree()).has_value(); }, {}, patience))
+        << x->windowTree().toStdString();
+    manager->signal(SIGTERM);
+    manager->waitForExit(patience);
 }
 
 } // namespace
