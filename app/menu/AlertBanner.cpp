@@ -1,10 +1,12 @@
 #include "app/menu/AlertBanner.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/state/FailureText.hpp"
 #include "app/ui/Buttons.hpp"
 #include "app/ui/CardFrame.hpp"
 #include "app/ui/ElidingLabel.hpp"
 #include "app/ui/Palette.hpp"
+#include "app/ui/SelectableLine.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
@@ -78,15 +80,29 @@ AlertBanner::AlertBanner(const MenuViewModel::Alert& alert, std::function<void(M
         layout->addWidget(label);
     }
     if (const auto message = messageOf(alert)) {
+        const FailureText failure = FailureText::of(*message);
+        const QString colour = QStringLiteral("color: %1;").arg(ui::css(ui::secondary()));
+        const QFont font = ui::monospaced(ui::font(ui::TextStyle::caption));
         // Held to two lines, so that a long error cannot crowd out the repair; the whole of it is in the
         // tooltip.
-        auto* label = new ui::ElidingLabel(*message, card);
+        auto* label = new ui::ElidingLabel(failure.sentence, card);
         label->setObjectName(QStringLiteral("alertMessage"));
         label->setMaximumLines(2);
         label->setFullTextToolTip(true);
-        label->setFont(ui::monospaced(ui::font(ui::TextStyle::caption)));
-        label->setStyleSheet(QStringLiteral("color: %1;").arg(ui::css(ui::secondary())));
+        label->setFont(font);
+        label->setStyleSheet(colour);
         layout->addWidget(label);
+        if (failure.systemWords) {
+            // One line, for the same reason; a selection takes in what the ellipsis hides, so the words
+            // copy whole into a search.
+            auto* words = new ui::SelectableLine(card);
+            words->setObjectName(QStringLiteral("alertSystemWords"));
+            words->setText(*failure.systemWords);
+            words->setToolTip(*failure.systemWords);
+            words->setFont(font);
+            words->setStyleSheet(colour);
+            layout->addWidget(words);
+        }
     }
     if (const auto action = alert.action()) {
         auto* button = new QPushButton(actionLabel(*action), card);

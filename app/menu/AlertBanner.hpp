@@ -7,8 +7,8 @@
 
 namespace kestrava::app {
 
-// The red box of what needs the user: its title, what it means, the agent's own message, and the one-click
-// repair when there is one.
+// The red box of what needs the user: its title, what it means, the agent's own message or the last error's,
+// the system's own words under it where it has them, and the one-click repair when there is one.
 class AlertBanner final : public QWidget {
     Q_OBJECT
 

@@ -5,6 +5,7 @@
 #include "app/onboarding/StatusLine.hpp"
 #include "app/onboarding/StepHeader.hpp"
 #include "app/runtime/UiText.hpp"
+#include "app/state/FailureText.hpp"
 #include "app/system/SystemdUserUnit.hpp"
 #include "app/ui/BusyIndicator.hpp"
 #include "app/ui/Buttons.hpp"
@@ -85,12 +86,18 @@ QWidget* StepAgentView::build() {
                                                         nullptr, ui::secondary())}));
         break;
     }
-    case StepState::Kind::failed:
+    case StepState::Kind::failed: {
         // The failure's own message says what went wrong; there is no settings page to send the user to.
-        block->addWidget(
-            new StatusLine(StatusLine::Kind::error, uiText("Không bật được agent: ") + state.failure, page));
+        // The system's words, where it gave them, stand apart for the user to copy into a search.
+        const FailureText failure = FailureText::of(state.failure);
+        block->addWidget(new StatusLine(StatusLine::Kind::error,
+                                        uiText("Không bật được agent: ") + failure.sentence, page));
+        if (failure.systemWords) {
+            block->addWidget(commandBox(*failure.systemWords, true, "systemWords", page));
+        }
         block->addWidget(buttonRow(page, {pageButton(uiText("Thử lại"), "retry", page, start)}));
         break;
+    }
     }
     return page;
 }

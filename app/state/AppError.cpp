@@ -1,6 +1,9 @@
 #include "app/state/AppError.hpp"
 
 #include "app/runtime/UiText.hpp"
+#include "app/state/FailureText.hpp"
+
+#include <optional>
 
 namespace kestrava::app {
 namespace {
@@ -30,8 +33,27 @@ QString messageOf(const ServiceManagerError& error) {
     return uiText("Agent không khởi động lại được");
 }
 
+// The common causes in our words; any other in the system's alone.
+std::optional<QString> sentenceFor(PlatformError::Cause cause) {
+    switch (cause) {
+    case PlatformError::Cause::unnamed:
+        return std::nullopt;
+    case PlatformError::Cause::noServiceManager:
+        return uiText("Phiên đăng nhập này không có trình quản lý dịch vụ của người dùng (systemd --user)");
+    case PlatformError::Cause::accessDenied:
+        return uiText("Hệ thống từ chối: không đủ quyền");
+    case PlatformError::Cause::unitNotFound:
+        return uiText("Trình quản lý dịch vụ không tìm thấy dịch vụ của agent");
+    case PlatformError::Cause::timedOut:
+        return uiText("Trình quản lý dịch vụ không phản hồi kịp");
+    }
+    return std::nullopt;
+}
+
 QString messageOf(const PlatformError& error) {
-    return QString::fromStdString(error.description);
+    const QString systemWords = QString::fromStdString(error.description);
+    const std::optional<QString> sentence = sentenceFor(error.cause);
+    return sentence ? FailureText{*sentence, systemWords}.text() : systemWords;
 }
 
 QString messageOf(ActionFailure failure) {

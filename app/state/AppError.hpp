@@ -22,7 +22,8 @@ using AppError = std::variant<AgentClientError, ServiceManagerError, PlatformErr
 AppError appErrorOf(const ServiceFailure& failure);
 
 // The one table from failures of the agent link, of the login item and of user actions to what the user
-// reads. Details of link and registration failures stay out of it; a system failure shows its own words.
+// reads. Details of link and registration failures stay out of it; a system failure shows its own words,
+// after a sentence of ours where its cause is a common one (a `FailureText`).
 QString message(const AppError& error);
 
 } // namespace kestrava::app

@@ -5,16 +5,42 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QStringList>
+#include <map>
 #include <utility>
 
 namespace kestrava::app {
 namespace {
 
+using Cause = PlatformError::Cause;
+
+// The cause a D-Bus error's name gives, from the bus (nobody owns the manager's name, or starting it
+// failed), from the manager, or from the connection's own reply timer.
+Cause causeOf(const QString& errorName) {
+    static const std::map<QString, Cause> named{
+        {QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"), Cause::noServiceManager},
+        {QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner"), Cause::noServiceManager},
+        {QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"), Cause::accessDenied},
+        {QStringLiteral("org.freedesktop.DBus.Error.InteractiveAuthorizationRequired"), Cause::accessDenied},
+        {QStringLiteral("org.freedesktop.systemd1.NoSuchUnit"), Cause::unitNotFound},
+        {QStringLiteral("org.freedesktop.systemd1.LoadFailed"), Cause::unitNotFound},
+        {QStringLiteral("org.freedesktop.DBus.Error.NoReply"), Cause::timedOut},
+        {QStringLiteral("org.freedesktop.DBus.Error.Timeout"), Cause::timedOut},
+        {QStringLiteral("org.freedesktop.DBus.Error.TimedOut"), Cause::timedOut},
+    };
+    // The bus would start the manager on demand; where none runs for the user, that start fails.
+    if (errorName.startsWith(QStringLiteral("org.freedesktop.DBus.Error.Spawn."))) {
+        return Cause::noServiceManager;
+    }
+    const auto found = named.find(errorName);
+    return found == named.end() ? Cause::unnamed : found->second;
+}
+
 // The bus is held by value, so a call in flight outlives the object that made it.
 SystemdUserManager::Answer call(QDBusConnection bus, QString method, QVariantList arguments) {
     if (!bus.isConnected()) {
         co_return PlatformError{"no bus to reach the service manager: " +
-                                bus.lastError().message().toStdString()};
+                                    bus.lastError().message().toStdString(),
+                                Cause::noServiceManager};
     }
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
@@ -26,7 +52,7 @@ SystemdUserManager::Answer call(QDBusConnection bus, QString method, QVariantLis
         co_return std::nullopt;
     }
     const QString text = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
-    co_return PlatformError{text.toStdString()};
+    co_return PlatformError{text.toStdString(), causeOf(reply.errorName())};
 }
 
 QStringList unitFiles(const std::string& unit) {

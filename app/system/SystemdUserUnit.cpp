@@ -38,7 +38,7 @@ PlatformError noAnswer(Scheduler::Clock::duration limit) {
     std::ostringstream text;
     text << "the service manager did not answer within " << std::chrono::duration<double>(limit).count()
          << " s";
-    return {text.str()};
+    return {text.str(), PlatformError::Cause::timedOut};
 }
 
 // Takes what it needs by value, so the calls finish safely even when the unit object goes first.

@@ -293,6 +293,13 @@ void menus() {
         views.run(views.state->refresh());
     };
     menu("agent-not-enabled", std::nullopt, 0, serviceOff);
+    menu("agent-not-enabled-start-failed", std::nullopt, 0, [&](test::AppStateForViews& views) {
+        serviceOff(views);
+        views.agentService->registerFailures = {
+            app::PlatformError{"Process org.freedesktop.systemd1 exited with status 1",
+                               app::PlatformError::Cause::noServiceManager}};
+        views.run(views.state->enableAgent());
+    });
     menu("service-not-enabled", statusWith({ConnectionState::Connected{}}), 1, serviceOff);
     menu("service-blocked", statusWith({ConnectionState::Connected{}}), 1, [](test::AppStateForViews& views) {
         views.agentService->current = app::ServiceStatus::requiresApproval;
@@ -373,7 +380,9 @@ void onboardingWindows() {
     onboarding(
         "agent-failed",
         [](auto& scripted) {
-            scripted.service->registerFailure = app::PlatformError{"Unit kestrava-agent.service not found."};
+            scripted.service->registerFailure =
+                app::PlatformError{"Process org.freedesktop.systemd1 exited with status 1",
+                                   app::PlatformError::Cause::noServiceManager};
             scripted.service->statusAfterRegister = app::ServiceStatus::notRegistered;
         },
         pressing("turnOn"));

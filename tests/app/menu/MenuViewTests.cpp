@@ -1,6 +1,7 @@
 #include "app/menu/MenuView.hpp"
 #include "app/ui/ApplicationLook.hpp"
 #include "app/ui/ElidingLabel.hpp"
+#include "app/ui/SelectableLine.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
 #include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -9,6 +10,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -346,15 +349,24 @@ TEST(MenuView, RowsOfEachAgentState) {
 }
 
 // A repair that fails at once redraws the alert from inside its own button's click: the new alert says
-// why.
+// why, and under it the system's own words, which the user can select and copy whole.
 TEST(MenuView, AStartOfTheAgentThatFailsAtOnceShowsWhy) {
     Panel panel(std::nullopt, 0, ServiceStatus::notRegistered);
+    const QString words = "Process org.freedesktop.systemd1 exited with status 1 while the session was "
+                          "starting, which is longer than the panel is wide";
     panel.views.agentService->registerFailures.push_back(
-        app::PlatformError{"Unit kestrava-agent.service failed."});
+        app::PlatformError{words.toStdString(), app::PlatformError::Cause::noServiceManager});
     QTest::mouseClick(panel.shown<QPushButton>("alertAction"), Qt::LeftButton);
     settle();
     EXPECT_EQ(panel.views.agentService->calls, std::vector<std::string>{"register"});
-    EXPECT_EQ(panel.text("alertMessage"), "Unit kestrava-agent.service failed.");
+    EXPECT_EQ(panel.text("alertMessage"),
+              "Phiên đăng nhập này không có trình quản lý dịch vụ của người dùng (systemd --user)");
+    auto* systemWords = panel.shown<app::ui::SelectableLine>("alertSystemWords");
+    ASSERT_TRUE(systemWords);
+    EXPECT_NE(systemWords->shownText(), words);
+    systemWords->selectAll();
+    systemWords->copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), words);
     EXPECT_EQ(panel.text("alertAction"), "Bật agent");
 }
 

@@ -208,6 +208,7 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
         bool press;
         std::vector<QString> shows;
         std::vector<const char*> buttons;
+        QString systemWords = {}; // shown apart, to select
     };
     const std::vector<Row> rows = {
         {"not yet", [](auto&) {}, false, {uiText("Bật Kestrava Agent")}, {"turnOn"}},
@@ -231,6 +232,18 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
          true,
          {uiText("Không bật được agent: ") + "<b>no</b> user manager"},
          {"retry"}},
+        {"failed for a common cause: it in our words, then the system's",
+         [](auto& scripted) {
+             scripted.service->registerFailure =
+                 app::PlatformError{"Process org.freedesktop.systemd1 exited with status 1",
+                                    app::PlatformError::Cause::noServiceManager};
+             scripted.service->statusAfterRegister = app::ServiceStatus::notRegistered;
+         },
+         true,
+         {uiText("Không bật được agent: ") +
+          uiText("Phiên đăng nhập này không có trình quản lý dịch vụ của người dùng (systemd --user)")},
+         {"retry"},
+         QStringLiteral("Process org.freedesktop.systemd1 exited with status 1")},
         {"relocated, even once running",
          [](auto& scripted) {
              scripted.bundlePath = "/media/lan/USB/Kestrava";
@@ -261,6 +274,12 @@ TEST_F(OnboardingWindowTest, TheAgentPageShowsWhereTheStartStands) {
                     return std::string(wanted) == name;
                 }) != row.buttons.end();
             EXPECT_EQ(button(name) != nullptr, expected) << name;
+        }
+        const auto systemWords = visible<QLabel>("systemWords");
+        ASSERT_EQ(systemWords.size(), row.systemWords.isEmpty() ? 0u : 1u);
+        if (!systemWords.empty()) {
+            EXPECT_EQ(systemWords.front()->text(), row.systemWords);
+            EXPECT_TRUE(systemWords.front()->textInteractionFlags() & Qt::TextSelectableByMouse);
         }
         if (QPushButton* copy = button("copyCommand")) {
             const auto commands = visible<QLabel>("unmaskCommand");

@@ -1,12 +1,17 @@
 #include "agent-core/control/XPCCoding.hpp"
+#include "app/async/QtScheduler.hpp"
 #include "app/runtime/UiText.hpp"
 #include "app/state/AppState.hpp"
+#include "app/system/BusSystemdUserManager.hpp"
+#include "app/system/SystemdUserUnit.hpp"
 #include "tests/app-support/FakeAgentTransport.hpp"
 #include "tests/app-support/FakeServiceBackend.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/Started.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
+#include "tests/support/PrivateSessionBus.hpp"
 #include "tests/support/TemporaryDirectory.hpp"
+#include "tests/support/TestFiles.hpp"
 
 #include <gtest/gtest.h>
 
@@ -297,6 +302,40 @@ TEST_F(AppStateTest, FieldsNotifyOnlyWhenTheyChange) {
     state->setOnboardingDone(true);
     EXPECT_EQ(changes, afterFirst + 2);
     EXPECT_TRUE(app::AppState::make(manager, client, defaults, scheduler)->onboardingDone());
+}
+
+// "Bật agent" in a session whose bus has no service manager for the user: the state says so in
+// Vietnamese, the bus's own words after it.
+TEST(AppStateWithTheUnitOnABus, EnablingWithoutAServiceManagerSaysWhy) {
+    test::ensureQtApplication();
+    const test::PrivateSessionBus bus;
+    const test::TemporaryDirectory folder;
+    test::writeText(folder / "kestrava-agent", "#!/bin/sh\n");
+    app::QtScheduler scheduler;
+    const QString connectionName = QStringLiteral("no-user-manager");
+    const auto unit = std::make_shared<app::SystemdUserUnit>(
+        std::make_shared<app::BusSystemdUserManager>(
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), connectionName)),
+        scheduler, folder / "config", folder / "kestrava-agent", 10s,
+        app::SystemUnitFolders{folder / "etc", folder / "usr"});
+    const auto client = app::AgentClient::make(std::make_shared<test::FakeAgentTransport>(scheduler),
+                                               std::make_shared<test::FakeNotifications>(), scheduler);
+    const auto manager = std::make_shared<app::ServiceManager>(
+        unit, std::make_shared<test::FakeServiceBackend>(), [client] { return client->status(); }, scheduler);
+    const auto state = app::AppState::make(
+        manager, client, std::make_shared<app::Defaults>(folder / "Kestrava.conf"), scheduler);
+
+    const test::Started enabling(state->enableAgent());
+    ASSERT_TRUE(test::runQtUntil([&] { return enabling.done(); }));
+    const std::string said =
+        app::uiText("Phiên đăng nhập này không có trình quản lý dịch vụ của người dùng (systemd --user)")
+            .toStdString() +
+        "\n";
+    const std::string error = state->lastError().value_or(QString()).toStdString();
+    EXPECT_TRUE(error.starts_with(said)) << error;
+    EXPECT_NE(error.find("org.freedesktop.systemd1", said.size()), std::string::npos) << error;
+    EXPECT_EQ(state->serviceStatus(), ServiceStatus::notRegistered);
+    QDBusConnection::disconnectFromBus(connectionName);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include "app/runtime/UiText.hpp"
+#include "app/state/AppError.hpp"
 #include "app/system/BusSystemdUserManager.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/Started.hpp"
@@ -9,6 +11,7 @@
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <map>
+#include <tuple>
 
 namespace kestrava {
 namespace {
@@ -89,32 +92,57 @@ TEST_F(BusSystemdUserManagerTest, CallsArriveAsSent) {
                              }));
 }
 
-// A D-Bus error comes back as its message, or its name when it has none: the bus's own when nobody
-// serves systemd's name, the Manager's after. No bus at all is an error too.
-TEST_F(BusSystemdUserManagerTest, ErrorsComeBackAsTheirText) {
+// A D-Bus error comes back as its message, or its name when it has none: the bus's own when nobody serves
+// systemd's name (where the bus would start it, that start fails), the Manager's after. No bus at all is an
+// error too. The user reads the cause in Vietnamese, told by the error's name, and the system's words on
+// the line after, for a search; a cause without a sentence shows the words alone.
+TEST_F(BusSystemdUserManagerTest, FailuresReadAsTheirCauseThenTheSystemsWords) {
     app::BusSystemdUserManager client(connect(clientSide));
-    const Answer unserved = answerOf(client.reload());
+    const Answer unserved = answerOf(client.enableUnitFiles("kestrava-agent.service"));
     ASSERT_TRUE(unserved);
-    EXPECT_NE(unserved->description.find("org.freedesktop.systemd1"), std::string::npos)
-        << unserved->description;
+    EXPECT_NE(unserved->description.find("org.freedesktop.systemd1"), std::string::npos);
+    const QString noManager = app::uiText("Phiên đăng nhập này không có trình quản lý dịch vụ của người dùng "
+                                          "(systemd --user)");
+    EXPECT_EQ(app::message(*unserved).toStdString(),
+              (noManager + "\n").toStdString() + unserved->description);
 
     serveManager();
-    manager.errors = {
-        {"StartUnit", {"org.freedesktop.systemd1.UnitMasked", "Unit kestrava-agent.service is masked."}},
-        {"StopUnit", {"org.freedesktop.systemd1.NoSuchUnit", ""}},
+    const QString denied = app::uiText("Hệ thống từ chối: không đủ quyền");
+    const QString notFound = app::uiText("Trình quản lý dịch vụ không tìm thấy dịch vụ của agent");
+    const QString late = app::uiText("Trình quản lý dịch vụ không phản hồi kịp");
+    const std::vector<std::tuple<QString, QString, QString>> table{
+        {"org.freedesktop.DBus.Error.ServiceUnknown",
+         "The name org.freedesktop.systemd1 was not provided by any .service files", noManager},
+        {"org.freedesktop.DBus.Error.Spawn.ChildExited",
+         "Process org.freedesktop.systemd1 exited with status 1", noManager},
+        {"org.freedesktop.DBus.Error.NameHasNoOwner", "Could not get owner of name", noManager},
+        {"org.freedesktop.DBus.Error.AccessDenied", "Access denied", denied},
+        {"org.freedesktop.DBus.Error.InteractiveAuthorizationRequired",
+         "Interactive authentication required.", denied},
+        {"org.freedesktop.systemd1.NoSuchUnit", "Unit kestrava-agent.service not found.", notFound},
+        {"org.freedesktop.systemd1.NoSuchUnit", "", notFound},
+        {"org.freedesktop.systemd1.LoadFailed", "Unit kestrava-agent.service failed to load properly.",
+         notFound},
+        {"org.freedesktop.DBus.Error.NoReply", "Did not receive a reply.", late},
+        {"org.freedesktop.DBus.Error.Timeout", "Connection timed out", late},
+        {"org.freedesktop.DBus.Error.TimedOut", "Timed out", late},
+        {"org.freedesktop.systemd1.UnitMasked", "Unit kestrava-agent.service is masked.", ""},
+        {"org.freedesktop.DBus.Error.Failed", "Operation failed", ""},
     };
-    EXPECT_EQ(answerOf(client.startUnit("kestrava-agent.service")),
-              PlatformError{"Unit kestrava-agent.service is masked."});
-    EXPECT_EQ(answerOf(client.stopUnit("kestrava-agent.service")),
-              PlatformError{"org.freedesktop.systemd1.NoSuchUnit"});
-    EXPECT_EQ(answerOf(client.reload()), std::nullopt);
+    for (const auto& [name, words, sentence] : table) {
+        manager.errors = {{"StartUnit", {name, words}}};
+        const Answer failed = answerOf(client.startUnit("kestrava-agent.service"));
+        ASSERT_TRUE(failed) << name.toStdString();
+        const QString systemWords = words.isEmpty() ? name : words;
+        EXPECT_EQ(app::message(*failed).toStdString(),
+                  (sentence.isEmpty() ? systemWords : sentence + "\n" + systemWords).toStdString());
+    }
 
     app::BusSystemdUserManager unconnected(
         QDBusConnection::connectToBus("unix:path=/nonexistent", "nowhere"));
     const Answer noBus = answerOf(unconnected.reload());
     ASSERT_TRUE(noBus);
-    EXPECT_TRUE(noBus->description.starts_with("no bus to reach the service manager: "))
-        << noBus->description;
+    EXPECT_EQ(app::message(*noBus).toStdString(), (noManager + "\n").toStdString() + noBus->description);
 }
 
 } // namespace

@@ -171,7 +171,7 @@ TEST_F(SystemdUserUnitTest, TheAgentsPathIsOneWordOfTheCommandLine) {
 // Whichever call fails, or gets no answer within the limit, ends the sequence with its error; an answer
 // that comes after the limit changes nothing.
 TEST_F(SystemdUserUnitTest, TheFirstFailureEndsTheSequence) {
-    const PlatformError late{"the service manager did not answer within 3 s"};
+    const PlatformError late{"the service manager did not answer within 3 s", PlatformError::Cause::timedOut};
     auto agentUnit = unit(agent);
     for (const bool registers : {true, false}) {
         const Calls& sequence = registers ? registering : unregistering;
