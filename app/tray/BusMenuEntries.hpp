@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -25,6 +26,26 @@ public:
     explicit BusMenuEntries(QMenu& menu);
 
     bool known(int id) const { return id == rootId || actions_.contains(id); }
+    // What a host's request names, read one by one from `next` until it gives nothing: each entry once, in
+    // the order first named; none when it names more entries than the menu has, which no host does. Any
+    // program on the bus may ask: the answer is never larger than the menu, whatever the request.
+    template<typename Named, typename Next, typename IdOf>
+    std::optional<QList<Named>> distinct(Next next, IdOf idOf) const {
+        QList<Named> distinct;
+        QSet<int> seen;
+        while (const std::optional<Named> one = next()) {
+            const int id = idOf(*one);
+            if (seen.contains(id)) {
+                continue;
+            }
+            if (seen.size() > actions_.size()) {
+                return std::nullopt;
+            }
+            seen.insert(id);
+            distinct.push_back(*one);
+        }
+        return distinct;
+    }
     QVariantMap propertiesOf(int id) const;
     // The entry with only the properties in `names`, all for none.
     BusMenuEntry entryOf(int id, const QStringList& names) const {

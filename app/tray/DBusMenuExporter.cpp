@@ -6,6 +6,7 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusContext>
 #include <QDBusError>
+#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QMenu>
 
@@ -59,16 +60,17 @@ public slots:
 
     QList<kestrava::app::BusMenuEntry> GetGroupProperties(const QList<int>& ids,
                                                           const QStringList& propertyNames) {
+        const QList<int> named = ids.isEmpty() ? entries_.ids() : distinctIds(ids);
         QList<BusMenuEntry> entries;
         QList<int> unknownIds;
-        for (const int id : ids.isEmpty() ? entries_.ids() : ids) {
+        for (const int id : named) {
             if (entries_.known(id)) {
                 entries.push_back(entries_.entryOf(id, propertyNames));
             } else {
                 unknownIds.push_back(id);
             }
         }
-        refuseAllUnknown(ids.size(), unknownIds);
+        refuseAllUnknown(named.size(), unknownIds);
         return entries;
     }
 
@@ -86,16 +88,38 @@ public slots:
         }
     }
 
-    QList<int> EventGroup(const QList<kestrava::app::BusMenuEvent>& events) {
+    // Read event by event, never as a whole list: a request may carry a million of them.
+    QList<int> EventGroup(const QDBusMessage& call) {
+        if (call.signature() != QLatin1String("a(isvu)")) {
+            exported_.refuse(QStringLiteral("a group of events is a(isvu)"));
+            return {};
+        }
+        const auto events = call.arguments().value(0).value<QDBusArgument>();
+        events.beginArray();
+        const auto distinct = entries_.distinct<BusMenuEvent>(
+            [&events]() -> std::optional<BusMenuEvent> {
+                if (events.atEnd()) {
+                    return std::nullopt;
+                }
+                BusMenuEvent event;
+                events >> event;
+                return event;
+            },
+            [](const BusMenuEvent& event) { return event.id; });
+        events.endArray();
+        if (!distinct) {
+            refuseTooMany();
+            return {};
+        }
         QList<int> idErrors;
-        for (const BusMenuEvent& event : events) {
+        for (const BusMenuEvent& event : *distinct) {
             if (entries_.known(event.id)) {
                 entries_.happened(event.id, event.eventId);
             } else {
                 idErrors.push_back(event.id);
             }
         }
-        refuseAllUnknown(events.size(), idErrors);
+        refuseAllUnknown(distinct->size(), idErrors);
         return idErrors;
     }
 
@@ -106,12 +130,13 @@ public slots:
     }
 
     QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
-        for (const int id : ids) {
+        const QList<int> distinct = distinctIds(ids);
+        for (const int id : distinct) {
             if (!entries_.known(id)) {
                 idErrors.push_back(id);
             }
         }
-        refuseAllUnknown(ids.size(), idErrors);
+        refuseAllUnknown(distinct.size(), idErrors);
         return {};
     }
 
@@ -129,6 +154,22 @@ private:
         }
         return known;
     }
+
+    // The entries `ids` names, each once; the call fails, and names none, when they outnumber the menu's.
+    QList<int> distinctIds(const QList<int>& ids) {
+        auto next = ids.cbegin();
+        auto distinct = entries_.distinct<int>(
+            [&]() -> std::optional<int> {
+                return next == ids.cend() ? std::nullopt : std::optional<int>(*next++);
+            },
+            [](int id) { return id; });
+        if (!distinct) {
+            refuseTooMany();
+        }
+        return distinct.value_or(QList<int>{});
+    }
+
+    void refuseTooMany() { exported_.refuse(QStringLiteral("more menu entries named than the menu has")); }
 
     // A call for a group of entries fails when it names none the menu has.
     void refuseAllUnknown(qsizetype named, const QList<int>& unknownIds) {

@@ -17,10 +17,11 @@ namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
-QDBusMessage watcherCall(const QString& interface, const QString& method, const QVariant& argument) {
-    auto call = QDBusMessage::createMethodCall(watcherService, watcherPath, interface, method);
-    call << argument;
-    return call;
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// Whether a call's error says that no answer came in time.
+bool unanswered(const QDBusError& error) {
+    return error.type() == QDBusError::NoReply || error.type() == QDBusError::Timeout;
 }
 
 } // namespace
@@ -66,6 +67,18 @@ void ItemRegistration::lost() {
     set(HostPresence::absent, ItemStanding::pending);
 }
 
+void ItemRegistration::fellSilent() {
+    if (watcherPresent_) {
+        appLog(AppLogLevel::warning, "Tray",
+               "the panel's watcher did not answer in " + std::to_string(answerLimit.count()) +
+                   " s: it counts as absent until it answers");
+    }
+    lost();
+    // A stopped panel's calls wait for it on the bus: one at a time is enough to hear it wake.
+    callWatcher(propertiesInterface, QStringLiteral("GetAll"), watcherService,
+                [this](const QDBusPendingCall&) { begin(); });
+}
+
 void ItemRegistration::registerAfresh() {
     attempts_ = 0;
     retry_.cancel();
@@ -76,23 +89,22 @@ void ItemRegistration::registerAfresh() {
 
 void ItemRegistration::attempt() {
     ++attempts_;
-    whenAnswered(
-        bus_.asyncCall(watcherCall(watcherService, QStringLiteral("RegisterStatusNotifierItem"), service_)),
-        [this](const QDBusPendingCall& answer) {
-            if (answer.isError()) {
-                tryAgain(answer.error().message());
-                return;
-            }
-            // Some watchers list an item only once they have read it.
-            read();
-            listingCheck_ = scheduler_.after(listingPatience, [this] {
-                read([this] {
-                    if (standing_ == ItemStanding::pending) {
-                        tryAgain(QStringLiteral("it does not list the item"));
+    callWatcher(watcherService, QStringLiteral("RegisterStatusNotifierItem"), service_,
+                [this](const QDBusPendingCall& answer) {
+                    if (answer.isError()) {
+                        tryAgain(answer.error().message());
+                        return;
                     }
+                    // Some watchers list an item only once they have read it.
+                    read();
+                    listingCheck_ = scheduler_.after(listingPatience, [this] {
+                        read([this] {
+                            if (standing_ == ItemStanding::pending) {
+                                tryAgain(QStringLiteral("it does not list the item"));
+                            }
+                        });
+                    });
                 });
-            });
-        });
 }
 
 void ItemRegistration::tryAgain(const QString& why) {
@@ -108,14 +120,15 @@ void ItemRegistration::tryAgain(const QString& why) {
 }
 
 void ItemRegistration::dropped() {
+    // However often it happens: the back-off counts only failures since the item was last listed.
+    attempts_ = 0;
     set(host_, ItemStanding::pending);
-    tryAgain(QStringLiteral("it dropped the item"));
+    retry_ = scheduler_.after(backOff.front(), [this] { attempt(); });
 }
 
 void ItemRegistration::read(std::function<void()> then) {
-    whenAnswered(
-        bus_.asyncCall(watcherCall(QStringLiteral("org.freedesktop.DBus.Properties"),
-                                   QStringLiteral("GetAll"), watcherService)),
+    callWatcher(
+        propertiesInterface, QStringLiteral("GetAll"), watcherService,
         [this, then = std::move(then)](const QDBusPendingCall& answer) {
             const QDBusPendingReply<QVariantMap> properties = answer;
             if (!properties.isError()) {
@@ -170,14 +183,22 @@ bool ItemRegistration::namesUs(const QString& entry) const {
     return name == service_ || name == bus_.baseService();
 }
 
-void ItemRegistration::whenAnswered(const QDBusPendingCall& call,
-                                    std::function<void(const QDBusPendingCall&)> answered) {
-    auto* answer = new QDBusPendingCallWatcher(call, this);
+void ItemRegistration::callWatcher(const QString& interface, const QString& method, const QString& argument,
+                                   std::function<void(const QDBusPendingCall&)> answered) {
+    auto call = QDBusMessage::createMethodCall(watcherService, watcherPath, interface, method);
+    call << argument;
+    auto* answer = new QDBusPendingCallWatcher(
+        bus_.asyncCall(call, static_cast<int>(std::chrono::milliseconds(answerLimit).count())), this);
     connect(
         answer, &QDBusPendingCallWatcher::finished, this,
         [this, generation = generation_, answered = std::move(answered)](QDBusPendingCallWatcher* answer) {
             answer->deleteLater();
-            if (generation == generation_) {
+            if (generation != generation_) {
+                return;
+            }
+            if (answer->isError() && unanswered(answer->error())) {
+                fellSilent();
+            } else {
                 answered(*answer);
             }
         });

@@ -18,8 +18,10 @@ namespace kestrava::app {
 // An item's registration with the panel's watcher of status notifier items, and what the watcher says
 // meanwhile: whether it is there, whether a host draws its items, whether it lists ours. A watcher that
 // comes (a panel that starts or restarts) gets the item at once; one that refuses it (one that takes its
-// name a moment before its object answers does) or does not list it gets it again a few times. Interface
-// thread.
+// name a moment before its object answers does) or does not list it gets it again a few times; one that
+// drops it, as a host that forgets its items makes it, gets it again however often it does. A watcher
+// that holds its name but does not answer in time (a hung panel) counts as absent until it answers again.
+// Interface thread.
 class ItemRegistration final : public QObject {
     Q_OBJECT
 
@@ -30,10 +32,13 @@ public:
         std::chrono::seconds(2), std::chrono::seconds(4)};
     // How long a registration the watcher accepted may go unlisted before the item registers again.
     static constexpr std::chrono::seconds listingPatience{3};
+    // How long the watcher may take to answer a call; the bus would wait 25 s.
+    static constexpr std::chrono::seconds answerLimit{3};
 
     // For the item that `service` names on `bus`.
     ItemRegistration(QDBusConnection bus, QString service, Scheduler& scheduler);
 
+    // Whether a watcher holds its name and answers.
     bool watcherPresent() const noexcept { return watcherPresent_; }
     HostPresence host() const noexcept { return host_; }
     ItemStanding standing() const noexcept { return standing_; }
@@ -51,6 +56,8 @@ private:
     // A new watcher is there: it knows nothing of the item yet.
     void begin();
     void lost();
+    // The watcher did not answer in time: absent until a call of the few it is asked meanwhile is answered.
+    void fellSilent();
     // A first attempt and as many more as the back-off has.
     void registerAfresh();
     void attempt();
@@ -62,8 +69,10 @@ private:
     void read(std::function<void()> then = {});
     // Whether the watcher's `entry` names our item: by its service or unique name, maybe with its path.
     bool namesUs(const QString& entry) const;
-    // Runs `answered` with the call's answer, unless the watcher was replaced or went away meanwhile.
-    void whenAnswered(const QDBusPendingCall& call, std::function<void(const QDBusPendingCall&)> answered);
+    // Calls the watcher's `method` of `interface` with `argument`, and runs `answered` with its answer,
+    // unless the watcher was replaced, went away or fell silent meanwhile.
+    void callWatcher(const QString& interface, const QString& method, const QString& argument,
+                     std::function<void(const QDBusPendingCall&)> answered);
     void set(HostPresence host, ItemStanding standing);
 
     QDBusConnection bus_;
@@ -73,7 +82,7 @@ private:
     bool watcherPresent_ = false;
     HostPresence host_ = HostPresence::absent;
     ItemStanding standing_ = ItemStanding::pending;
-    // Attempts made for the present watcher.
+    // Attempts made for the present watcher since it last listed the item.
     std::size_t attempts_ = 0;
     // Answers that come after the watcher changed are dropped.
     unsigned generation_ = 0;

@@ -11,9 +11,7 @@ TrayIcon chooseTrayIcon(const TraySituation& situation) {
     if (host == HostPresence::present && situation.item != ItemStanding::refused) {
         return TrayIcon::ownItem;
     }
-    const bool qtIconShows =
-        situation.xembedTray && (host == HostPresence::absent || situation.qtIconIsXEmbed);
-    return qtIconShows ? TrayIcon::qtIcon : TrayIcon::none;
+    return situation.xembedTray ? TrayIcon::qtIcon : TrayIcon::none;
 }
 
 } // namespace kestrava::app

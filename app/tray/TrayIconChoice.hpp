@@ -23,9 +23,6 @@ struct TraySituation {
     ItemStanding item = ItemStanding::pending;
     // An XEmbed tray on the X display Qt's icon would go to.
     bool xembedTray = false;
-    // Qt has made its icon the XEmbed one for good. Until then, Qt asked while a host is there makes its
-    // own status notifier item instead, a second one beside ours that no XEmbed tray shows.
-    bool qtIconIsXEmbed = false;
 };
 
 // Which icon shows.

@@ -1,6 +1,7 @@
 #include "app/tray/TrayIconSwitch.hpp"
 
 #include "app/tray/ItemRegistration.hpp"
+#include "app/tray/QtTrayIconKind.hpp"
 #include "app/tray/StatusNotifierItem.hpp"
 #include "app/tray/XEmbedTrayWatch.hpp"
 
@@ -18,6 +19,9 @@ QString TrayIconSwitch::qtXDisplay() {
 TrayIconSwitch::TrayIconSwitch(QMenu& commands, QDBusConnection bus, Scheduler& scheduler,
                                const QString& xDisplay, QObject* parent)
     : QObject(parent), commands_(commands), xembedTray_(std::make_unique<XEmbedTrayWatch>(xDisplay)) {
+    if (!xDisplay.isEmpty()) {
+        keepQtTrayIconXEmbed();
+    }
     if (bus.isConnected()) {
         item_ = std::make_unique<StatusNotifierItem>(commands, bus);
         connect(item_.get(), &StatusNotifierItem::activated, this, &TrayIconSwitch::itemActivated);
@@ -67,16 +71,9 @@ void TrayIconSwitch::choose() {
     const bool watcher = registration_ && registration_->watcherPresent();
     const HostPresence host = watcher ? registration_->host() : HostPresence::absent;
     const ItemStanding standing = watcher ? registration_->standing() : ItemStanding::pending;
-    const TrayIcon chosen =
-        chooseTrayIcon({watcher, host, standing, xembedTray_->present(), qtIconIsXEmbed_});
+    const TrayIcon chosen = chooseTrayIcon({watcher, host, standing, xembedTray_->present()});
     if (chosen == TrayIcon::undecided) {
         return;
-    }
-    if (host == HostPresence::absent && !qtIconIsXEmbed_ && !qtXDisplay().isEmpty()) {
-        // Qt decides at its first question, for good, which icon it makes: asked with no host there, the
-        // XEmbed one, which a later fall-back from a host that refuses our item then finds.
-        QSystemTrayIcon::isSystemTrayAvailable();
-        qtIconIsXEmbed_ = true;
     }
     if (chosen == TrayIcon::qtIcon && !qtIcon_) {
         makeQtIcon();
@@ -95,7 +92,6 @@ void TrayIconSwitch::choose() {
 
 void TrayIconSwitch::makeQtIcon() {
     qtIcon_ = new QSystemTrayIcon(icon_, this);
-    qtIconIsXEmbed_ = true;
     qtIcon_->setToolTip(toolTip_);
     qtIcon_->setContextMenu(&commands_);
     connect(qtIcon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -57,7 +57,7 @@ signals:
 
 private:
     void choose();
-    // Made only to be shown: Qt asked while a host is there makes its own second item instead.
+    // Made the first time it shows.
     void makeQtIcon();
 
     QMenu& commands_;
@@ -65,7 +65,6 @@ private:
     std::unique_ptr<ItemRegistration> registration_;
     std::unique_ptr<XEmbedTrayWatch> xembedTray_;
     QSystemTrayIcon* qtIcon_ = nullptr;
-    bool qtIconIsXEmbed_ = false;
     TrayIcon shown_ = TrayIcon::none;
     bool settled_ = false;
     std::vector<std::function<void()>> whenSettled_;

@@ -44,6 +44,7 @@ void PlayedWatcher::stop() {
         QDBusConnection::disconnectFromBus(std::exchange(connectionName_, {}));
     }
     listed_.clear();
+    held_.clear();
 }
 
 void PlayedWatcher::setHost(bool host) {
@@ -59,9 +60,24 @@ void PlayedWatcher::setManner(Manner manner) {
     if (hostChanged) {
         setHost(manner.host);
     }
+    if (manner_.answers && !connectionName_.isEmpty()) {
+        for (const QDBusMessage& call : std::exchange(held_, {})) {
+            handleMessage(call, QDBusConnection(connectionName_));
+        }
+    }
+}
+
+void PlayedWatcher::drop() {
+    for (const QString& entry : std::exchange(listed_, {})) {
+        announce(QStringLiteral("StatusNotifierItemUnregistered"), {entry});
+    }
 }
 
 bool PlayedWatcher::handleMessage(const QDBusMessage& call, const QDBusConnection& connection) {
+    if (!manner_.answers) {
+        held_.push_back(call);
+        return true;
+    }
     const QString method = call.member();
     const bool registration = method == QLatin1String("RegisterStatusNotifierItem");
     if (registration) {

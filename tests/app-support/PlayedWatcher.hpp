@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -11,7 +13,7 @@ namespace kestrava::test {
 // A panel's watcher of status notifier items as the tests play it, on a bus connection of its own: a
 // panel that starts, quits or restarts, with or without a host that draws the items, that refuses the
 // first registrations as one whose object is not there yet does, and that lists the items it took, or
-// not, spelled as one of the watchers hosts run spells them.
+// not, spelled as one of the watchers hosts run spells them; one that drops them, and one that hangs.
 class PlayedWatcher final : public QDBusVirtualObject {
 public:
     // How the watcher names an item it lists and announces.
@@ -28,6 +30,9 @@ public:
         int refusals = 0;
         bool lists = true;
         Spelling spelling = Spelling::asGiven;
+        // False: it holds its name and answers nothing, as a stopped panel, until it answers again; then
+        // it answers what it was asked meanwhile, as a panel that wakes does.
+        bool answers = true;
     };
 
     PlayedWatcher(std::string busAddress, Manner manner);
@@ -41,6 +46,8 @@ public:
     void setHost(bool host);
     // How it treats what comes next: refusals start again from the next registration.
     void setManner(Manner manner);
+    // It forgets the items it listed, as a host that restarts makes it, and says so.
+    void drop();
 
     // Whether it says a host draws the items.
     bool host() const noexcept { return manner_.host; }
@@ -64,6 +71,8 @@ private:
     QString connectionName_;
     QStringList asked_;
     QStringList listed_;
+    // What it was asked while it answered nothing.
+    QList<QDBusMessage> held_;
 };
 
 } // namespace kestrava::test

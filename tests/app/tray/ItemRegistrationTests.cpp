@@ -1,6 +1,6 @@
 // An item's registration against a watcher the tests play on a private bus, on a virtual clock: one that
 // refuses the first registrations, lists the item or not, spells it as one of the watchers hosts run, has
-// a host or not, restarts and leaves.
+// a host or not, drops the item, hangs, restarts and leaves.
 #include "app/tray/ItemRegistration.hpp"
 #include "tests/app-support/PlayedWatcher.hpp"
 #include "tests/app-support/QtLoop.hpp"
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
+#include <chrono>
 #include <numeric>
 #include <optional>
 
@@ -158,6 +159,39 @@ TEST_F(ItemRegistrationTest, FollowsTheWatcherAndItsHosts) {
     EXPECT_TRUE(standsAs(app::ItemStanding::listed, app::HostPresence::present));
     watcher->setHost(false);
     EXPECT_TRUE(standsAs(app::ItemStanding::listed, app::HostPresence::absent));
+}
+
+// A watcher that drops the item, as one does when its host forgets its items, gets it again each time,
+// however often in one life: its back-off counts only failures since it last listed the item.
+TEST_F(ItemRegistrationTest, RegistersAgainAfterEveryDrop) {
+    play({});
+    startItem();
+    ASSERT_TRUE(standsAs(app::ItemStanding::listed, app::HostPresence::present));
+    for (qsizetype drop = 1; drop <= 10; ++drop) {
+        SCOPED_TRACE(drop);
+        watcher->drop();
+        EXPECT_TRUE(settle([&] {
+            return watcher->listed() == QStringList{itemService} &&
+                   registration->standing() == app::ItemStanding::listed;
+        }));
+        EXPECT_EQ(watcher->asked().size(), drop + 1);
+    }
+}
+
+// A watcher that holds its name but answers nothing (a hung panel) counts as absent once a call has gone
+// unanswered a few seconds, not the bus's 25, and gets the item as soon as it answers again.
+TEST_F(ItemRegistrationTest, ASilentWatcherCountsAsAbsentUntilItAnswers) {
+    play({.answers = false});
+    const auto started = std::chrono::steady_clock::now();
+    startItem();
+    EXPECT_TRUE(settle([&] { return !registration->watcherPresent(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+    EXPECT_EQ(registration->host(), app::HostPresence::absent);
+
+    watcher->setManner({});
+    EXPECT_TRUE(standsAs(app::ItemStanding::listed, app::HostPresence::present));
+    EXPECT_TRUE(registration->watcherPresent());
+    EXPECT_EQ(watcher->listed(), QStringList{itemService});
 }
 
 } // namespace

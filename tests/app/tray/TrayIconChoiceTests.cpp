@@ -41,8 +41,8 @@ std::string nameOf(TrayIcon icon) {
     return "?";
 }
 
-// Exactly one icon where a tray shows it; none while the watcher has not said whether a host is there;
-// Qt's only where asking it makes its XEmbed icon, not a second item beside ours.
+// Exactly one icon where a tray shows it: our item where a host draws it, else Qt's in an XEmbed tray;
+// none while the watcher has not said whether a host is there.
 TEST(TrayIconChoice, OneIconWhereATrayShowsIt) {
     struct Row {
         app::TraySituation situation;
@@ -55,20 +55,19 @@ TEST(TrayIconChoice, OneIconWhereATrayShowsIt) {
     constexpr auto listed = ItemStanding::listed;
     constexpr auto refused = ItemStanding::refused;
     const std::vector<Row> rows{
-        {{false, absent, pending, false, false}, TrayIcon::none},
-        {{false, absent, pending, true, false}, TrayIcon::qtIcon},
-        {{false, present, listed, true, false}, TrayIcon::qtIcon},
-        {{true, unknown, pending, true, false}, TrayIcon::undecided},
-        {{true, unknown, refused, false, true}, TrayIcon::undecided},
-        {{true, absent, listed, false, false}, TrayIcon::none},
-        {{true, absent, listed, true, false}, TrayIcon::qtIcon},
-        {{true, absent, refused, true, false}, TrayIcon::qtIcon},
-        {{true, present, pending, true, false}, TrayIcon::ownItem},
-        {{true, present, listed, false, false}, TrayIcon::ownItem},
-        {{true, present, listed, true, true}, TrayIcon::ownItem},
-        {{true, present, refused, false, true}, TrayIcon::none},
-        {{true, present, refused, true, false}, TrayIcon::none},
-        {{true, present, refused, true, true}, TrayIcon::qtIcon},
+        {{false, absent, pending, false}, TrayIcon::none},
+        {{false, absent, pending, true}, TrayIcon::qtIcon},
+        {{false, present, listed, true}, TrayIcon::qtIcon},
+        {{true, unknown, pending, true}, TrayIcon::undecided},
+        {{true, unknown, refused, false}, TrayIcon::undecided},
+        {{true, absent, listed, false}, TrayIcon::none},
+        {{true, absent, listed, true}, TrayIcon::qtIcon},
+        {{true, absent, refused, true}, TrayIcon::qtIcon},
+        {{true, present, pending, true}, TrayIcon::ownItem},
+        {{true, present, listed, false}, TrayIcon::ownItem},
+        {{true, present, listed, true}, TrayIcon::ownItem},
+        {{true, present, refused, false}, TrayIcon::none},
+        {{true, present, refused, true}, TrayIcon::qtIcon},
     };
     for (std::size_t n = 0; n < rows.size(); ++n) {
         EXPECT_EQ(nameOf(app::chooseTrayIcon(rows[n].situation)), nameOf(rows[n].chosen)) << "row " << n;
@@ -149,11 +148,10 @@ TEST_F(TrayIconSwitchTest, ChoosesFromWhatIsThere) {
         {"a host beside an XEmbed tray", {{}}, true, TrayIcon::ownItem},
         {"a host whose watcher's object comes late", {{.refusals = 2}}, true, TrayIcon::ownItem},
         {"a host whose watcher never lists our item", {{.lists = false}}, false, TrayIcon::none},
-        // Qt asked now would make its second item, which no XEmbed tray shows.
         {"a host whose watcher never lists our item, beside an XEmbed tray",
          {{.lists = false}},
          true,
-         TrayIcon::none},
+         TrayIcon::qtIcon},
         {"a watcher whose object never comes, beside an XEmbed tray",
          {{.refusals = 100}},
          true,

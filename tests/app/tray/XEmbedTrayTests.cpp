@@ -1,7 +1,10 @@
 // The XEmbed tray as it is: trayer on an X server of the test's own, found by the application's watch and
-// given the real application's icon where no panel's host draws our item.
+// given the real application's icon where no panel's host draws our item or the panel's watcher hangs; and
+// the real application's bus side against the requests any program on the bus may make.
+#include "app/tray/BusMenuStructures.hpp"
 #include "app/tray/XAtom.hpp"
 #include "app/tray/XEmbedTrayWatch.hpp"
+#include "tests/app-support/HostMenuEntry.hpp"
 #include "tests/app-support/PlayedWatcher.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/Trayer.hpp"
@@ -15,11 +18,15 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QFile>
 #include <QRect>
 #include <QRegularExpression>
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <numeric>
 #include <optional>
 
 namespace kestrava {
@@ -183,6 +190,35 @@ protected:
     QString itemService() const {
         return QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(application->pid());
     }
+    // A call to the application as any program on the bus makes it, and its answer, or nothing when none
+    // came within `limit`.
+    std::optional<QDBusMessage> ask(const QString& path, const QString& interface, const QString& method,
+                                    const QVariantList& arguments, std::chrono::milliseconds limit) {
+        auto call = QDBusMessage::createMethodCall(itemService(), path, interface, method);
+        call.setArguments(arguments);
+        QDBusPendingCall pending = QDBusConnection::connectToBus(QString::fromStdString(bus.address()), asker)
+                                       .asyncCall(call, static_cast<int>(patience / 1ms));
+        if (!test::runQtUntil([&] { return pending.isFinished(); }, {}, limit)) {
+            return std::nullopt;
+        }
+        return pending.reply();
+    }
+    // Whether the application answers a call that its interface thread serves within a moment.
+    bool answersAtOnce() {
+        const auto answer = ask(QStringLiteral("/StatusNotifierItem"),
+                                QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                {QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Id")}, 3s);
+        return answer && answer->type() == QDBusMessage::ReplyMessage;
+    }
+    // The most memory the application has held at once, in KiB.
+    long peakMemory() const {
+        QFile status(QStringLiteral("/proc/%1/status").arg(application->pid()));
+        if (!status.open(QIODevice::ReadOnly)) {
+            return -1;
+        }
+        const QRegularExpression peak(QStringLiteral("VmHWM:\\s*(\\d+) kB"));
+        return peak.match(QString::fromLatin1(status.readAll())).captured(1).toLong();
+    }
     bool docked() const { return dockedInTrayer(x->windowTree()); }
 
     const QString asker = QStringLiteral("asker");
@@ -292,6 +328,104 @@ TEST_F(RealApplicationTest, OnX11ThePanelOpensAtTheIconWhateverPointItsHostRepor
         EXPECT_GT(place.top(), click.y());
         end(*application);
         application.reset();
+    }
+}
+
+// A watcher that holds its name and answers nothing, as a hung panel's, counts as absent: the icon shows
+// in trayer within a few seconds, not the minutes the watcher's calls would take, and the application
+// answers its own bus calls at once throughout, Qt's own tray icon included. Once the watcher answers
+// again the icon is our item, which it lists, and no longer in trayer.
+TEST_F(RealApplicationTest, ASilentWatcherNeitherHidesTheIconNorFreezesTheApplication) {
+    test::PlayedWatcher watcher(bus.address(), {.answers = false});
+    watcher.start();
+    startApplication();
+    ASSERT_TRUE(test::runQtUntil([&] { return answersAtOnce(); }, {}, patience)) << application->output();
+    bool answered = true;
+    EXPECT_TRUE(test::runQtUntil(
+        [&] {
+            answered = answersAtOnce() && answered;
+            return docked();
+        },
+        {}, 30s))
+        << x->windowTree().toStdString() << application->output();
+    // Qt's own tray icon asks its questions meanwhile.
+    test::runQtUntil(
+        [&] {
+            answered = answersAtOnce() && answered;
+            return false;
+        },
+        {}, 5s);
+    EXPECT_TRUE(answered);
+
+    watcher.setManner({});
+    EXPECT_TRUE(test::runQtUntil([&] { return watcher.listed() == QStringList{itemService()} && !docked(); },
+                                 {}, patience))
+        << x->windowTree().toStdString() << application->output();
+    EXPECT_TRUE(answersAtOnce());
+}
+
+// Any program on the bus may call the menu: requests that name an entry a million times, or a million
+// entries, are answered or refused within a moment, with no more memory than a few such requests take
+// on the bus, and the application stays on the bus, its menu as it was.
+TEST_F(RealApplicationTest, NoMenuRequestStallsSwellsOrDropsTheApplication) {
+    app::registerBusMenuTypes();
+    startApplication();
+    ASSERT_TRUE(test::runQtUntil([&] { return answersAtOnce(); }, {}, patience)) << application->output();
+    const QString menuPath = QStringLiteral("/MenuBar");
+    const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
+    const auto layout = [&] {
+        const auto answer =
+            ask(menuPath, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList{}}, patience);
+        return answer ? test::hostMenuEntryOf(answer->arguments().value(1).value<QDBusArgument>())
+                      : test::HostMenuEntry{};
+    };
+    const test::HostMenuEntry before = layout();
+    // A separator: a click on it does nothing, however often it comes.
+    const auto separator =
+        std::find_if(before.children.begin(), before.children.end(), [](const auto& entry) {
+            return entry.properties.value(QStringLiteral("type")) == QStringLiteral("separator");
+        });
+    ASSERT_NE(separator, before.children.end());
+    constexpr int many = 1'000'000;
+    QList<int> every(many);
+    std::iota(every.begin(), every.end(), 0);
+    const QList<int> repeated(many, separator->id);
+    const auto clicks = [](const QList<int>& ids) {
+        QList<app::BusMenuEvent> events;
+        for (const int id : ids) {
+            events.push_back({id, QStringLiteral("clicked"), QDBusVariant(0), 0});
+        }
+        return QVariant::fromValue(events);
+    };
+    struct Request {
+        const char* name;
+        QString method;
+        QVariantList arguments;
+    };
+    const std::vector<Request> requests{
+        {"properties, one entry named a million times",
+         "GetGroupProperties",
+         {QVariant::fromValue(repeated), QStringList{}}},
+        {"properties, a million entries", "GetGroupProperties", {QVariant::fromValue(every), QStringList{}}},
+        {"showing, one entry named a million times", "AboutToShowGroup", {QVariant::fromValue(repeated)}},
+        {"showing, a million entries", "AboutToShowGroup", {QVariant::fromValue(every)}},
+        {"clicks, one entry a million times", "EventGroup", {clicks(repeated)}},
+        {"clicks, a million entries", "EventGroup", {clicks(every)}},
+    };
+    const long peakBefore = peakMemory();
+    for (const Request& request : requests) {
+        SCOPED_TRACE(request.name);
+        // The limit holds the request's own way over the bus on a busy machine.
+        const auto answer = ask(menuPath, menuInterface, request.method, request.arguments, 3s);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_NE(answer->type(), QDBusMessage::InvalidMessage);
+        EXPECT_TRUE(answersAtOnce());
+    }
+    EXPECT_LT(peakMemory() - peakBefore, 96 * 1024) << peakBefore;
+    const test::HostMenuEntry after = layout();
+    ASSERT_EQ(after.children.size(), before.children.size());
+    for (std::size_t n = 0; n < after.children.size(); ++n) {
+        EXPECT_EQ(after.children[n].id, before.children[n].id) << n;
     }
 }
 
