@@ -89,7 +89,8 @@ AlertBanner::AlertBanner(const MenuViewModel::Alert& alert, std::function<void(M
         label->setObjectName(QStringLiteral("alertMessage"));
         label->setMaximumLines(2);
         label->setFullTextToolTip(true);
-        label->setFont(font);
+        // The message as the system wrote it is monospaced; our own sentence for it reads as text.
+        label->setFont(failure.systemWords ? ui::font(ui::TextStyle::caption) : font);
         label->setStyleSheet(colour);
         layout->addWidget(label);
         if (failure.systemWords) {
