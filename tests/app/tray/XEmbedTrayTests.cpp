@@ -220,6 +220,16 @@ protected:
         return peak.match(QString::fromLatin1(status.readAll())).captured(1).toLong();
     }
     bool docked() const { return dockedInTrayer(x->windowTree()); }
+    // A host's click on the application's item, reported at `point`.
+    void activateItemAt(QPoint point) const {
+        const QDBusMessage activated =
+            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), asker)
+                .call(QDBusMessage::createMethodCall(itemService(), QStringLiteral("/StatusNotifierItem"),
+                                                     QStringLiteral("org.kde.StatusNotifierItem"),
+                                                     QStringLiteral("Activate"))
+                      << point.x() << point.y());
+        EXPECT_NE(activated.type(), QDBusMessage::ErrorMessage) << activated.errorMessage().toStdString();
+    }
 
     const QString asker = QStringLiteral("asker");
     test::PrivateSessionBus bus;
@@ -311,13 +321,7 @@ TEST_F(RealApplicationTest, OnX11ThePanelOpensAtTheIconWhateverPointItsHostRepor
             [&] { return x->windowTree().contains(QStringLiteral("\"Hướng dẫn Kestrava\"")); }, {}, patience))
             << x->windowTree().toStdString();
 
-        const QDBusMessage activated =
-            QDBusConnection::connectToBus(QString::fromStdString(bus.address()), asker)
-                .call(QDBusMessage::createMethodCall(itemService(), QStringLiteral("/StatusNotifierItem"),
-                                                     QStringLiteral("org.kde.StatusNotifierItem"),
-                                                     QStringLiteral("Activate"))
-                      << c.reported.x() << c.reported.y());
-        EXPECT_NE(activated.type(), QDBusMessage::ErrorMessage) << activated.errorMessage().toStdString();
+        activateItemAt(c.reported);
         std::optional<PanelWindow> panel;
         ASSERT_TRUE(test::runQtUntil([&] { return (panel = panelWindowIn(x->windowTree())).has_value(); }, {},
                                      patience))
@@ -484,13 +488,7 @@ TEST_F(RealApplicationTest, UnderXwaylandThePanelTakesTheKeys) {
     ASSERT_TRUE(test::runQtUntil([&] { return activeWindowOn(x->name()) != XCB_WINDOW_NONE; }, {}, patience))
         << x->windowTree().toStdString() << manager->output();
 
-    const QDBusMessage activated =
-        QDBusConnection::connectToBus(QString::fromStdString(bus.address()), asker)
-            .call(QDBusMessage::createMethodCall(itemService(), QStringLiteral("/StatusNotifierItem"),
-                                                 QStringLiteral("org.kde.StatusNotifierItem"),
-                                                 QStringLiteral("Activate"))
-                  << 1100 << 10);
-    EXPECT_NE(activated.type(), QDBusMessage::ErrorMessage) << activated.errorMessage().toStdString();
+    activateItemAt(QPoint(1100, 10));
     std::optional<PanelWindow> panel;
     ASSERT_TRUE(
         test::runQtUntil([&] { return (panel = panelWindowIn(x->windowTree())).has_value(); }, {}, patience))
