@@ -425,7 +425,9 @@ TEST_F(RealApplicationTest, NoMenuRequestStallsSwellsOrDropsTheApplication) {
         EXPECT_NE(answer->type(), QDBusMessage::InvalidMessage);
         EXPECT_TRUE(answersAtOnce());
     }
-    EXPECT_LT(peakMemory() - peakBefore, 96 * 1024) << peakBefore;
+    if (KESTRAVA_APP_PEAK_MEANINGFUL) {
+        EXPECT_LT(peakMemory() - peakBefore, 96 * 1024) << peakBefore;
+    }
     const test::HostMenuEntry after = layout();
     ASSERT_EQ(after.children.size(), before.children.size());
     for (std::size_t n = 0; n < after.children.size(); ++n) {
