@@ -58,10 +58,9 @@ bool scrolledTo(const QWidget& widget, const QWidget& window) {
     return false;
 }
 
-// What keeps the window `name` from being seen whole: a frame larger than its screen's free area, a shown
-// part cut off at the window's edge, or a scroll area's content wider than the scroll area shows. Said on
-// standard error.
-void checkFits(QWidget& window, const std::string& name) {
+// What keeps `window` from being seen whole: a frame larger than its screen's free area, a shown part cut
+// off at the window's edge, or a scroll area's content wider than the scroll area shows.
+QStringList faultsOf(QWidget& window) {
     QStringList faults;
     const QSize frame = window.frameGeometry().size();
     const QSize free = window.screen()->availableGeometry().size();
@@ -85,6 +84,14 @@ void checkFits(QWidget& window, const std::string& name) {
                           .arg(part->objectName());
         }
     }
+    return faults;
+}
+
+// Says on standard error what keeps the window `name` from being seen whole once it had a moment to settle:
+// on a busy machine the window manager may tell its frame late.
+void checkFits(QWidget& window, const std::string& name) {
+    QStringList faults;
+    test::runQtUntil([&] { return (faults = faultsOf(window)).isEmpty(); }, {}, 3s);
     for (const QString& fault : faults) {
         std::cerr << "kestrava-screens: " << name << ": " << fault.toStdString() << "\n";
     }
