@@ -8,6 +8,7 @@
 #include "app/runtime/UiText.hpp"
 #include "app/ui/Discard.hpp"
 #include "app/ui/Divider.hpp"
+#include "app/ui/FitToScreen.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/Symbols.hpp"
 #include "app/ui/TextLabel.hpp"
@@ -17,14 +18,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTime>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kestrava::app {
 namespace {
@@ -141,9 +145,13 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
     toggleRow->addWidget(phonesToggle_);
     toggleRow->addStretch();
     phones->addLayout(toggleRow);
-    phones_ = new PhonesListView(PhonesListStyle::menu, std::move(confirm), this);
+    phones_ = new PhonesListView(PhonesListStyle::menu, std::move(confirm));
     phones_->setContentsMargins(14, 4, 14, 4);
-    phones->addWidget(phones_);
+    phonesScroll_ = ui::verticalScrollArea(phones_, this);
+    phonesScroll_->setObjectName(QStringLiteral("phonesScroll"));
+    phonesScroll_->setFixedHeight(0); // until it is fitted
+    phones_->installEventFilter(this);
+    phones->addWidget(phonesScroll_);
     connect(phonesToggle_, &QToolButton::toggled, this, &MenuView::render);
     layout->addLayout(phones);
 
@@ -200,6 +208,7 @@ MenuView::MenuView(std::shared_ptr<AppState> state, Updater& updater,
             &MenuRow::click);
     connect(state_.get(), &AppState::changed, this, &MenuView::render);
     render();
+    ui::keepFitting(*this, [this] { fitToScreen(); });
 }
 
 void MenuView::render() {
@@ -266,12 +275,44 @@ void MenuView::render() {
     phonesToggle_->setText(
         uiText("iPhone đã ghép (%1)").arg(QLocale().toString(static_cast<qlonglong>(model.phoneCount))));
     phonesToggle_->setIcon(disclosureIcon(phonesToggle_->isChecked(), devicePixelRatioF()));
-    phones_->setVisible(!anyPhone || phonesToggle_->isChecked());
+    phonesScroll_->setVisible(!anyPhone || phonesToggle_->isChecked());
     phones_->render(state_->phones(), anyPhone ? relayLinkOf(state_->status()) : RelayLink::connected,
                     [state = state_](const PhoneInfo& phone) { state->revoke(phone.phoneId); });
 
     pause_->setChecked(model.isPaused);
     pauseRow_->setEnabled(state_->status().has_value());
+}
+
+bool MenuView::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // Laid out again by now: a notice came or went, a text wrapped anew.
+    if (event->type() == QEvent::LayoutRequest) {
+        fitToScreen();
+    }
+    return handled;
+}
+
+bool MenuView::eventFilter(QObject* watched, QEvent* event) {
+    // Rows added while the panel is open count once they are shown, which is later.
+    if (watched == phones_ && event->type() == QEvent::LayoutRequest) {
+        fitToScreen();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The phones are listed whole unless the panel would then be higher than its screen leaves room for: then
+// the list is as much lower as that takes, keeping about a phone's row, and scrolls, so that the commands
+// below it stay in view. The rest of the panel's height is what its layout holds now, which is fresh once
+// the panel has been laid out.
+void MenuView::fitToScreen() {
+    if (phonesScroll_->isHidden()) {
+        return;
+    }
+    const int whole = phones_->sizeHint().height();
+    const int rest = ui::heightAtWidth(*layout(), width()) - phonesScroll_->maximumHeight();
+    const int room = ui::roomOnScreen(*window()).height() - rest;
+    const int row = whole / std::max<int>(1, int(state_->phones().size()));
+    phonesScroll_->setFixedHeight(whole <= room ? whole : std::max(room, row));
 }
 
 } // namespace kestrava::app

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QLabel;
+class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
 
@@ -21,7 +22,7 @@ class PhonesListView;
 // The panel under the tray's shield: the computer's name and state, an alert with its repair, the last
 // action's failure, the anti-sleep verdict, the paired phones, the pause switch and the commands. What it
 // shows comes from the menu's view model and the application state; what it does goes to the application
-// state or opens a window.
+// state or opens a window. It makes up its whole window, which it keeps within the screen's free area.
 class MenuView final : public QWidget {
     Q_OBJECT
 
@@ -30,8 +31,13 @@ public:
              std::function<void(const QString&)> openWindow, std::function<void()> dismiss, Confirmer confirm,
              QWidget* parent = nullptr);
 
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void render();
+    void fitToScreen();
 
     const std::shared_ptr<AppState> state_;
     Updater& updater_;
@@ -47,6 +53,7 @@ private:
     QLabel* limit_;
     QToolButton* phonesToggle_;
     PhonesListView* phones_;
+    QScrollArea* phonesScroll_; // the part that scrolls where the screen is too low for the whole panel
     QCheckBox* pause_;
     QWidget* pauseRow_;
 };

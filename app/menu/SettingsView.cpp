@@ -5,6 +5,7 @@
 #include "app/runtime/UiText.hpp"
 #include "app/state/PowerSettings.hpp"
 #include "app/ui/BusyIndicator.hpp"
+#include "app/ui/FitToScreen.hpp"
 #include "app/ui/Palette.hpp"
 #include "app/ui/TextLabel.hpp"
 #include "app/ui/Typography.hpp"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace kestrava::app {
@@ -72,12 +74,13 @@ SettingsView::SettingsView(std::shared_ptr<AppState> state, std::shared_ptr<Admi
                            std::function<void(const QString&)> openWindow, Confirmer confirm, QWidget* parent)
     : QWidget(parent), state_(std::move(state)), runner_(std::move(runner)),
       openWindow_(std::move(openWindow)) {
-    auto* layout = new QVBoxLayout(this);
+    // The form scrolls in a window no higher than its screen leaves room for.
+    auto* form = new QWidget;
+    auto* layout = new QVBoxLayout(form);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->setSpacing(16);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    QGroupBox* general = section(uiText("Chung"), "general", this);
+    QGroupBox* general = section(uiText("Chung"), "general", form);
     QVBoxLayout* generalRows = rowsOf(general);
     launchAtLogin_ = switchFor(uiText("Mở khi đăng nhập"), "launchAtLogin", general);
     addRow(generalRows, ui::textLabel(uiText("Mở khi đăng nhập"), ui::TextStyle::body, general),
@@ -94,7 +97,7 @@ SettingsView::SettingsView(std::shared_ptr<AppState> state, std::shared_ptr<Admi
     addRow(generalRows, ui::textLabel(uiText("Agent"), ui::TextStyle::body, general), agent_);
     layout->addWidget(general);
 
-    phonesSection_ = section({}, "phones", this);
+    phonesSection_ = section({}, "phones", form);
     QVBoxLayout* phoneRows = rowsOf(phonesSection_);
     phones_ = new PhonesListView(PhonesListStyle::settings, std::move(confirm), phonesSection_);
     phoneRows->addWidget(phones_);
@@ -105,7 +108,7 @@ SettingsView::SettingsView(std::shared_ptr<AppState> state, std::shared_ptr<Admi
     addRow(phoneRows, limit_, addPhone_);
     layout->addWidget(phonesSection_);
 
-    QGroupBox* power = section(uiText("Chống ngủ"), "power", this);
+    QGroupBox* power = section(uiText("Chống ngủ"), "power", form);
     QVBoxLayout* powerRows = rowsOf(power);
     sleep_ = ui::textLabel({}, ui::TextStyle::body, power, ui::secondary());
     sleep_->setObjectName(QStringLiteral("sleep"));
@@ -130,13 +133,19 @@ SettingsView::SettingsView(std::shared_ptr<AppState> state, std::shared_ptr<Admi
     powerRows->addWidget(undoMessageLabel_);
     layout->addWidget(power);
 
-    QGroupBox* guide = section(uiText("Hướng dẫn"), "guide", this);
+    QGroupBox* guide = section(uiText("Hướng dẫn"), "guide", form);
     auto* guideRow = new QHBoxLayout(guide);
     auto* rerun = new QPushButton(uiText("Chạy lại hướng dẫn"), guide);
     rerun->setObjectName(QStringLiteral("rerunGuide"));
     guideRow->addWidget(rerun);
     guideRow->addStretch();
     layout->addWidget(guide);
+    QScrollArea* scroll = ui::verticalScrollArea(form, this);
+    scroll->setObjectName(QStringLiteral("form"));
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->addWidget(scroll);
+    ui::keepScrollingToFit(*this, *scroll);
 
     // Only what the user does reaches the state: `clicked` is not emitted when a redraw sets a switch.
     connect(launchAtLogin_, &QCheckBox::clicked, this, [this](bool on) { state_->setLaunchAtLogin(on); });

@@ -12,6 +12,7 @@
 #include "app/ui/Buttons.hpp"
 #include "app/ui/Discard.hpp"
 #include "app/ui/Divider.hpp"
+#include "app/ui/FitToScreen.hpp"
 #include "app/ui/WindowSize.hpp"
 
 #include <QCoreApplication>
@@ -48,10 +49,7 @@ OnboardingContent::OnboardingContent(std::shared_ptr<OnboardingFlow> flow, std::
     indicator->setContentsMargins(24, 18, 24, 14);
     layout->addWidget(indicator);
     layout->addWidget(ui::divider(this));
-    scroll_ = new QScrollArea(this);
-    scroll_->setWidgetResizable(true);
-    scroll_->setFrameShape(QFrame::NoFrame);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_ = ui::verticalScrollArea(nullptr, this);
     layout->addWidget(scroll_, 1);
     layout->addWidget(ui::divider(this));
 
@@ -186,15 +184,13 @@ OnboardingWindow::OnboardingWindow(std::shared_ptr<AppState> state, Scheduler& s
     : QWidget(parent), state_(std::move(state)), scheduler_(scheduler),
       makeEnvironment_(std::move(makeEnvironment)), pairing_(std::move(pairing)) {
     setWindowTitle(uiText("Hướng dẫn Kestrava"));
-    ui::fixSizeOnScreen(*this, ui::grownWithFont(windowSize));
+    ui::keepFitting(*this, [this] { ui::fixSizeOnScreen(*this, ui::grownWithFont(windowSize)); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 }
 
 void OnboardingWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // The screen it opens on is known now.
-    ui::fixSizeOnScreen(*this, ui::grownWithFont(windowSize));
     if (flow_) {
         return;
     }

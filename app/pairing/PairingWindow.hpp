@@ -16,15 +16,7 @@ public:
 
     PairingView* view() const noexcept { return view_; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
-    // As high as its content at its width, or as the screen leaves room for.
-    void fitToScreen();
-
-    QWidget* content_;
     PairingView* view_;
 };
 

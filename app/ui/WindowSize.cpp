@@ -2,6 +2,7 @@
 
 #include "app/ui/Typography.hpp"
 
+#include <QLayout>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
@@ -32,12 +33,20 @@ QSize grownWithFont(QSize size) {
 }
 
 QSize fittedSize(QSize wanted, const QRect& available, const QMargins& frame) {
-    const QSize room = available.size().shrunkBy(frame);
-    return {std::min(wanted.width(), room.width()), std::min(wanted.height(), room.height())};
+    return wanted.boundedTo(available.size().shrunkBy(frame));
+}
+
+int heightAtWidth(const QLayout& rows, int width) {
+    const int height = rows.totalHeightForWidth(width);
+    return height >= 0 ? height : rows.totalSizeHint().height();
+}
+
+QSize roomOnScreen(QWidget& window) {
+    return window.screen()->availableGeometry().size().shrunkBy(frameAround(window));
 }
 
 void fixSizeOnScreen(QWidget& window, QSize wanted) {
-    window.setFixedSize(fittedSize(wanted, window.screen()->availableGeometry(), frameAround(window)));
+    window.setFixedSize(wanted.boundedTo(roomOnScreen(window)));
 }
 
 } // namespace kestrava::app::ui

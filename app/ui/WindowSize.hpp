@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 
+class QLayout;
 class QWidget;
 
 namespace kestrava::app::ui {
@@ -23,6 +24,13 @@ QSize fittedSize(QSize wanted, const QRect& available, const QMargins& frame);
 // The frame the window manager draws around `window`, once it has drawn one; before that, room for a title
 // bar; none around a popup or a frameless window.
 QMargins frameAround(QWidget& window);
+
+// The height of `rows` at `width`, their texts wrapped to it: a layout's plain size hint asks each text for
+// its own preferred width and comes out short.
+int heightAtWidth(const QLayout& rows, int width);
+
+// The room `window` has on the screen it is on: that screen's free area less the frame around the window.
+QSize roomOnScreen(QWidget& window);
 
 // Fixes `window`'s size at `wanted`, or smaller where the screen it is on leaves less room; a window
 // fitted smaller must let its content scroll.

@@ -32,10 +32,11 @@ std::optional<std::string> XvfbDisplay::whyMissing(const std::vector<QString>& p
     return std::nullopt;
 }
 
-XvfbDisplay::XvfbDisplay(std::filesystem::path home) : home_(std::move(home)) {
+XvfbDisplay::XvfbDisplay(std::filesystem::path home, QSize screen) : home_(std::move(home)) {
     // The server picks a free display and writes its number on a line of its own once it answers.
     server_ = run(QStringLiteral("Xvfb"),
-                  {"-displayfd", "2", "-nolisten", "tcp", "-noreset", "-screen", "0", "1280x800x24"});
+                  {"-displayfd", "2", "-nolisten", "tcp", "-noreset", "-screen", "0",
+                   std::to_string(screen.width()) + "x" + std::to_string(screen.height()) + "x24"});
     const QRegularExpression numberLine(QStringLiteral("^(\\d+)$"), QRegularExpression::MultilineOption);
     const bool answered = runQtUntil(
         [&] {
@@ -76,14 +77,29 @@ void XvfbDisplay::prepareDesktop(int dotsPerInch, QPoint pointer) const {
     xcb_disconnect(connection);
 }
 
-QString XvfbDisplay::windowTree() const {
+QString XvfbDisplay::outputOf(const QString& program, const QStringList& arguments) const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), name_);
-    QProcess xwininfo;
-    xwininfo.setProcessEnvironment(environment);
-    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    xwininfo.waitForFinished(std::chrono::milliseconds(patience).count());
-    return QString::fromUtf8(xwininfo.readAllStandardOutput());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(std::chrono::milliseconds(patience).count());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString XvfbDisplay::windowTree() const {
+    return outputOf(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+}
+
+QRect XvfbDisplay::freeArea() const {
+    // The first desktop's area: "_NET_WORKAREA = x, y, width, height, ..." when one is published.
+    static const QRegularExpression area(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)"));
+    const auto found =
+        area.match(outputOf(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("-notype"),
+                                                      QStringLiteral("_NET_WORKAREA")}));
+    return found.hasMatch() ? QRect(found.captured(1).toInt(), found.captured(2).toInt(),
+                                    found.captured(3).toInt(), found.captured(4).toInt())
+                            : QRect();
 }
 
 } // namespace kestrava::test

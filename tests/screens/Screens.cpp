@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <functional>
@@ -35,9 +36,66 @@ using namespace kestrava;
 using namespace std::chrono_literals;
 
 std::filesystem::path folder;
+// Whether every window so far fitted the free area of its screen with nothing cut off.
+bool allFitted = true;
 
 void settle() {
     test::runQtUntil([] { return false; }, {}, 150ms);
+}
+
+QString sizeText(QSize size) {
+    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+}
+
+// Whether `widget` lies in the content of a scroll area inside `window`, where scrolling reaches it.
+bool scrolledTo(const QWidget& widget, const QWidget& window) {
+    for (const QWidget* inside = &widget; inside && inside != &window; inside = inside->parentWidget()) {
+        const auto* scroll = qobject_cast<const QAbstractScrollArea*>(inside->parentWidget());
+        if (scroll && scroll->viewport() == inside) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What keeps `window` from being seen whole: a frame larger than its screen's free area, a shown part cut
+// off at the window's edge, or a scroll area's content wider than the scroll area shows.
+QStringList faultsOf(QWidget& window) {
+    QStringList faults;
+    const QSize frame = window.frameGeometry().size();
+    const QSize free = window.screen()->availableGeometry().size();
+    if (frame.width() > free.width() || frame.height() > free.height()) {
+        faults << QStringLiteral("its frame %1 is larger than the free area %2")
+                      .arg(sizeText(frame), sizeText(free));
+    }
+    for (const QWidget* part : window.findChildren<QWidget*>()) {
+        if (!part->isVisibleTo(&window) || scrolledTo(*part, window)) {
+            continue;
+        }
+        const QRect placed(part->mapTo(&window, QPoint(0, 0)), part->size());
+        if (!window.rect().contains(placed)) {
+            faults << QStringLiteral("%1 \"%2\" is cut off at the window's edge")
+                          .arg(QString::fromLatin1(part->metaObject()->className()), part->objectName());
+        }
+        const auto* scroll = qobject_cast<const QScrollArea*>(part);
+        if (scroll && scroll->widget() && scroll->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff &&
+            scroll->widget()->width() > scroll->viewport()->width()) {
+            faults << QStringLiteral("the content of the scroll area \"%1\" is cut off at its right")
+                          .arg(part->objectName());
+        }
+    }
+    return faults;
+}
+
+// Says on standard error what keeps the window `name` from being seen whole once it had a moment to settle:
+// on a busy machine the window manager may tell its frame late.
+void checkFits(QWidget& window, const std::string& name) {
+    QStringList faults;
+    test::runQtUntil([&] { return (faults = faultsOf(window)).isEmpty(); }, {}, 3s);
+    for (const QString& fault : faults) {
+        std::cerr << "kestrava-screens: " << name << ": " << fault.toStdString() << "\n";
+    }
+    allFitted = allFitted && faults.isEmpty();
 }
 
 void save(QWidget& window, const std::string& name) {
@@ -45,6 +103,7 @@ void save(QWidget& window, const std::string& name) {
     const auto file = folder / (name + ".png");
     window.grab().save(QString::fromStdString(file.string()));
     std::cout << file.string() << "\n";
+    checkFits(window, name);
 }
 
 PhoneInfo phone(int n) {
@@ -204,12 +263,14 @@ void menu(const std::string& name, const std::optional<AgentStatus>& status, int
     save(panel, "menu-" + name);
 }
 
-// The bottom right of the screen where the tray's panel stands above a click in a bottom tray: as it
-// opens, and after an alert appeared in it while it was open, grown upwards from the same bottom edge.
+// The bottom right of the screen where the tray's panel with five phones stands above a click in a bottom
+// tray: as it opens, and after an alert appeared in it while it was open, grown upwards from the same bottom
+// edge as far as the screen leaves room, its list of phones lower beyond that.
 void panelGrowingAtABottomTray() {
     test::AppStateForViews views;
     views.agentService->current = app::ServiceStatus::enabled;
-    views.agentAnswers(statusWith({ConnectionState::Connected{}}), {phone(1)}, std::nullopt, false);
+    const std::vector<PhoneInfo> phones{phone(1), phone(2), phone(3), phone(4), phone(5)};
+    views.agentAnswers(statusWith({ConnectionState::Connected{}}), phones, std::nullopt, false);
     app::Updater updater(std::make_unique<NoUpdates>(), false);
     app::TrayApp tray(views.state, updater, views.scheduler);
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -223,11 +284,16 @@ void panelGrowingAtABottomTray() {
         screen->grabWindow(0, corner.x(), corner.y(), corner.width(), corner.height())
             .save(QString::fromStdString(file.string()));
         std::cout << file.string() << "\n";
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->windowTitle() == QLatin1String("Kestrava")) {
+                checkFits(*window, name);
+            }
+        }
     };
     saveCorner("panel-bottom-tray");
     views.agentAnswers(statusWith({ConnectionState::Error{"TLS handshake failed: certificate verify failed "
                                                           "(unable to get local issuer certificate)"}}),
-                       {phone(1)}, std::nullopt, false);
+                       phones, std::nullopt, false);
     saveCorner("panel-bottom-tray-grown");
 }
 
@@ -272,6 +338,13 @@ void menus() {
     menu("connected", statusWith({ConnectionState::Connected{}}), 2);
     menu("no-phones", statusWith({ConnectionState::Connected{}}), 0);
     menu("five-phones", statusWith({ConnectionState::Connected{}}), 5);
+    // The highest the panel gets: five phones under the longest alert, a failed action and a sleep warning.
+    menu("five-phones-every-notice",
+         statusWith(
+             {ConnectionState::Error{"TLS handshake failed: certificate verify failed (unable to get local "
+                                     "issuer certificate) while connecting to relay.kestrava.example:443"}},
+             false),
+         5, [](test::AppStateForViews& views) { views.run(views.state->revoke("phone-1")); });
     menu("reconnecting-may-sleep", statusWith({ConnectionState::Reconnecting{12}}, false), 1);
     menu("paused", statusWith({ConnectionState::Paused{}}, true, true), 1);
     menu("agent-unreachable", std::nullopt, 0);
@@ -562,5 +635,5 @@ int main(int argc, char** argv) {
     revokeDialogs();
     trayIcons();
     panelGrowingAtABottomTray();
-    return 0;
+    return allFitted ? 0 : 1;
 }

@@ -5,7 +5,9 @@
 #include "app/runtime/UiText.hpp"
 #include "app/system/ApplicationMove.hpp"
 #include "app/tray/SingleInstance.hpp"
+#include "app/ui/WindowSize.hpp"
 #include "tests/app-support/AppStateForViews.hpp"
+#include "tests/app-support/ApplicationFont.hpp"
 #include "tests/app-support/QtLoop.hpp"
 #include "tests/app-support/VirtualScheduler.hpp"
 #include "tests/support/AgentProcess.hpp"
@@ -19,8 +21,11 @@
 #include <QMenu>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSystemTrayIcon>
 #include <QWindow>
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -195,6 +200,62 @@ TEST(TrayApp, ThePanelGrowsAwayFromTheTray) {
         }
         panel->close();
     }
+}
+
+// On a screen too low for the panel with five phones, as it opens and as an alert grows it while it is
+// open, the panel takes the room the screen's free area leaves it and no more: its list of phones is lower
+// and scrolls, and the commands below it, the last included, stay in view.
+TEST(TrayApp, OnALowScreenThePanelsPhonesScrollAndItsCommandsStayInView) {
+    if (const auto missing = test::whyTheThreeScreensAreMissing()) {
+        GTEST_SKIP() << *missing;
+    }
+    const test::ApplicationFont font(15);
+    const auto screens = QGuiApplication::screens();
+    const auto netbook = std::find_if(screens.begin(), screens.end(), [](const QScreen* screen) {
+        return screen->name() == QLatin1String("netbook");
+    });
+    ASSERT_NE(netbook, screens.end());
+    const QRect area = (*netbook)->availableGeometry();
+    test::AppStateForViews views;
+    std::vector<PhoneInfo> phones;
+    for (int n = 1; n <= 5; ++n) {
+        phones.push_back({"phone-" + std::to_string(n), "iPhone", wallClockNow(), std::nullopt});
+    }
+    AgentStatus status;
+    status.connection.value = ConnectionState::Connected{};
+    views.agentAnswers(status, phones, std::nullopt, false);
+    test::VirtualScheduler scheduler;
+    app::Updater updater(std::make_unique<NoUpdates>(), false);
+    app::TrayApp tray(views.state, updater, scheduler);
+    tray.togglePanelAt(area.topRight() + QPoint(-4, 4));
+    const QPointer<QWidget> panel = shownPanel();
+    ASSERT_NE(panel, nullptr);
+
+    // The free height less the frame the panel is given.
+    const auto room = [&] { return area.size().shrunkBy(app::ui::frameAround(*panel)).height(); };
+    const auto fitsScrolling = [&] {
+        const QWidget* quit = panel->findChild<QWidget*>("quit");
+        const auto* list = panel->findChild<QScrollArea*>("phonesScroll");
+        return area.contains(frameOf(*panel)) && panel->height() == room() &&
+               panel->rect().contains(QRect(quit->mapTo(panel, QPoint(0, 0)), quit->size())) &&
+               list->isVisible() && list->verticalScrollBar()->maximum() > 0;
+    };
+    const auto describe = [&] {
+        const QRect frame = frameOf(*panel);
+        return "frame " + std::to_string(frame.y()) + "+" + std::to_string(frame.height()) + " in " +
+               std::to_string(area.y()) + "+" + std::to_string(area.height()) + ", room " +
+               std::to_string(room());
+    };
+    EXPECT_TRUE(test::runQtUntil(fitsScrolling)) << describe();
+
+    status.connection.value = ConnectionState::Error{"TLS handshake failed: certificate expired"};
+    views.agentAnswers(status, phones, std::nullopt, false);
+    ASSERT_TRUE(test::runQtUntil([&] {
+        const QWidget* alert = panel->findChild<QWidget*>("alert");
+        return alert && alert->isVisible();
+    }));
+    EXPECT_TRUE(test::runQtUntil(fitsScrolling)) << describe();
+    panel->close();
 }
 
 // A tray that only shows the menu reaches the panel through its first entry, set apart from the commands.
