@@ -159,8 +159,7 @@ void TrayApp::togglePanelAt(QPoint hostPoint) {
 }
 
 QWidget* TrayApp::makePanel() {
-    const bool xwayland = runsOnXwayland();
-    panelKind_ = panelKind(QGuiApplication::platformName(), xwayland, trayAvailable());
+    panelKind_ = panelKind(QGuiApplication::platformName(), runsOnXwayland(), trayAvailable());
     auto* panel = new QWidget(nullptr, windowFlagsOf(panelKind_));
     if (panelKind_ == PanelKind::activatedWindow || panelKind_ == PanelKind::windowClosingOnFocusLoss) {
         closeOnFocusLoss(*panel);
