@@ -474,7 +474,7 @@ TEST_F(RealApplicationTest, UnderXwaylandThePanelClosesWhenAnotherWindowBecomesA
 }
 
 // Under Xwayland a popup gets no keys while a window of another program has them: the panel a host's click
-// opens is a window the window manager makes active, placed at the click, and Escape closes it.
+// opens is a window the window manager makes active, and Escape closes it.
 TEST_F(RealApplicationTest, UnderXwaylandThePanelTakesTheKeys) {
     if (const auto missing =
             test::XvfbDisplay::whyMissing({QStringLiteral("openbox"), QStringLiteral("xdotool")})) {
@@ -497,7 +497,6 @@ TEST_F(RealApplicationTest, UnderXwaylandThePanelTakesTheKeys) {
         << x->windowTree().toStdString() << application->output();
     EXPECT_TRUE(test::runQtUntil([&] { return activeWindowOn(x->name()) == panel->id; }, {}, patience))
         << activeWindowOn(x->name()) << " " << panel->id;
-    EXPECT_NEAR(panel->place.right(), 1100, 2);
     EXPECT_EQ(x->run(QStringLiteral("xdotool"), {"key", "Escape"})->waitForExit(patience), 0);
     EXPECT_TRUE(test::runQtUntil([&] { return !panelWindowIn(x->windowTree()).has_value(); }, {}, patience))
         << x->windowTree().toStdString();
